@@ -1,0 +1,83 @@
+#pragma once
+// The HTTP layer over libcurl: a blocking address-to-file download for pages,
+// and Transfer, the asynchronous GET on which pictures are fetched.
+//
+// Both follow redirects, honour the standard proxy variables and TLS as libcurl
+// provides them, and never leave a half-written or error-page file behind.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace gathrix::net {
+
+// Blocking download of address into path. Succeeds only for a complete body with
+// an HTTP status below 400; on failure path is left as it was before the call (an
+// older file of that name survives) and no partial file remains. A transfer that
+// makes no progress for stall_timeout is aborted.
+bool download_to_file(const std::string& address, const std::filesystem::path& path,
+                      std::chrono::seconds stall_timeout = std::chrono::seconds(60));
+
+// How a Transfer ended.
+enum class TransferResult {
+    Running,    // still executing (or never started: see Transfer::Idle)
+    Complete,   // whole body received (status may still be >= 400: see Status())
+    Failed,     // connection error, time-out, body cut short
+    Cancelled,  // Cancel() was called
+};
+
+// One GET at a time, performed in the background by libcurl's multi interface and
+// driven by the caller's wait loop. The body streams to a private temporary file
+// in the target's folder; Commit() moves it into place only after a complete
+// transfer. The connection to a host is kept alive from one transfer to the next.
+class Transfer {
+public:
+    Transfer();
+    ~Transfer();
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    // Longest time a request may go without receiving anything before it fails.
+    void SetRequestTimeout(std::chrono::seconds timeout);
+
+    // Starts a GET of address; the body will be spooled into a temporary file in
+    // spool_dir. Any earlier transfer is cancelled first. Returns false (and the
+    // transfer ends at once as Failed) when it cannot be started.
+    bool Execute(const std::string& address, const std::filesystem::path& spool_dir);
+
+    // Does pending work without blocking; true while the request is running.
+    bool StillExecuting();
+
+    // Sleeps on the transfer's sockets until there is activity or max_wait has
+    // passed, then does the pending work. Returns StillExecuting().
+    bool Wait(std::chrono::milliseconds max_wait = std::chrono::milliseconds(20));
+
+    TransferResult Result() const;
+
+    // HTTP status of the finished response, 0 when none was received.
+    long Status() const;
+
+    // Value of a response header of the finished response (name case-insensitive).
+    std::optional<std::string> GetHeader(const std::string& name) const;
+
+    // Number of body bytes received so far.
+    std::int64_t BodySize() const;
+
+    // After a Complete transfer: renames the body file to target (replacing an
+    // existing file atomically). Returns false when there is nothing to commit or
+    // the rename fails; the temporary file is then removed.
+    bool Commit(const std::filesystem::path& target);
+
+    // Ends the request, removes its temporary file and leaves the transfer ready
+    // for the next Execute. Safe to call at any time, also when idle.
+    void Cancel();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gathrix::net
