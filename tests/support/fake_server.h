@@ -48,6 +48,9 @@ public:
     int Hits(const std::string& path) const;
     // Paths of every request in arrival order.
     std::vector<std::string> Requests() const;
+    // How many distinct client connections have sent requests so far (a client
+    // that keeps its connection alive across requests counts once).
+    int Connections() const;
 
     // The byte that ServeGenerated puts at position i.
     static char GeneratedByte(std::size_t i) { return static_cast<char>(i * 31 + 7); }
