@@ -57,6 +57,10 @@ public:
 
     TransferResult Result() const;
 
+    // True before the first Execute and after Cancel(): no request has been
+    // started since, and Result() then says Running (never started) or Cancelled.
+    bool Idle() const;
+
     // HTTP status of the finished response, 0 when none was received.
     long Status() const;
 
@@ -71,8 +75,10 @@ public:
     // the rename fails; the temporary file is then removed.
     bool Commit(const std::filesystem::path& target);
 
-    // Ends the request, removes its temporary file and leaves the transfer ready
-    // for the next Execute. Safe to call at any time, also when idle.
+    // Ends the request, removes its temporary file (unless Commit() has moved it)
+    // and leaves the transfer ready for the next Execute: Result() is then
+    // Cancelled, Status() 0 and GetHeader() empty. Safe to call at any time, also
+    // when idle. A finished request's connection stays open for the next one.
     void Cancel();
 
 private:

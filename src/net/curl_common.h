@@ -1,0 +1,72 @@
+#pragma once
+// Pieces shared by the blocking download and Transfer: libcurl start-up, the
+// options every request gets, and the spool file that holds a body until it is
+// known to be complete.
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace gathrix::net::detail {
+
+// Initialises libcurl once per process; safe to call from any thread. False
+// when libcurl could not be initialised.
+bool EnsureCurl();
+
+// True for an address that libcurl can parse and whose scheme is http or https
+// (an address without a scheme is taken as http, as libcurl does).
+bool AddressAccepted(const std::string& address);
+
+// Options common to every GET: the address, redirects (at most kMaxRedirects,
+// http and https only), the user agent, and the time-outs: connecting may take
+// at most `stall`, and once connected the request fails when less than one byte
+// per second arrives over `stall`.
+inline constexpr long kMaxRedirects = 10;
+bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::seconds stall);
+
+// Content-Length of the last response libcurl received, when it sent one.
+std::optional<std::int64_t> ContentLength(CURL* easy);
+
+// A new private file ".gathrix-XXXXXX.part" in a folder, written sequentially.
+// It disappears with the object unless MoveTo() has placed it under its final
+// name, so an interrupted body never survives.
+class SpoolFile {
+public:
+    // Creates the file in dir (the current directory when dir is empty).
+    static std::optional<SpoolFile> Create(const std::filesystem::path& dir);
+
+    SpoolFile(SpoolFile&& other) noexcept;
+    SpoolFile& operator=(SpoolFile&& other) noexcept;
+    SpoolFile(const SpoolFile&) = delete;
+    SpoolFile& operator=(const SpoolFile&) = delete;
+    ~SpoolFile();
+
+    // Appends bytes; false when they could not all be written.
+    bool Write(const char* data, std::size_t size);
+    std::int64_t Size() const { return size_; }
+    const std::filesystem::path& Path() const { return path_; }
+
+    // Closes the file (flushing it) and renames it to target, replacing any file
+    // of that name in one step. On failure the spool file is removed.
+    bool MoveTo(const std::filesystem::path& target);
+    // Closes and removes the file.
+    void Discard();
+
+private:
+    SpoolFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+    bool CloseFd();
+
+    int fd_ = -1;
+    std::filesystem::path path_;
+    std::int64_t size_ = 0;
+};
+
+// libcurl write callback that appends to the SpoolFile passed as userdata.
+std::size_t WriteToSpool(char* data, std::size_t size, std::size_t count, void* userdata);
+
+}  // namespace gathrix::net::detail
