@@ -139,6 +139,9 @@ FakeServer::FakeServer() : impl_(std::make_unique<Impl>()) {
     impl.server.new_task_queue = [] { return new httplib::ThreadPool(24); };
     impl.server.set_keep_alive_max_count(1000);
     impl.server.set_keep_alive_timeout(5);
+    // Headers and body go out in separate writes; without this a kept-alive
+    // connection waits for the client's delayed acknowledgement in between.
+    impl.server.set_tcp_nodelay(true);
     impl.server.set_pre_routing_handler([&impl](const httplib::Request& req, httplib::Response&) {
         std::lock_guard lock(impl.mutex);
         impl.requests.push_back(req.target);

@@ -1,0 +1,156 @@
+// download_to_file against the local fake server: exact bodies, and every kind
+// of failure leaving the target as it was with no spool file behind.
+
+#include "net/http.h"
+#include "net_test_util.h"
+#include "support/fake_server.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace gathrix::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class DownloadToFile : public ::testing::Test {
+protected:
+    std::string Target() const { return sandbox.Path() + "/test.htm"; }
+
+    // The target still holds its old content and nothing else is in the folder.
+    void ExpectOldFileSurvives() const {
+        EXPECT_EQ(ReadFile(Target()), "old page");
+        EXPECT_EQ(ListDir(sandbox.Path()), std::set<std::string>{"test.htm"});
+    }
+
+    FakeServer server;
+    Sandbox sandbox;
+};
+
+class DownloadSizes : public DownloadToFile, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(DownloadSizes, StoresTheBodyByteForByte) {
+    const std::string body = BinaryBody(GetParam());
+    server.Serve("/page", body);
+    ASSERT_TRUE(net::download_to_file(server.Url("/page"), Target()));
+    EXPECT_EQ(ReadFile(Target()), body);
+    EXPECT_EQ(ListDir(sandbox.Path()), std::set<std::string>{"test.htm"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, DownloadSizes, ::testing::Values(0u, 1u, 300u, 204800u, 204801u, 3u << 20));
+
+TEST_F(DownloadToFile, ReplacesAnExistingFileWhole) {
+    WriteFile(Target(), std::string(5000, 'x'));
+    server.Serve("/page", "short");
+    ASSERT_TRUE(net::download_to_file(server.Url("/page"), Target()));
+    EXPECT_EQ(ReadFile(Target()), "short");
+}
+
+TEST_F(DownloadToFile, ErrorStatusFailsAndKeepsTheOldFile) {
+    for (int status : {400, 404, 410, 500, 503}) {
+        SCOPED_TRACE(status);
+        WriteFile(Target(), "old page");
+        server.ServeStatus("/page", status, "<html>error page</html>");
+        EXPECT_FALSE(net::download_to_file(server.Url("/page"), Target()));
+        ExpectOldFileSurvives();
+    }
+}
+
+TEST_F(DownloadToFile, ErrorStatusLeavesNoFileWhenThereWasNone) {
+    server.ServeStatus("/missing", 404);
+    EXPECT_FALSE(net::download_to_file(server.Url("/missing"), Target()));
+    EXPECT_TRUE(ListDir(sandbox.Path()).empty());
+    // An address the server does not know at all is a 404 as well.
+    EXPECT_FALSE(net::download_to_file(server.Url("/nowhere"), Target()));
+    EXPECT_TRUE(ListDir(sandbox.Path()).empty());
+}
+
+TEST_F(DownloadToFile, TruncatedBodyFails) {
+    WriteFile(Target(), "old page");
+    server.ServeTruncated("/page", BinaryBody(300000), 100000);
+    EXPECT_FALSE(net::download_to_file(server.Url("/page"), Target()));
+    ExpectOldFileSurvives();
+
+    server.ServeTruncated("/empty", "announced", 0);
+    EXPECT_FALSE(net::download_to_file(server.Url("/empty"), Target()));
+    ExpectOldFileSurvives();
+}
+
+TEST_F(DownloadToFile, ChunkedBodyIsReadToItsEnd) {
+    const std::string body = BinaryBody(500000);
+    server.ServeChunked("/page", body);
+    ASSERT_TRUE(net::download_to_file(server.Url("/page"), Target()));
+    EXPECT_EQ(ReadFile(Target()), body);
+}
+
+TEST_F(DownloadToFile, FollowsRedirects) {
+    server.Serve("/final", "the page");
+    server.ServeRedirect("/moved", "/final");
+    server.ServeRedirect("/old", server.Url("/moved"));
+    ASSERT_TRUE(net::download_to_file(server.Url("/old"), Target()));
+    EXPECT_EQ(ReadFile(Target()), "the page");
+    EXPECT_EQ(server.Hits("/final"), 1);
+}
+
+TEST_F(DownloadToFile, RedirectLoopFails) {
+    WriteFile(Target(), "old page");
+    server.ServeRedirectLoop("/loop");
+    EXPECT_FALSE(net::download_to_file(server.Url("/loop"), Target()));
+    ExpectOldFileSurvives();
+    EXPECT_LE(server.Hits("/loop"), 12);
+}
+
+TEST_F(DownloadToFile, ServerThatNeverAnswersTimesOut) {
+    WriteFile(Target(), "old page");
+    server.ServeHang("/hang");
+    EXPECT_FALSE(net::download_to_file(server.Url("/hang"), Target(), 1s));
+    ExpectOldFileSurvives();
+}
+
+TEST_F(DownloadToFile, SlowButSteadyBodyCompletes) {
+    const std::string body = BinaryBody(2000);
+    server.ServeTrickle("/slow", body, 250, 40ms);
+    ASSERT_TRUE(net::download_to_file(server.Url("/slow"), Target(), 1s));
+    EXPECT_EQ(ReadFile(Target()), body);
+}
+
+TEST_F(DownloadToFile, RefusedConnectionFails) {
+    std::string address;
+    {
+        FakeServer gone;
+        address = gone.Url("/page");
+    }
+    WriteFile(Target(), "old page");
+    EXPECT_FALSE(net::download_to_file(address, Target(), 2s));
+    ExpectOldFileSurvives();
+}
+
+TEST_F(DownloadToFile, RejectsAddressesThatAreNotHttp) {
+    WriteFile(sandbox.Path() + "/secret", "local data");
+    for (const std::string& address :
+         {std::string(), std::string("http://"), "file://" + sandbox.Path() + "/secret", std::string("ftp://127.0.0.1/x"),
+          std::string("http://127.0.0.1:notaport/x")}) {
+        SCOPED_TRACE(address);
+        EXPECT_FALSE(net::download_to_file(address, Target(), 2s));
+        EXPECT_FALSE(std::filesystem::exists(Target()));
+    }
+}
+
+TEST_F(DownloadToFile, FolderThatDoesNotExistFails) {
+    server.Serve("/page", "body");
+    EXPECT_FALSE(net::download_to_file(server.Url("/page"), sandbox.Path() + "/no/such/dir/test.htm"));
+    EXPECT_TRUE(ListDir(sandbox.Path()).empty());
+}
+
+TEST_F(DownloadToFile, BareFileNameLandsInTheCurrentDirectory) {
+    server.Serve("/page", "here");
+    ScopedCwd cwd(sandbox.Path());
+    ASSERT_TRUE(net::download_to_file(server.Url("/page"), "test.htm"));
+    EXPECT_EQ(ReadFile("test.htm"), "here");
+    EXPECT_EQ(ListDir("."), std::set<std::string>{"test.htm"});
+}
+
+}  // namespace
+}  // namespace gathrix::test
