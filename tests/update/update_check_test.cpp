@@ -1,0 +1,230 @@
+#include "update/update_check.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/fake_server.h"
+
+namespace gathrix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeServer;
+using test::ReadFile;
+using test::Sandbox;
+using test::ScopedCwd;
+using test::WriteFile;
+
+// Everything the check does to its front end, in order, with the log as it
+// stands when each message box is shown.
+class RecordingFrontEnd : public FrontEnd {
+public:
+    struct Box {
+        std::string text;
+        std::string title;
+        BoxIcon icon;
+        std::string log_at_box;
+    };
+
+    std::string log = "an album address the user typed";
+    std::vector<std::string> calls;
+    std::vector<Box> boxes;
+
+    std::string AddressText() override { return log; }
+    void ReplaceLog(std::string_view text) override {
+        calls.push_back("replace:" + std::string(text));
+        log = text;
+    }
+    void AppendLog(std::string_view piece) override {
+        calls.push_back("append:" + std::string(piece));
+        log += piece;
+    }
+    void ClearLog() override {
+        calls.push_back("clear");
+        log.clear();
+    }
+    void SetLabel(std::string_view) override { calls.push_back("label"); }
+    void FocusAddress() override { calls.push_back("focus"); }
+    void DisableButtons() override { calls.push_back("disable"); }
+    void MessageBox(std::string_view text, std::string_view title, BoxIcon icon) override {
+        calls.push_back("box:" + std::string(title));
+        boxes.push_back({std::string(text), std::string(title), icon, log});
+    }
+    void PumpEvents() override { calls.push_back("pump"); }
+    void OpenFolder(const fs::path&) override { calls.push_back("open"); }
+    void EndProgram() override { calls.push_back("end"); }
+};
+
+constexpr const char* kWaiting = "Contacting server, please wait...";
+constexpr const char* kNewVersionText = "New version available ! Please visit our site to download";
+constexpr const char* kSameVersionText = "No new version available";
+constexpr const char* kCannotContactText = "Our page cannot be contacted";
+
+// Each check runs in a sandbox of its own as the current directory, with the
+// system's temporary folder pointed at a second sandbox, so that a file the
+// check leaves behind anywhere shows up.
+class UpdateCheckTest : public ::testing::Test {
+protected:
+    UpdateCheckTest() : cwd_(work_.Path()) {
+        if (const char* old = std::getenv("TMPDIR")) old_tmpdir_ = old;
+        setenv("TMPDIR", tmp_.Path().c_str(), 1);
+    }
+    ~UpdateCheckTest() override {
+        if (old_tmpdir_) {
+            setenv("TMPDIR", old_tmpdir_->c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+
+    bool Run() { return CheckForUpdate(ui_, server_.Url("")); }
+
+    static std::vector<std::string> Entries(const std::string& dir) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    void ExpectCleanAfterwards() {
+        EXPECT_EQ(ui_.log, "");
+        EXPECT_TRUE(Entries(tmp_.Path()).empty()) << "scratch left in the temporary folder";
+        EXPECT_TRUE(Entries(work_.Path()).empty()) << "file left in the current directory";
+    }
+
+    // Outcome of a check whose version file was fetched and read.
+    void ExpectAnswered(const char* text, const char* title) {
+        EXPECT_EQ(ui_.calls, (std::vector<std::string>{std::string("replace:") + kWaiting, "append:OK",
+                                                       std::string("box:") + title, "clear"}));
+        ASSERT_EQ(ui_.boxes.size(), 1u);
+        EXPECT_EQ(ui_.boxes[0].text, text);
+        EXPECT_EQ(ui_.boxes[0].icon, BoxIcon::None);
+        EXPECT_EQ(ui_.boxes[0].log_at_box, std::string(kWaiting) + "OK");
+    }
+
+    void ExpectFailed() {
+        EXPECT_EQ(ui_.calls, (std::vector<std::string>{std::string("replace:") + kWaiting, "append:failed.",
+                                                       "box:Error", "clear"}));
+        ASSERT_EQ(ui_.boxes.size(), 1u);
+        EXPECT_EQ(ui_.boxes[0].text, kCannotContactText);
+        EXPECT_EQ(ui_.boxes[0].icon, BoxIcon::Critical);
+        EXPECT_EQ(ui_.boxes[0].log_at_box, std::string(kWaiting) + "failed.");
+    }
+
+    Sandbox work_;
+    Sandbox tmp_;
+    ScopedCwd cwd_;
+    std::optional<std::string> old_tmpdir_;
+    FakeServer server_;
+    RecordingFrontEnd ui_;
+};
+
+class SameVersion : public UpdateCheckTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SameVersion, ReportsNoNewVersion) {
+    server_.Serve("/gathrix/version.txt", GetParam(), "text/plain");
+    EXPECT_TRUE(Run());
+    ExpectAnswered(kSameVersionText, "Update checked");
+    EXPECT_EQ(server_.Hits("/gathrix/version.txt"), 1);
+    ExpectCleanAfterwards();
+}
+
+INSTANTIATE_TEST_SUITE_P(VersionFiles, SameVersion,
+                         ::testing::Values("3.5", "3.5\r\n", "3.5\n", "   3.5\r\n", "\"3.5\"\r\n",
+                                           "3.5,released 2008\r\n", "3.5\r\n3.6\r\n"));
+
+class OtherVersion : public UpdateCheckTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OtherVersion, ReportsANewVersion) {
+    server_.Serve("/gathrix/version.txt", GetParam(), "text/plain");
+    EXPECT_TRUE(Run());
+    ExpectAnswered(kNewVersionText, "New version");
+    ExpectCleanAfterwards();
+}
+
+// Any difference counts, older versions and other letter case included.
+INSTANTIATE_TEST_SUITE_P(VersionFiles, OtherVersion,
+                         ::testing::Values("3.6\r\n", "3.4\r\n", "3.50\r\n", "3.5.1\r\n", "v3.5\r\n",
+                                           "\"3.5 \"\r\n", "3,5\r\n"));
+
+TEST_F(UpdateCheckTest, AnErrorPageIsAFailedDownloadNotANewVersion) {
+    server_.ServeStatus("/gathrix/version.txt", 404, "<html>Not Found</html>");
+    EXPECT_FALSE(Run());
+    ExpectFailed();
+    ExpectCleanAfterwards();
+
+    ui_ = RecordingFrontEnd{};
+    server_.ServeStatus("/gathrix/version.txt", 500, "3.6");
+    EXPECT_FALSE(Run());
+    ExpectFailed();
+    ExpectCleanAfterwards();
+}
+
+TEST_F(UpdateCheckTest, AMissingPageIsAFailedDownload) {
+    // Nothing is served at all: the server answers 404 on its own.
+    EXPECT_FALSE(Run());
+    ExpectFailed();
+    EXPECT_EQ(server_.Hits("/gathrix/version.txt"), 1);
+    ExpectCleanAfterwards();
+}
+
+TEST_F(UpdateCheckTest, AnEmptyVersionFileIsReportedAsAFailedDownload) {
+    server_.Serve("/gathrix/version.txt", "", "text/plain");
+    EXPECT_FALSE(Run());
+    ExpectFailed();
+    ExpectCleanAfterwards();
+
+    ui_ = RecordingFrontEnd{};
+    server_.Serve("/gathrix/version.txt", "\r\n", "text/plain");
+    EXPECT_FALSE(Run());
+    ExpectFailed();
+    ExpectCleanAfterwards();
+}
+
+TEST_F(UpdateCheckTest, AServerThatIsDownIsAFailedDownload) {
+    std::string site;
+    {
+        FakeServer gone;
+        site = gone.Url("");
+    }
+    EXPECT_FALSE(CheckForUpdate(ui_, site));
+    ExpectFailed();
+    ExpectCleanAfterwards();
+}
+
+TEST_F(UpdateCheckTest, AVersionFileInTheCurrentDirectoryIsNeitherReadNorDeleted) {
+    WriteFile("version.txt", "3.5\r\n");
+
+    // The download fails: the user's file must not be taken for the answer.
+    EXPECT_FALSE(Run());
+    ExpectFailed();
+    EXPECT_EQ(ReadFile("version.txt"), "3.5\r\n");
+
+    // The download succeeds: the user's file must not be replaced or removed.
+    ui_ = RecordingFrontEnd{};
+    server_.Serve("/gathrix/version.txt", "3.6\r\n", "text/plain");
+    EXPECT_TRUE(Run());
+    ExpectAnswered(kNewVersionText, "New version");
+    EXPECT_EQ(ReadFile("version.txt"), "3.5\r\n");
+    EXPECT_EQ(Entries(work_.Path()), std::vector<std::string>{"version.txt"});
+    EXPECT_TRUE(Entries(tmp_.Path()).empty());
+}
+
+TEST_F(UpdateCheckTest, EveryCheckFetchesTheFileAfresh) {
+    server_.Serve("/gathrix/version.txt", "3.5\r\n", "text/plain");
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(ui_.boxes.back().title, "Update checked");
+    server_.Serve("/gathrix/version.txt", "3.6\r\n", "text/plain");
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(ui_.boxes.back().title, "New version");
+    EXPECT_EQ(server_.Hits("/gathrix/version.txt"), 2);
+    ExpectCleanAfterwards();
+}
+
+}  // namespace
+}  // namespace gathrix
