@@ -1,0 +1,69 @@
+// Picasa Web Albums: the whole album comes from one page, which embeds the album
+// feed as script data. The feed starts after the item that holds "feedPreload:";
+// each picture is announced by an item holding "content$src", and the item after
+// it is the picture's address with one character in front (the colon of
+// "content$src":"http://..."), quoted or not.
+
+#include <optional>
+#include <string>
+
+#include "download/album_readers.h"
+#include "download/file_fetcher.h"
+#include "net/http.h"
+#include "text/strings.h"
+
+namespace gathrix {
+
+namespace {
+constexpr const char* kPageFile = "test.htm";
+constexpr int kPageNumber = 1;
+
+// The album page: the address up to its first "photo#" (a link to one photo of
+// the album), or the whole address.
+std::string PageAddress(const std::string& album_address) {
+    const std::size_t at = InStr(album_address, "photo#");
+    return at == 0 ? album_address : album_address.substr(0, at - 1);
+}
+
+// The address item without its double quotes and without its first character.
+std::string PictureAddress(const std::string& address_item) {
+    const std::string unquoted = SandR(address_item, "\"", "");
+    return unquoted.size() > 1 ? unquoted.substr(1) : std::string();
+}
+}  // namespace
+
+ReaderEnd ReadPicasaAlbum(RunState& run) {
+    PageFiles& files = run.files;
+
+    // A page that cannot be fetched must not leave an older "test.htm" to be read
+    // in its place.
+    if (!net::download_to_file(PageAddress(run.album_address), kPageFile, run.settings.request_timeout)) {
+        PageFiles::Delete(kPageFile);
+    }
+    files.Open(kPageFile, OpenMode::Input, kPageNumber);  // a missing page reads as empty
+    run.file_counter = 0;
+
+    bool feed_found = false;
+    do {
+        const std::optional<std::string> item = files.ReadItem(kPageNumber);
+        feed_found = item && Contains(*item, "feedPreload:");
+    } while (!feed_found && !files.AtEnd(kPageNumber));
+
+    if (feed_found) {
+        while (!files.AtEnd(kPageNumber)) {
+            const std::optional<std::string> item = files.ReadItem(kPageNumber);
+            if (!item || !Contains(*item, "content$src")) continue;
+            // A key at the very end of the page has no address after it.
+            const std::optional<std::string> address_item = files.ReadItem(kPageNumber);
+            if (!address_item) continue;
+            run.picture_address = PictureAddress(*address_item);
+            run.local_file_name = retlast(run.picture_address, "/");
+            FetchFile(run);
+        }
+    }
+
+    files.Close(kPageNumber);
+    return ReaderEnd::AlbumDone;
+}
+
+}  // namespace gathrix

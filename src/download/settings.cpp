@@ -1,0 +1,42 @@
+#include "download/settings.h"
+
+#include <cstdlib>
+#include <string_view>
+
+namespace gathrix {
+
+namespace {
+// The value of an environment variable that is set and not empty.
+const char* Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return (value != nullptr && *value != '\0') ? value : nullptr;
+}
+
+// A whole number of seconds from 1 to one day, digits only.
+bool ParseSeconds(std::string_view text, long long& seconds) {
+    constexpr long long kMaxSeconds = 24 * 60 * 60;
+    if (text.empty() || text.size() > 6) return false;
+    long long value = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return false;
+        value = value * 10 + (ch - '0');
+    }
+    if (value < 1 || value > kMaxSeconds) return false;
+    seconds = value;
+    return true;
+}
+}  // namespace
+
+Settings Settings::FromEnvironment() {
+    Settings settings;
+    if (const char* v = Variable("GATHRIX_FLICKR_BASE_URL")) settings.flickr_base_url = v;
+    if (const char* v = Variable("GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX")) settings.webshots_thumbnail_prefix = v;
+    if (const char* v = Variable("GATHRIX_WEBSHOTS_FULLSIZE_BASE")) settings.webshots_fullsize_base = v;
+    if (const char* v = Variable("GATHRIX_REQUEST_TIMEOUT")) {
+        long long seconds = 0;
+        if (ParseSeconds(v, seconds)) settings.request_timeout = std::chrono::seconds(seconds);
+    }
+    return settings;
+}
+
+}  // namespace gathrix

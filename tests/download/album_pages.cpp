@@ -1,0 +1,44 @@
+#include "download/album_pages.h"
+
+namespace gathrix::test {
+
+namespace {
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+}  // namespace
+
+std::string PicasaPage(const std::vector<std::string>& pictures, const PicasaPageOptions& options) {
+    std::string page =
+        "<!DOCTYPE html>\r\n<html><head><title>Summer, 2009 - Web Albums</title>\r\n"
+        "<meta name=\"description\" content=\"photos, by a user\">\r\n"
+        "<script type=\"text/javascript\">\r\n";
+    // Data of the page around the album: a user's avatar and a cover, with the
+    // same key as the feed's pictures.
+    page += "var _user = {\"name\":\"someone\",\"nickname\":\"Some One\"";
+    for (const std::string& address : options.before_feed) {
+        page += ",\"content$src\":" + Quoted(address) + ",\"width\":\"48\"";
+    }
+    page += "};\r\n";
+    page += options.without_feed ? "_initAlbum({preload: {\"feed\":{" : "_initAlbum({feedPreload: {\"feed\":{";
+    page += "\"title\":{\"$t\":\"Summer, 2009\"},\"gphoto$numphotos\":" + std::to_string(pictures.size()) +
+            ",\"entry\":[";
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        if (i > 0) page += ",";
+        const std::string& address = pictures[i];
+        page += "{\"gphoto$id\":\"" + std::to_string(5300000 + i) + "\",\"title\":{\"$t\":\"picture " +
+                std::to_string(i + 1) + "\"},\"media$group\":{\"type\":\"image/jpeg\",\"content$src\":" +
+                (options.unquoted_addresses ? address : Quoted(address)) +
+                ",\"width\":\"1600\",\"height\":\"1200\"}}";
+    }
+    page += "]}}});\r\n</script></head>\r\n<body><div id=\"lhid_content\">Loading...</div></body></html>\r\n";
+    return page;
+}
+
+std::string PictureBytes(int i, std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) {
+        bytes[k] = static_cast<char>((k * 7 + static_cast<std::size_t>(i) * 131 + k / 251) & 0xff);
+    }
+    return bytes;
+}
+
+}  // namespace gathrix::test

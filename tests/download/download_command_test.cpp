@@ -1,0 +1,189 @@
+// The Download command as a whole: address handling, site markers, the working
+// folder, the log and the completion report.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "download/album_pages.h"
+#include "download/engine_fixture.h"
+
+namespace gathrix::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using DownloadCommandTest = EngineTest;
+
+bool Has(const std::vector<std::string>& events, const std::string& event) {
+    return std::find(events.begin(), events.end(), event) != events.end();
+}
+
+TEST_F(DownloadCommandTest, BlankAddressOnlyPutsTheFocusBack) {
+    for (const std::string blank : {"", "    "}) {
+        ui = RecordingFrontEnd();
+        EXPECT_EQ(Run(blank), DownloadOutcome::EmptyAddress);
+        EXPECT_EQ(ui.focus_count, 1);
+        EXPECT_EQ(ui.disable_count, 0);
+        EXPECT_TRUE(ui.boxes.empty());
+        EXPECT_TRUE(ui.labels.empty());
+        EXPECT_FALSE(ui.ended);
+        EXPECT_EQ(ui.events, (std::vector<std::string>{"address", "focus"}));
+        EXPECT_EQ(fs::current_path(), Start());
+        EXPECT_TRUE(fs::is_directory(Folder()));
+    }
+    EXPECT_TRUE(server.Requests().empty());
+
+    // The program goes on: a later run uses the folder right below the start.
+    server.Serve("/picasaweb.google.com/a", PicasaPage({}));
+    ui = RecordingFrontEnd();
+    EXPECT_EQ(Run(server.Url("/picasaweb.google.com/a")), DownloadOutcome::Completed);
+    EXPECT_NE(ui.log.find("Destination folder:" + Folder().string() + "\r\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(Folder() / "AlbumDownload"));
+}
+
+TEST_F(DownloadCommandTest, InvalidAddressDisablesShowsErrorAndEnds) {
+    EXPECT_EQ(Run("http://example.org/"), DownloadOutcome::InvalidUrl);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Invalid URL !");
+    EXPECT_EQ(ui.boxes[0].title, "Error");
+    EXPECT_EQ(ui.boxes[0].icon, BoxIcon::Critical);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"address", "disable", "box:Invalid URL !", "end"}));
+    EXPECT_TRUE(ui.ended);
+    EXPECT_EQ(ui.log, "");  // no header: Text1 still holds the typed address
+    EXPECT_TRUE(fs::is_directory(Folder()));
+    EXPECT_EQ(fs::current_path(), Start());
+}
+
+TEST_F(DownloadCommandTest, OnlyBlanksAreTrimmedNotTabs) {
+    EXPECT_EQ(Run("\t"), DownloadOutcome::InvalidUrl);
+    EXPECT_EQ(ui.focus_count, 0);
+
+    // Blanks around an address go, tabs stay part of it (and spoil it).
+    server.Serve("/picasaweb.google.com/a", PicasaPage({}));
+    ui = RecordingFrontEnd();
+    EXPECT_EQ(Run("   " + server.Url("/picasaweb.google.com/a") + "  "), DownloadOutcome::Completed);
+    EXPECT_EQ(server.Hits("/picasaweb.google.com/a"), 1);
+    ui = RecordingFrontEnd();
+    EXPECT_EQ(Run("\t" + server.Url("/picasaweb.google.com/a") + "\t"), DownloadOutcome::Completed);
+    EXPECT_EQ(server.Hits("/picasaweb.google.com/a"), 1);
+}
+
+TEST_F(DownloadCommandTest, SiteMarkersIgnoreCaseAndTheFirstRowWins) {
+    EXPECT_EQ(SiteNumber("http://picasaweb.google.com/someone/Album"), 1);
+    EXPECT_EQ(SiteNumber("HTTP://PICASAWEB.GOOGLE.COM/someone"), 1);
+    EXPECT_EQ(SiteNumber("http://www.FLICKR.COM/photos/x/sets/1/"), 2);
+    EXPECT_EQ(SiteNumber("http://community.WebShots.com/album/1"), 3);
+    EXPECT_EQ(SiteNumber("http://www.flickr.com/redirect?to=picasaweb.google.com"), 1);
+    EXPECT_EQ(SiteNumber("http://webshots.com/flickr.com"), 2);
+    EXPECT_EQ(SiteNumber("http://www.webshots.com"), 0);  // the marker ends with "/"
+    EXPECT_EQ(SiteNumber("http://example.org/"), 0);
+    EXPECT_EQ(SiteNumber(""), 0);
+}
+
+TEST_F(DownloadCommandTest, MarkerInCapitalsAndPicasaBeforeFlickrRunThePicasaReader) {
+    server.Serve("/PICASAWEB.GOOGLE.COM/a", PicasaPage({}));
+    EXPECT_EQ(Run(server.Url("/PICASAWEB.GOOGLE.COM/a")), DownloadOutcome::Completed);
+    EXPECT_EQ(server.Hits("/PICASAWEB.GOOGLE.COM/a"), 1);
+
+    server.Serve("/flickr.com/picasaweb.google.com/b", PicasaPage({}));
+    ui = RecordingFrontEnd();
+    EXPECT_EQ(Run(server.Url("/flickr.com/picasaweb.google.com/b")), DownloadOutcome::Completed);
+    EXPECT_EQ(server.Hits("/flickr.com/picasaweb.google.com/b"), 1);
+}
+
+TEST_F(DownloadCommandTest, ZeroFileRunReportsZeroAndOpensNoFolder) {
+    for (const std::string path : {"/picasaweb.google.com/empty", "/www.flickr.com/photos/x/sets/1/",
+                                   "/community.webshots.com/album/1"}) {
+        ui = RecordingFrontEnd();
+        EXPECT_EQ(Run(server.Url(path)), DownloadOutcome::Completed) << path;
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].text, " 0 files successfully downloaded!");
+        EXPECT_EQ(ui.boxes[0].title, "Finished");
+        EXPECT_EQ(ui.boxes[0].icon, BoxIcon::None);
+        EXPECT_EQ(ui.labels, (std::vector<std::string>{"Download in progress... 0 files finished."}));
+        EXPECT_TRUE(ui.opened_folders.empty());
+        EXPECT_TRUE(ui.ended);
+        EXPECT_EQ(ui.disable_count, 1);
+        EXPECT_EQ(fs::current_path(), Start());
+        EXPECT_TRUE(Entries(Folder()).empty());
+    }
+}
+
+TEST_F(DownloadCommandTest, ExactLogLabelsAndOrderOfARun) {
+    clock_times = {LocalTime(2024, 5, 17, 9, 5, 3), LocalTime(2024, 5, 17, 9, 5, 45)};
+    server.Serve("/pics/a.jpg", PictureBytes(1, 3000));
+    server.Serve("/pics/b.jpg", PictureBytes(2, 5000));
+    server.Serve("/picasaweb.google.com/someone/Summer",
+                 PicasaPage({server.Url("/pics/a.jpg"), server.Url("/pics/b.jpg")}));
+
+    EXPECT_EQ(Run(server.Url("/picasaweb.google.com/someone/Summer")), DownloadOutcome::Completed);
+
+    const std::string header = "Start time:09:05:03\r\nDestination folder:" + Folder().string() + "\r\n";
+    EXPECT_EQ(ui.log, header +
+                          "Downloading a.jpg...OK\r\n"
+                          "Downloading b.jpg...OK\r\n"
+                          "\r\nEnd time:09:05:45"
+                          "\r\nToatal time: 42 seconds");
+    EXPECT_EQ(ui.events, (std::vector<std::string>{
+                             "address",
+                             "disable",
+                             "clear",
+                             "replace:" + header,
+                             "append:Downloading a.jpg...",
+                             "label:Download in progress... 0 files finished.",
+                             "append:OK\r\n",
+                             "append:Downloading b.jpg...",
+                             "label:Download in progress... 1 files finished.",
+                             "append:OK\r\n",
+                             "append:\r\nEnd time:09:05:45",
+                             "append:\r\nToatal time: 42 seconds",
+                             "label:Download in progress... 2 files finished.",
+                             "box: 2 files successfully downloaded!",
+                             "open:" + Folder().string(),
+                             "end",
+                         }));
+    EXPECT_EQ(ReadFile((Folder() / "a.jpg").string()), PictureBytes(1, 3000));
+    EXPECT_EQ(ReadFile((Folder() / "b.jpg").string()), PictureBytes(2, 5000));
+    // The scratch page is gone, and only the pictures are left.
+    EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(fs::current_path(), Start());
+}
+
+TEST_F(DownloadCommandTest, RunPassingMidnightReportsTheTrueTotalTime) {
+    clock_times = {LocalTime(2023, 12, 31, 23, 59, 50), LocalTime(2024, 1, 1, 0, 0, 20)};
+    EXPECT_EQ(Run(server.Url("/picasaweb.google.com/a")), DownloadOutcome::Completed);
+    EXPECT_EQ(ui.log.substr(0, 19), "Start time:23:59:50");
+    EXPECT_TRUE(ui.log.ends_with("\r\nEnd time:00:00:20\r\nToatal time: 30 seconds")) << ui.log;
+}
+
+TEST_F(DownloadCommandTest, PlainFileNamedAlbumDownloadKeepsTheRunInTheStartingDirectory) {
+    WriteFile("AlbumDownload", "not a folder");
+    server.Serve("/pics/a.jpg", PictureBytes(1, 100));
+    server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/pics/a.jpg")}));
+
+    EXPECT_EQ(Run(server.Url("/picasaweb.google.com/a")), DownloadOutcome::Completed);
+    EXPECT_EQ(ReadFile("AlbumDownload"), "not a folder");
+    EXPECT_EQ(ReadFile((Start() / "a.jpg").string()), PictureBytes(1, 100));
+    EXPECT_NE(ui.log.find("Destination folder:" + Start().string() + "\r\n"), std::string::npos);
+    EXPECT_EQ(Entries(Start()), (std::vector<std::string>{"AlbumDownload", "a.jpg"}));
+    // The file browser is sent where the pictures are.
+    EXPECT_EQ(ui.opened_folders, (std::vector<fs::path>{Start()}));
+    EXPECT_EQ(fs::current_path(), Start());
+}
+
+TEST_F(DownloadCommandTest, ExistingWorkingFolderIsUsedAsItIs) {
+    fs::create_directory(Folder());
+    WriteFile((Folder() / "older.jpg").string(), "kept");
+    server.Serve("/pics/a.jpg", "new");
+    server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/pics/a.jpg")}));
+    EXPECT_EQ(Run(server.Url("/picasaweb.google.com/a")), DownloadOutcome::Completed);
+    EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"a.jpg", "older.jpg"}));
+    EXPECT_EQ(ReadFile((Folder() / "older.jpg").string()), "kept");
+    EXPECT_TRUE(Has(ui.events, "box: 1 files successfully downloaded!"));
+}
+
+}  // namespace
+}  // namespace gathrix::test

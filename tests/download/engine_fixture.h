@@ -1,0 +1,78 @@
+#pragma once
+// Common ground of the engine tests: a fresh sandbox as current directory, a
+// local server, a transfer, short time-outs and a front end that records.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "download/download_command.h"
+#include "download/recording_front_end.h"
+#include "download/settings.h"
+#include "net/http.h"
+#include "support/fake_server.h"
+
+namespace gathrix::test {
+
+// A moment of local time.
+inline std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int hour, int minute,
+                                                       int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    EngineTest() : cwd_(sandbox_.Path()) { settings.request_timeout = std::chrono::seconds(2); }
+
+    // The starting directory (the sandbox, symbolic links resolved).
+    std::filesystem::path Start() const { return std::filesystem::canonical(sandbox_.Path()); }
+    std::filesystem::path Folder() const { return Start() / "AlbumDownload"; }
+
+    // Runs the command on address. When clock_times are given, the run takes its
+    // clock readings from them in turn (the last one repeats).
+    DownloadOutcome Run(const std::string& address) {
+        ui.address = address;
+        if (clock_times.empty()) return Dowload(ui, inet, settings);
+        std::size_t next = 0;
+        return Dowload(ui, inet, settings, [this, &next] {
+            const auto t = clock_times[std::min(next, clock_times.size() - 1)];
+            ++next;
+            return t;
+        });
+    }
+
+    Sandbox sandbox_;
+    ScopedCwd cwd_;
+
+protected:
+    FakeServer server;
+    net::Transfer inet;
+    Settings settings;
+    RecordingFrontEnd ui;
+    std::vector<std::chrono::system_clock::time_point> clock_times;
+};
+
+// Names of the entries of a directory, sorted.
+inline std::vector<std::string> Entries(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace gathrix::test

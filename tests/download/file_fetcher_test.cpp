@@ -1,0 +1,185 @@
+// The file fetcher: one picture per call, against the local server.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "download/album_pages.h"
+#include "download/engine_fixture.h"
+#include "download/file_fetcher.h"
+#include "download/run_state.h"
+#include "text/page_files.h"
+
+namespace gathrix::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileFetcherTest : public EngineTest {
+protected:
+    FileFetcherTest() : run(ui, inet, settings, files) {
+        fs::create_directory(Folder());
+        run.working_folder = Folder();
+        inet.SetRequestTimeout(settings.request_timeout);
+    }
+
+    // Fetches path of the local server as name; returns the log line it wrote.
+    std::string Fetch(const std::string& path, const std::string& name) {
+        return FetchAddress(server.Url(path), name);
+    }
+    std::string FetchAddress(const std::string& address, const std::string& name) {
+        run.picture_address = address;
+        run.local_file_name = name;
+        const std::size_t before = ui.log.size();
+        FetchFile(run);
+        return ui.log.substr(before);
+    }
+    std::string Stored(const std::string& name) const { return ReadFile((Folder() / name).string()); }
+
+    PageFiles files;
+    RunState run;
+};
+
+TEST_F(FileFetcherTest, BodiesAroundTheChunkSizeAreStoredWhole) {
+    const std::vector<std::size_t> sizes = {0, 1, 204799, 204800, 204801, 3 * 204800 + 7};
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::string name = "p" + std::to_string(sizes[i]) + ".jpg";
+        server.Serve("/" + name, PictureBytes(static_cast<int>(i), sizes[i]));
+        EXPECT_EQ(Fetch("/" + name, name), "Downloading " + name + "...OK\r\n");
+        EXPECT_EQ(Stored(name), PictureBytes(static_cast<int>(i), sizes[i])) << name;
+        EXPECT_TRUE(fs::is_regular_file(Folder() / name));
+    }
+    EXPECT_EQ(run.file_counter, static_cast<std::int64_t>(sizes.size()));
+    EXPECT_EQ(Entries(Folder()).size(), sizes.size());  // no temporary files left
+}
+
+TEST_F(FileFetcherTest, LabelShowsTheCountBeforeThisPictureAndPumpsAtLeastOnce) {
+    server.Serve("/a.jpg", "a");
+    run.file_counter = 2;
+    Fetch("/a.jpg", "a.jpg");
+    EXPECT_EQ(ui.labels, (std::vector<std::string>{"Download in progress... 2 files finished."}));
+    EXPECT_EQ(run.file_counter, 3);
+    EXPECT_GE(ui.pump_count, 1);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"append:Downloading a.jpg...",
+                                                   "label:Download in progress... 2 files finished.",
+                                                   "append:OK\r\n"}));
+
+    // A request that cannot even start still pumps the events once.
+    ui = RecordingFrontEnd();
+    EXPECT_EQ(FetchAddress("", "x.jpg"), "Downloading x.jpg...failed.\r\n");
+    EXPECT_GE(ui.pump_count, 1);
+    EXPECT_EQ(ui.labels.size(), 1u);
+}
+
+TEST_F(FileFetcherTest, SamePictureNameTwiceIsOverwrittenAndCountedTwice) {
+    server.Serve("/one/x.jpg", std::string(5000, 'L'));
+    server.Serve("/two/x.jpg", "short");
+    Fetch("/one/x.jpg", "x.jpg");
+    Fetch("/two/x.jpg", "x.jpg");
+    EXPECT_EQ(Stored("x.jpg"), "short");  // not the tail of the longer one
+    EXPECT_EQ(run.file_counter, 2);
+}
+
+TEST_F(FileFetcherTest, HttpErrorStatusStoresNothingAndSaysFailed) {
+    server.ServeStatus("/missing.jpg", 404, "<html>no such picture</html>");
+    server.ServeStatus("/broken.jpg", 500);
+    EXPECT_EQ(Fetch("/missing.jpg", "missing.jpg"), "Downloading missing.jpg...failed.\r\n");
+    EXPECT_EQ(Fetch("/broken.jpg", "broken.jpg"), "Downloading broken.jpg...failed.\r\n");
+    EXPECT_EQ(run.file_counter, 0);
+    EXPECT_TRUE(Entries(Folder()).empty());
+}
+
+TEST_F(FileFetcherTest, ConnectionErrorAndTimeOutStoreNothing) {
+    // Port 1 on the loopback has nobody listening.
+    EXPECT_EQ(FetchAddress("http://127.0.0.1:1/a.jpg", "a.jpg"), "Downloading a.jpg...failed.\r\n");
+
+    settings.request_timeout = std::chrono::seconds(1);
+    inet.SetRequestTimeout(settings.request_timeout);
+    server.ServeHang("/hang.jpg");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Fetch("/hang.jpg", "hang.jpg"), "Downloading hang.jpg...failed.\r\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+    EXPECT_EQ(run.file_counter, 0);
+    EXPECT_TRUE(Entries(Folder()).empty());
+}
+
+TEST_F(FileFetcherTest, BodyWithoutContentLengthIsStoredWhole) {
+    const std::string body = PictureBytes(7, 300000);
+    server.ServeChunked("/chunked.jpg", body);
+    EXPECT_EQ(Fetch("/chunked.jpg", "chunked.jpg"), "Downloading chunked.jpg...OK\r\n");
+    EXPECT_EQ(Stored("chunked.jpg"), body);
+    EXPECT_EQ(run.file_counter, 1);
+}
+
+TEST_F(FileFetcherTest, BodyCutShortIsAFailedTransferAndTheOlderFileSurvives) {
+    WriteFile((Folder() / "cut.jpg").string(), "older picture");
+    WriteFile((Folder() / "gone.jpg").string(), "older too");
+    server.ServeTruncated("/cut.jpg", PictureBytes(1, 100000), 40000);
+    server.ServeStatus("/gone.jpg", 404);
+    EXPECT_EQ(Fetch("/cut.jpg", "cut.jpg"), "Downloading cut.jpg...failed.\r\n");
+    EXPECT_EQ(Fetch("/gone.jpg", "gone.jpg"), "Downloading gone.jpg...failed.\r\n");
+    EXPECT_EQ(Stored("cut.jpg"), "older picture");
+    EXPECT_EQ(Stored("gone.jpg"), "older too");
+    EXPECT_EQ(run.file_counter, 0);
+    EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"cut.jpg", "gone.jpg"}));
+}
+
+TEST_F(FileFetcherTest, RedirectIsFollowedToThePicture) {
+    server.Serve("/real/a.jpg", "the picture");
+    server.ServeRedirect("/a.jpg", "/real/a.jpg");
+    EXPECT_EQ(Fetch("/a.jpg", "a.jpg"), "Downloading a.jpg...OK\r\n");
+    EXPECT_EQ(Stored("a.jpg"), "the picture");
+}
+
+TEST_F(FileFetcherTest, ExitDuringTheTransferLeavesNoHalfWrittenPicture) {
+    WriteFile((Folder() / "slow.jpg").string(), "older picture");
+    server.ServeTrickle("/slow.jpg", PictureBytes(3, 200000), 1000, std::chrono::milliseconds(10));
+    // Exit: cancels Inet1 once some of the body has come in.
+    ui.on_pump = [this] {
+        if (inet.BodySize() > 0) inet.Cancel();
+    };
+    EXPECT_EQ(Fetch("/slow.jpg", "slow.jpg"), "Downloading slow.jpg...failed.\r\n");
+    EXPECT_GT(ui.pump_count, 1);
+    EXPECT_EQ(Stored("slow.jpg"), "older picture");
+    EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"slow.jpg"}));
+    EXPECT_EQ(run.file_counter, 0);
+}
+
+TEST_F(FileFetcherTest, UnsafeLocalNamesStayInTheWorkingFolder) {
+    server.Serve("/a.jpg", "picture");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"../escape.jpg", ".._escape.jpg"}, {"/etc/passwd", "_etc_passwd"}, {"..", "__"},
+        {".", "_"},                         {"", "_"},                      {"a\\b.jpg", "a_b.jpg"},
+        {"new\nline.jpg", "new_line.jpg"},  {"tab\t.jpg", "tab_.jpg"},      {"del\x7f.jpg", "del_.jpg"},
+    };
+    for (const auto& [name, safe] : cases) {
+        EXPECT_EQ(Fetch("/a.jpg", name), "Downloading " + safe + "...OK\r\n");
+        EXPECT_EQ(Stored(safe), "picture") << safe;
+    }
+    EXPECT_EQ(Entries(Folder()).size(), cases.size() - 1);  // "." and "" both give "_"
+    EXPECT_EQ(Entries(Start()), (std::vector<std::string>{"AlbumDownload"}));
+}
+
+TEST_F(FileFetcherTest, SafeLocalNameLeavesOrdinaryNamesAlone) {
+    EXPECT_EQ(SafeLocalName("IMG_0001.JPG"), "IMG_0001.JPG");
+    EXPECT_EQ(SafeLocalName("photo (1).jpg"), "photo (1).jpg");
+    EXPECT_EQ(SafeLocalName("...jpg"), "...jpg");
+    EXPECT_EQ(SafeLocalName("caf\xc3\xa9.jpg"), "caf\xc3\xa9.jpg");
+    EXPECT_EQ(SafeLocalName("a?b=c&d"), "a?b=c&d");
+}
+
+TEST_F(FileFetcherTest, CounterGoesOnPast32767) {
+    server.Serve("/a.jpg", "a");
+    run.file_counter = 32767;
+    Fetch("/a.jpg", "a.jpg");
+    EXPECT_EQ(run.file_counter, 32768);
+    EXPECT_EQ(ui.labels.back(), "Download in progress... 32767 files finished.");
+    Fetch("/a.jpg", "a.jpg");
+    EXPECT_EQ(ui.labels.back(), "Download in progress... 32768 files finished.");
+}
+
+}  // namespace
+}  // namespace gathrix::test
