@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace gathrix::test {
 namespace {
@@ -150,6 +152,40 @@ TEST_F(DownloadToFile, BareFileNameLandsInTheCurrentDirectory) {
     ASSERT_TRUE(net::download_to_file(server.Url("/page"), "test.htm"));
     EXPECT_EQ(ReadFile("test.htm"), "here");
     EXPECT_EQ(ListDir("."), std::set<std::string>{"test.htm"});
+}
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(DownloadToFile, GoesThroughTheProxyOfTheEnvironment) {
+    // The fake server plays the proxy: it receives the full address of a host
+    // that is never contacted directly (.invalid names do not resolve).
+    server.Serve("http://album.invalid/page.htm", "via proxy");
+    ScopedEnv proxy("http_proxy", server.Url(""));
+    ScopedEnv no_proxy("no_proxy", "");
+    ScopedEnv no_proxy_upper("NO_PROXY", "");
+    ASSERT_TRUE(net::download_to_file("http://album.invalid/page.htm", Target()));
+    EXPECT_EQ(ReadFile(Target()), "via proxy");
+    EXPECT_EQ(server.Hits("http://album.invalid/page.htm"), 1);
 }
 
 }  // namespace

@@ -59,6 +59,26 @@ bool SocketPorts(int fd, int& local_port, int& peer_port) {
     return true;
 }
 
+// A proxy configured in the environment (as on some build machines) must not
+// carry the tests' requests away from this server: 127.0.0.1 is added to the
+// proxy exceptions once, before the first server starts.
+void KeepLoopbackOffProxies() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        bool proxied = false;
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+            const char* value = std::getenv(name);
+            proxied = proxied || (value && *value);
+        }
+        if (!proxied) return;
+        for (const char* name : {"no_proxy", "NO_PROXY"}) {
+            const char* value = std::getenv(name);
+            std::string list = value && *value ? std::string(value) + ",127.0.0.1" : "127.0.0.1";
+            setenv(name, list.c_str(), 1);
+        }
+    });
+}
+
 }  // namespace
 
 struct FakeServer::Impl {
@@ -132,6 +152,7 @@ FakeServer::FakeServer() : impl_(std::make_unique<Impl>()) {
     // A client that hangs up in the middle of a body must not kill the test
     // process when the server writes the next piece.
     std::signal(SIGPIPE, SIG_IGN);
+    KeepLoopbackOffProxies();
 
     Impl& impl = *impl_;
     // Hanging and trickling handlers and idle keep-alive connections each hold a
