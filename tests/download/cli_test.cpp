@@ -1,0 +1,152 @@
+// gathrix-cli run as a process against the local server.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "download/album_pages.h"
+#include "download/child_process.h"
+#include "support/fake_server.h"
+
+namespace gathrix::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliTest : public ::testing::Test {
+protected:
+    ProcessResult Cli(const std::vector<std::string>& args,
+                      std::vector<std::pair<std::string, std::string>> env = {}) {
+        std::vector<std::string> argv = {GATHRIX_CLI_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        env.emplace_back("GATHRIX_REQUEST_TIMEOUT", "2");
+        return RunProcess(argv, sandbox.Path(), env);
+    }
+    fs::path Folder() const { return fs::canonical(sandbox.Path()) / "AlbumDownload"; }
+
+    // The whole stdout of a run, with both clock times replaced by "T" and the
+    // total time by "N".
+    static std::string WithoutTimes(const std::string& out) {
+        std::string s = std::regex_replace(out, std::regex("time:\\d\\d:\\d\\d:\\d\\d"), "time:T");
+        return std::regex_replace(s, std::regex("Toatal time: \\d+ seconds"), "Toatal time: N seconds");
+    }
+
+    Sandbox sandbox;
+    FakeServer server;
+};
+
+TEST_F(CliTest, FiftyPictureAlbumIsDownloadedByteForByte) {
+    std::vector<std::string> pictures;
+    std::string lines;
+    for (int i = 1; i <= 50; ++i) {
+        const std::string name = "DSC" + std::to_string(4000 + i) + ".JPG";
+        server.Serve("/lh/photos/" + name, PictureBytes(i, static_cast<std::size_t>(i) * 9001));
+        pictures.push_back(server.Url("/lh/photos/" + name));
+        lines += "Downloading " + name + "...OK\r\n";
+    }
+    server.Serve("/picasaweb.google.com/someone/Holidays", PicasaPage(pictures));
+
+    const ProcessResult r = Cli({server.Url("/picasaweb.google.com/someone/Holidays")});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n" + lines +
+                                       "\r\nEnd time:T\r\nToatal time: N seconds\r\n"
+                                       " 50 files successfully downloaded!\r\n");
+    for (int i = 1; i <= 50; ++i) {
+        const std::string name = "DSC" + std::to_string(4000 + i) + ".JPG";
+        EXPECT_EQ(ReadFile((Folder() / name).string()), PictureBytes(i, static_cast<std::size_t>(i) * 9001));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 50);
+}
+
+TEST_F(CliTest, EmptyAlbumRunsToZeroFiles) {
+    const ProcessResult r = Cli({server.Url("/picasaweb.google.com/x")});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() +
+                                       "\r\n\r\nEnd time:T\r\nToatal time: N seconds\r\n"
+                                       " 0 files successfully downloaded!\r\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, InvalidAddressExitsWithTwo) {
+    const ProcessResult r = Cli({"http://example.org/"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Invalid URL !\n");
+    EXPECT_TRUE(fs::is_directory(Folder()));
+}
+
+TEST_F(CliTest, UsageErrorsAndBlankAddressExitWithOne) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a", "b"}, {"--bogus"}, {"   "}, {""}}) {
+        const ProcessResult r = Cli(args);
+        EXPECT_EQ(r.exit_code, 1) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err, "");
+    }
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+    const ProcessResult help = Cli({"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_NE(help.out.find("Usage: gathrix-cli ADDRESS"), std::string::npos);
+    const ProcessResult version = Cli({"--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out, "Gathrix 3.5\n");
+}
+
+TEST_F(CliTest, AddressAfterDoubleDash) {
+    const ProcessResult r = Cli({"--", "-picasaweb.google.com"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find(" 0 files successfully downloaded!\r\n"), std::string::npos);
+}
+
+TEST_F(CliTest, CheckUpdateReportsOnStdoutAndFailureOnStderr) {
+    const std::pair<std::string, std::string> site{"GATHRIX_MAKER_SITE_URL", server.Url("")};
+    server.Serve("/gathrix/version.txt", "3.5\r\n");
+    ProcessResult r = Cli({"--check-update"}, {site});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "Contacting server, please wait...OK\r\nNo new version available\r\n");
+
+    server.Serve("/gathrix/version.txt", "3.6\r\n");
+    r = Cli({"--check-update"}, {site});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "Contacting server, please wait...OK\r\nNew version available ! Please visit our site to download\r\n");
+
+    server.ServeStatus("/gathrix/version.txt", 404);
+    r = Cli({"--check-update"}, {site});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "Contacting server, please wait...failed.\r\n");
+    EXPECT_EQ(r.err, "Our page cannot be contacted\n");
+}
+
+TEST_F(CliTest, LogIsWrittenAsTheRunGoesOn) {
+    server.Serve("/p/first.jpg", "first");
+    server.ServeTrickle("/p/slow.jpg", PictureBytes(1, 30000), 1000, std::chrono::milliseconds(50));
+    server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/p/first.jpg"), server.Url("/p/slow.jpg")}));
+    ChildProcess child({GATHRIX_CLI_PATH, server.Url("/picasaweb.google.com/a")}, sandbox.Path(),
+                       {{"GATHRIX_REQUEST_TIMEOUT", "5"}});
+    EXPECT_TRUE(child.WaitForOutput("Downloading first.jpg...OK\r\nDownloading slow.jpg...", std::chrono::seconds(10)));
+    EXPECT_TRUE(child.Running());
+    const ProcessResult r = child.Finish();
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("Downloading slow.jpg...OK\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFile((Folder() / "slow.jpg").string()), PictureBytes(1, 30000));
+}
+
+TEST_F(CliTest, RequestTimeOutComesFromTheEnvironment) {
+    server.ServeHang("/p/hang.jpg");
+    server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/p/hang.jpg")}));
+    const auto started = std::chrono::steady_clock::now();
+    const ProcessResult r = Cli({server.Url("/picasaweb.google.com/a")}, {{"GATHRIX_REQUEST_TIMEOUT", "1"}});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("Downloading hang.jpg...failed.\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find(" 0 files successfully downloaded!\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace gathrix::test
