@@ -62,7 +62,7 @@ TEST(FakeServer, StopsWhileClientsHangOrKeepConnectionsOpen) {
     EXPECT_NE(hanging.Status(), 200);
 }
 
-TEST(Sandbox, IsAFreshFolderRemovedWithItsContents) {
+TEST(SupportSandbox, IsAFreshFolderRemovedWithItsContents) {
     std::string path;
     {
         Sandbox a;
@@ -77,7 +77,7 @@ TEST(Sandbox, IsAFreshFolderRemovedWithItsContents) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST(ScopedCwd, RestoresTheFormerDirectory) {
+TEST(SupportScopedCwd, RestoresTheFormerDirectory) {
     Sandbox sandbox;
     const auto before = std::filesystem::current_path();
     {
@@ -89,7 +89,7 @@ TEST(ScopedCwd, RestoresTheFormerDirectory) {
     EXPECT_EQ(ReadFile(sandbox.Path() + "/here.txt"), "x");
 }
 
-TEST(Files, ReadAndWriteKeepEveryByte) {
+TEST(SupportFiles, ReadAndWriteKeepEveryByte) {
     Sandbox sandbox;
     const std::string path = sandbox.Path() + "/f";
     EXPECT_EQ(ReadFile(path), "");
