@@ -50,7 +50,8 @@ TEST_F(PageFilesTest, LinesEndAtCrOrCrLfButNotBareLf) {
 
 TEST_F(PageFilesTest, QuotedItemsKeepCommasAndDropQuotes) {
     EXPECT_EQ(Items("x,\"a,b\",y"), (V{"x", "a,b", "y"}));
-    EXPECT_EQ(Items("  \"q\"  ,z"), (V{"q", "z"}));
+    // Only a comma or line end right after the closing quote belongs to the item.
+    EXPECT_EQ(Items("  \"q\"  ,z"), (V{"q", "", "z"}));
 }
 
 TEST_F(PageFilesTest, ClosingQuoteFollowedByOtherTextStartsTheNextItem) {
