@@ -1,0 +1,267 @@
+// The download engine against curl, both fetching from the same local server in
+// child processes:
+//
+//   bench_engine_vs_curl many [pictures] [rounds]   (default 1000 pictures of
+//       10 KB, 3 rounds): an album run of gathrix-cli against one curl call that
+//       fetches the same addresses; the engine's wall time must stay within 1.5
+//       times curl's.
+//   bench_engine_vs_curl big [MiB] [rounds]         (default 512, 3): one picture;
+//       the engine must reach 80% of curl's throughput with a peak resident
+//       size under 64 MB.
+//
+// gathrix-cli is taken from the build folder; curl from the PATH.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench_util.h"
+#include "demo_album.h"
+
+using namespace gathrix;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ChildRun {
+    int exit_code = -1;
+    double seconds = 0;
+    long long peak_rss_bytes = 0;
+};
+
+// Runs args in cwd with stdout and stderr sent to files there; measures the
+// wall time and the child's peak resident size.
+ChildRun RunChild(const std::vector<std::string>& args, const std::string& cwd) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::string out_path = cwd + "/child.out";
+    const std::string err_path = cwd + "/child.err";
+
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) _exit(126);
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0) _exit(126);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    ChildRun run;
+    int status = 0;
+    rusage usage{};
+    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
+        run.seconds = bench::SecondsSince(start);
+        run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.peak_rss_bytes = static_cast<long long>(usage.ru_maxrss) * 1024;
+    }
+    fs::remove(out_path);
+    fs::remove(err_path);
+    return run;
+}
+
+std::string FreshDir(const std::string& base, const std::string& name) {
+    const fs::path dir = fs::path(base) / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir.string();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string PictureName(int i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "IMG_%05d.jpg", i);
+    return name;
+}
+
+std::string PictureBody(int i, std::size_t size) {
+    std::string body(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) body[k] = static_cast<char>((k * 13 + static_cast<std::size_t>(i)) & 0xff);
+    return body;
+}
+
+bool FolderHolds(const fs::path& dir, int pictures, std::size_t size) {
+    for (int i = 1; i <= pictures; ++i) {
+        std::error_code ec;
+        if (fs::file_size(dir / PictureName(i), ec) != size || ec) return false;
+    }
+    return true;
+}
+
+int Many(int pictures, int rounds) {
+    constexpr std::size_t kSize = 10 * 1024;
+    constexpr double kLimit = 1.5;
+    const std::string album = "/picasaweb.google.com/bench/Many";
+
+    std::vector<std::string> paths;
+    for (int i = 1; i <= pictures; ++i) paths.push_back("/pics/" + PictureName(i));
+
+    bench::ServerProcess server([&](test::FakeServer& s) {
+        std::vector<std::string> addresses;
+        for (int i = 1; i <= pictures; ++i) {
+            s.Serve(paths[static_cast<std::size_t>(i - 1)], PictureBody(i, kSize), "image/jpeg");
+            addresses.push_back(s.Url(paths[static_cast<std::size_t>(i - 1)]));
+        }
+        s.Serve(album, demo::PicasaAlbumPage("Many", addresses), "text/html");
+    });
+
+    test::Sandbox sandbox;
+    const std::string config = sandbox.Path() + "/curl.cfg";
+    {
+        std::ofstream cfg(config);
+        for (int i = 1; i <= pictures; ++i) {
+            cfg << "url = \"" << server.Url(paths[static_cast<std::size_t>(i - 1)]) << "\"\n"
+                << "output = \"" << PictureName(i) << "\"\n";
+        }
+    }
+
+    std::vector<double> curl_times;
+    std::vector<double> engine_times;
+    bool ok = true;
+    for (int round = 0; round < rounds; ++round) {
+        // Alternate the order, so that neither always runs on a warmer machine.
+        for (int which = 0; which < 2; ++which) {
+            const bool engine_turn = (which + round) % 2 == 0;
+            if (engine_turn) {
+                const std::string dir = FreshDir(sandbox.Path(), "engine");
+                const ChildRun r = RunChild({GATHRIX_CLI_PATH, server.Url(album)}, dir);
+                ok = ok && r.exit_code == 0 && FolderHolds(fs::path(dir) / "AlbumDownload", pictures, kSize);
+                engine_times.push_back(r.seconds);
+            } else {
+                const std::string dir = FreshDir(sandbox.Path(), "curl");
+                const ChildRun r = RunChild({"curl", "-s", "-S", "-K", config}, dir);
+                ok = ok && r.exit_code == 0 && FolderHolds(dir, pictures, kSize);
+                curl_times.push_back(r.seconds);
+            }
+        }
+        std::printf("round %d:         engine %.3f s, curl %.3f s\n", round + 1, engine_times.back(),
+                    curl_times.back());
+    }
+    const double engine = Median(engine_times);
+    const double curl = Median(curl_times);
+    const double ratio = engine / curl;
+    std::printf("pictures:        %d of %zu bytes, %d rounds (medians below)\n", pictures, kSize, rounds);
+    std::printf("gathrix-cli:     %.3f s (album page included)\n", engine);
+    std::printf("curl -K:         %.3f s\n", curl);
+    std::printf("ratio:           %.2f (limit %.1f)\n", ratio, kLimit);
+    std::printf("stored files:    %s\n", ok ? "all complete" : "MISSING OR WRONG");
+    const bool pass = ok && ratio <= kLimit;
+    std::printf("%s\n", pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
+
+bool MatchesGenerated(const fs::path& path, std::size_t size) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> buffer(1 << 20);
+    std::size_t offset = 0;
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        for (std::size_t i = 0; i < got; ++i) {
+            if (buffer[i] != test::FakeServer::GeneratedByte(offset + i)) return false;
+        }
+        offset += got;
+    }
+    return offset == size;
+}
+
+int Big(std::size_t mib, int rounds) {
+    const std::size_t size = mib << 20;
+    constexpr double kThroughputShare = 0.8;
+    constexpr long long kRssLimit = 64LL * 1000 * 1000;
+    const std::string album = "/picasaweb.google.com/bench/Big";
+
+    bench::ServerProcess server([&](test::FakeServer& s) {
+        s.ServeGenerated("/pics/big.jpg", size);
+        s.Serve(album, demo::PicasaAlbumPage("Big", {s.Url("/pics/big.jpg")}), "text/html");
+    });
+    test::Sandbox sandbox;
+
+    std::vector<double> curl_times;
+    std::vector<double> engine_times;
+    long long curl_rss = 0;
+    long long engine_rss = 0;
+    bool curl_ok = true;
+    bool engine_ok = true;
+    for (int round = 0; round < rounds; ++round) {
+        for (int which = 0; which < 2; ++which) {
+            if ((which + round) % 2 == 0) {
+                const std::string dir = FreshDir(sandbox.Path(), "engine");
+                const ChildRun e = RunChild({GATHRIX_CLI_PATH, server.Url(album)}, dir);
+                engine_ok = engine_ok && e.exit_code == 0 &&
+                            MatchesGenerated(fs::path(dir) / "AlbumDownload" / "big.jpg", size);
+                fs::remove_all(dir);
+                engine_times.push_back(e.seconds);
+                engine_rss = std::max(engine_rss, e.peak_rss_bytes);
+            } else {
+                const std::string dir = FreshDir(sandbox.Path(), "curl");
+                const ChildRun c = RunChild({"curl", "-s", "-S", "-o", "big.jpg", server.Url("/pics/big.jpg")}, dir);
+                curl_ok = curl_ok && c.exit_code == 0 && MatchesGenerated(fs::path(dir) / "big.jpg", size);
+                fs::remove_all(dir);
+                curl_times.push_back(c.seconds);
+                curl_rss = std::max(curl_rss, c.peak_rss_bytes);
+            }
+        }
+        std::printf("round %d:         engine %.2f s, curl %.2f s\n", round + 1, engine_times.back(),
+                    curl_times.back());
+    }
+
+    const double curl_rate = static_cast<double>(size) / 1e6 / Median(curl_times);
+    const double engine_rate = static_cast<double>(size) / 1e6 / Median(engine_times);
+    std::printf("picture:         %zu MiB, %d rounds (medians below)\n", mib, rounds);
+    std::printf("curl -o:         %.2f s, %.0f MB/s, peak RSS %.1f MB, file %s\n", Median(curl_times), curl_rate,
+                static_cast<double>(curl_rss) / 1e6, curl_ok ? "intact" : "WRONG");
+    std::printf("gathrix-cli:     %.2f s, %.0f MB/s, peak RSS %.1f MB, file %s (album page included)\n",
+                Median(engine_times), engine_rate, static_cast<double>(engine_rss) / 1e6,
+                engine_ok ? "intact" : "WRONG");
+    std::printf("throughput:      %.0f%% of curl (at least %.0f%%)\n", 100.0 * engine_rate / curl_rate,
+                100.0 * kThroughputShare);
+    std::printf("peak RSS limit:  %.0f MB\n", static_cast<double>(kRssLimit) / 1e6);
+    const bool pass =
+        curl_ok && engine_ok && engine_rate >= kThroughputShare * curl_rate && engine_rss < kRssLimit;
+    std::printf("%s\n", pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
+
+int Usage() {
+    std::fputs("Usage: bench_engine_vs_curl many [pictures] [rounds]\n"
+               "       bench_engine_vs_curl big [MiB] [rounds]\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const std::string mode = argv[1];
+    if (mode == "many") {
+        const int pictures = argc > 2 ? std::atoi(argv[2]) : 1000;
+        const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+        if (pictures < 1 || rounds < 1) return Usage();
+        return Many(pictures, rounds);
+    }
+    if (mode == "big") {
+        const long long mib = argc > 2 ? std::atoll(argv[2]) : 512;
+        const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+        if (mib < 1 || rounds < 1) return Usage();
+        return Big(static_cast<std::size_t>(mib), rounds);
+    }
+    return Usage();
+}
