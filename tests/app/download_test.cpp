@@ -1,0 +1,192 @@
+// Whole album downloads driven through the main window: the address typed into
+// Text1, a press on Download, and everything the program leaves behind. The
+// pictures come from the local test server.
+
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "app/gathrix_window.h"
+#include "app/shell.h"
+#include "recording_shell.h"
+#include "support/fake_server.h"
+
+using gathrix::BoxIcon;
+using gathrix::app::Gathrix;
+using gathrix::app::test::RecordingShell;
+using gathrix::test::FakeServer;
+using gathrix::test::ReadFile;
+using gathrix::test::Sandbox;
+using gathrix::test::ScopedCwd;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kExitChildFlag = "--press-exit-during-picture-3";
+constexpr const char* kAlbumPath = "/picasaweb.google.com/someone/Holidays";
+
+// Bytes of picture n: sizes differ, and every picture holds the bytes that a
+// text-mode or line-based write would damage (NUL, CR, LF, quotes, commas).
+std::string PictureBytes(int n) {
+    std::string bytes(static_cast<std::size_t>(2000 + 173 * n), '\0');
+    unsigned state = 2166136261u ^ static_cast<unsigned>(n);
+    for (char& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 16);
+    }
+    bytes.replace(10, 7, std::string("\r\n\0\",\n\r", 7));
+    return bytes;
+}
+
+// An album page with its feed embedded as script data, one picture per line,
+// after a decoy picture that stands before the feed and must not be fetched.
+std::string AlbumPage(const FakeServer& server, int pictures) {
+    std::string page =
+        "<html><head><title>Holidays</title></head><body>\r\n"
+        "<script>var nav = {\"x\":\"content$src\",\"y\":\"" + server.Url("/pics/decoy.jpg") + "\"};\r\n"
+        "_initAlbum(); var _feedPreload: {\"feed\":{\"title\":\"Holidays\",\"entry\":[\r\n";
+    for (int n = 1; n <= pictures; ++n) {
+        page += "{\"title\":\"" + std::to_string(n) + ".jpg\",\"content$src\":\"" +
+                server.Url("/pics/" + std::to_string(n) + ".jpg") + "\",\"width\":1600,\"height\":1200},\r\n";
+    }
+    page += "]}};</script></body></html>\r\n";
+    return page;
+}
+
+std::set<std::string> FolderEntries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+// The program itself, with the real shell, pressing Exit while the third picture
+// comes in. Runs in a child process because Exit ends the process.
+int RunExitChild(int argc, char** argv) {
+    QApplication app(argc, argv);
+    gathrix::app::DesktopShell shell;
+    Gathrix window(shell);
+    window.show();
+    window.Text1->setPlainText(QString::fromLocal8Bit(argv[2]));
+
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&window] {
+        if (window.Text1->toPlainText().endsWith(QStringLiteral("Downloading 3.jpg..."))) {
+            std::puts("pressing Exit");
+            std::fflush(stdout);
+            window.Exit->click();
+        }
+    });
+    watch.start(5);
+    QTimer::singleShot(30000, [] { std::_Exit(3); });
+    QTimer::singleShot(0, window.Dowload, &QPushButton::click);
+    return QApplication::exec();
+}
+
+}  // namespace
+
+class DownloadTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aPicasaAlbumOfFiftyPicturesDownloadsAndTheProgramEnds() {
+        Sandbox sandbox;
+        ScopedCwd cwd(sandbox.Path());
+        FakeServer server;
+        for (int n = 1; n <= 50; ++n) {
+            server.Serve("/pics/" + std::to_string(n) + ".jpg", PictureBytes(n), "image/jpeg");
+        }
+        server.Serve(kAlbumPath, AlbumPage(server, 50), "text/html");
+
+        RecordingShell shell;
+        Gathrix window(shell);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::keyClicks(window.Text1, QString::fromStdString("  " + server.Url(kAlbumPath) + " "));
+        QTest::mouseClick(window.Dowload, Qt::LeftButton);
+
+        // The run is over when the press returns: one "Finished" box, the folder
+        // opened, the program ended.
+        QCOMPARE(shell.boxes.size(), std::size_t{1});
+        QCOMPARE(shell.boxes[0].title, QStringLiteral("Finished"));
+        QCOMPARE(shell.boxes[0].text, QStringLiteral(" 50 files successfully downloaded!"));
+        QCOMPARE(shell.boxes[0].icon, BoxIcon::None);
+        QCOMPARE(shell.ends, 1);
+        const fs::path folder = fs::path(sandbox.Path()) / "AlbumDownload";
+        QCOMPARE(shell.opened_folders.size(), std::size_t{1});
+        QVERIFY(fs::equivalent(shell.opened_folders[0], folder));
+        QCOMPARE(fs::current_path(), fs::path(sandbox.Path()));
+
+        // Exactly the fifty pictures, byte for byte; no page, no scratch file.
+        std::set<std::string> expected;
+        for (int n = 1; n <= 50; ++n) expected.insert(std::to_string(n) + ".jpg");
+        QCOMPARE(FolderEntries(folder), expected);
+        for (int n = 1; n <= 50; ++n) {
+            const std::string name = std::to_string(n) + ".jpg";
+            QVERIFY2(ReadFile((folder / name).string()) == PictureBytes(n), name.c_str());
+        }
+        QCOMPARE(server.Hits(kAlbumPath), 1);
+        QCOMPARE(server.Hits("/pics/decoy.jpg"), 0);
+
+        // The log, as the window shows it.
+        QString lines;
+        for (int n = 1; n <= 50; ++n) lines += QStringLiteral("Downloading %1.jpg...OK\n").arg(n);
+        const QRegularExpression log(
+            QStringLiteral("^Start time:\\d\\d:\\d\\d:\\d\\d\nDestination folder:") +
+            QRegularExpression::escape(QString::fromStdString(fs::canonical(folder).string())) +
+            QStringLiteral("\n") + QRegularExpression::escape(lines) +
+            QStringLiteral("\nEnd time:\\d\\d:\\d\\d:\\d\\d\nToatal time: \\d+ seconds$"));
+        const QString text = window.Text1->toPlainText();
+        QVERIFY2(log.match(text).hasMatch(), qPrintable(text.right(300)));
+        QCOMPARE(window.Label1->text(), QStringLiteral("Download in progress... 50 files finished."));
+        QVERIFY(!window.Dowload->isEnabled() && !window.Update->isEnabled() && !window.Info->isEnabled());
+        QVERIFY(window.Exit->isEnabled());
+    }
+
+    void exitDuringADownloadEndsTheProgramAndLeavesNoPartialPicture() {
+        Sandbox sandbox;
+        FakeServer server;
+        server.Serve("/pics/1.jpg", PictureBytes(1), "image/jpeg");
+        server.Serve("/pics/2.jpg", PictureBytes(2), "image/jpeg");
+        // Picture 3 comes in slowly enough for Exit to arrive in the middle of it.
+        server.ServeTrickle("/pics/3.jpg", std::string(400000, 'x'), 1000, std::chrono::milliseconds(20));
+        for (int n = 4; n <= 5; ++n) server.Serve("/pics/" + std::to_string(n) + ".jpg", PictureBytes(n), "image/jpeg");
+        server.Serve(kAlbumPath, AlbumPage(server, 5), "text/html");
+
+        QProcess child;
+        child.setWorkingDirectory(QString::fromStdString(sandbox.Path()));
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(kExitChildFlag), QString::fromStdString(server.Url(kAlbumPath))});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY(child.readAllStandardOutput().contains("pressing Exit"));
+
+        // The two finished pictures stay, the page too (the run never reached its
+        // report); nothing of picture 3 and nothing after it.
+        const fs::path folder = fs::path(sandbox.Path()) / "AlbumDownload";
+        QCOMPARE(FolderEntries(folder), (std::set<std::string>{"1.jpg", "2.jpg", "test.htm"}));
+        QVERIFY(ReadFile((folder / "1.jpg").string()) == PictureBytes(1));
+        QVERIFY(ReadFile((folder / "2.jpg").string()) == PictureBytes(2));
+        QCOMPARE(server.Hits("/pics/4.jpg"), 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == kExitChildFlag) return RunExitChild(argc, argv);
+    QApplication app(argc, argv);
+    DownloadTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "download_test.moc"
