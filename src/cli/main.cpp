@@ -1,10 +1,16 @@
 // gathrix-cli: downloads one photo album into "AlbumDownload" below the current
 // directory, writing the progress log to stdout.
 
+#include <atomic>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "cli/cli_front_end.h"
 #include "download/download_command.h"
@@ -45,16 +51,64 @@ constexpr const char* kUsage =
     "GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX, GATHRIX_WEBSHOTS_FULLSIZE_BASE,\n"
     "GATHRIX_MAKER_SITE_URL.\n";
 
+// Ctrl-C (or SIGTERM) while a picture is coming in works like the window's Exit:
+// the transfer is cancelled, so that its partial body is removed, and the
+// program ends. At any other moment the signal ends the program as usual.
+std::atomic<std::int64_t> g_last_pump_ms{-1};
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+std::int64_t MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+extern "C" void OnStopSignal(int signal_number) {
+    // The fetcher pumps at least every 20 ms while it waits for a picture.
+    constexpr std::int64_t kWaiting = 200;
+    const std::int64_t last = g_last_pump_ms.load();
+    if (last >= 0 && MonotonicMs() - last < kWaiting) {
+        g_stop_signal = signal_number;
+        return;
+    }
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+class InterruptibleFrontEnd : public gathrix::CliFrontEnd {
+public:
+    InterruptibleFrontEnd(std::string address, gathrix::net::Transfer& inet)
+        : CliFrontEnd(std::move(address), stdout, stderr), inet_(inet) {}
+
+    void PumpEvents() override {
+        g_last_pump_ms.store(MonotonicMs());
+        if (g_stop_signal != 0) Stop();
+    }
+
+    [[noreturn]] void Stop() {
+        inet_.Cancel();
+        EndLine();
+        std::_Exit(128 + g_stop_signal);
+    }
+
+private:
+    gathrix::net::Transfer& inet_;
+};
+
 int UsageError(const char* message) {
     std::fprintf(stderr, "gathrix-cli: %s\n%s", message, kUsage);
     return kExitUsage;
 }
 
 int DownloadAlbum(const std::string& address) {
-    gathrix::CliFrontEnd front_end(address, stdout, stderr);
     gathrix::net::Transfer inet;
+    InterruptibleFrontEnd front_end(address, inet);
     const gathrix::Settings settings = gathrix::Settings::FromEnvironment();
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
     const gathrix::DownloadOutcome outcome = gathrix::Dowload(front_end, inet, settings);
+    if (g_stop_signal != 0) front_end.Stop();
     front_end.EndLine();
     switch (outcome) {
         case gathrix::DownloadOutcome::Completed:

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -90,6 +91,10 @@ bool ChildProcess::WaitForOutput(const std::string& text, std::chrono::milliseco
         if (left.count() <= 0 || !ReadSome(left)) return result_.out.find(text) != std::string::npos;
     }
     return true;
+}
+
+void ChildProcess::Signal(int signal_number) {
+    if (pid_ > 0 && !reaped_) kill(pid_, signal_number);
 }
 
 bool ChildProcess::Running() {

@@ -27,6 +27,8 @@ public:
 
     // Reads the child's output until stdout holds text or timeout has passed.
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    // Sends the child a signal.
+    void Signal(int signal_number);
     // Whether the child is still running.
     bool Running();
     // Reads everything until the child closes its output, then waits for it.

@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <csignal>
 
 #include "download/album_pages.h"
 #include "download/child_process.h"
@@ -135,6 +138,26 @@ TEST_F(CliTest, LogIsWrittenAsTheRunGoesOn) {
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("Downloading slow.jpg...OK\r\n"), std::string::npos);
     EXPECT_EQ(ReadFile((Folder() / "slow.jpg").string()), PictureBytes(1, 30000));
+}
+
+TEST_F(CliTest, InterruptDuringAPictureCancelsItAndLeavesNothingBehind) {
+    WriteFile(sandbox.Path() + "/keep.txt", "x");
+    fs::create_directory(Folder());
+    WriteFile((Folder() / "slow.jpg").string(), "older picture");
+    server.ServeTrickle("/p/slow.jpg", PictureBytes(1, 100000), 1000, std::chrono::milliseconds(20));
+    server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/p/slow.jpg")}));
+    ChildProcess child({GATHRIX_CLI_PATH, server.Url("/picasaweb.google.com/a")}, sandbox.Path(),
+                       {{"GATHRIX_REQUEST_TIMEOUT", "5"}});
+    ASSERT_TRUE(child.WaitForOutput("Downloading slow.jpg...", std::chrono::seconds(10)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    child.Signal(SIGINT);
+    const ProcessResult r = child.Finish();
+    EXPECT_EQ(r.exit_code, 128 + SIGINT);
+    EXPECT_TRUE(r.out.ends_with("Downloading slow.jpg...\r\n")) << r.out;
+    EXPECT_EQ(ReadFile((Folder() / "slow.jpg").string()), "older picture");
+    for (const auto& entry : fs::directory_iterator(Folder())) {
+        EXPECT_FALSE(entry.path().filename().string().ends_with(".part")) << entry.path();
+    }
 }
 
 TEST_F(CliTest, RequestTimeOutComesFromTheEnvironment) {
