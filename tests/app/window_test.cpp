@@ -29,31 +29,11 @@ using gathrix::app::frmInfo;
 using gathrix::app::Gathrix;
 using gathrix::app::TwipRect;
 using gathrix::app::test::RecordingShell;
+using gathrix::test::ScopedEnv;
 namespace fs = std::filesystem;
 
 namespace {
 
-// Sets an environment variable for one test and puts back what was there.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 QString InfoTextExpected() {
     return QStringLiteral(

@@ -41,31 +41,6 @@ TEST(LogFormatTest, ElapsedSecondsRoundsBothEndsAndCountsAcrossDays) {
     EXPECT_EQ(ElapsedSeconds(start, LocalTime(2024, 3, 11, 12, 0, 5)), 2 * 86400 + 5);
 }
 
-// Sets or unsets environment variables for one test and restores them after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            setenv(name, value->c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(SettingsTest, DefaultsAreTheLiveServices) {
     ScopedEnv a("GATHRIX_FLICKR_BASE_URL", std::nullopt);
