@@ -13,8 +13,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace gathrix::bench {
 
@@ -90,6 +92,23 @@ inline long long PeakRssBytes() {
 
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Reads a stored file back piece by piece and checks it against the pattern that
+// FakeServer::ServeGenerated sends.
+inline bool MatchesGenerated(const std::string& path, std::size_t size) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> buffer(1 << 20);
+    std::size_t offset = 0;
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        for (std::size_t i = 0; i < got; ++i) {
+            if (buffer[i] != test::FakeServer::GeneratedByte(offset + i)) return false;
+        }
+        offset += got;
+    }
+    return offset == size;
 }
 
 }  // namespace gathrix::bench

@@ -166,20 +166,6 @@ int Many(int pictures, int rounds) {
     return pass ? 0 : 1;
 }
 
-bool MatchesGenerated(const fs::path& path, std::size_t size) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> buffer(1 << 20);
-    std::size_t offset = 0;
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        for (std::size_t i = 0; i < got; ++i) {
-            if (buffer[i] != test::FakeServer::GeneratedByte(offset + i)) return false;
-        }
-        offset += got;
-    }
-    return offset == size;
-}
 
 int Big(std::size_t mib, int rounds) {
     const std::size_t size = mib << 20;
@@ -205,14 +191,14 @@ int Big(std::size_t mib, int rounds) {
                 const std::string dir = FreshDir(sandbox.Path(), "engine");
                 const ChildRun e = RunChild({GATHRIX_CLI_PATH, server.Url(album)}, dir);
                 engine_ok = engine_ok && e.exit_code == 0 &&
-                            MatchesGenerated(fs::path(dir) / "AlbumDownload" / "big.jpg", size);
+                            bench::MatchesGenerated(fs::path(dir) / "AlbumDownload" / "big.jpg", size);
                 fs::remove_all(dir);
                 engine_times.push_back(e.seconds);
                 engine_rss = std::max(engine_rss, e.peak_rss_bytes);
             } else {
                 const std::string dir = FreshDir(sandbox.Path(), "curl");
                 const ChildRun c = RunChild({"curl", "-s", "-S", "-o", "big.jpg", server.Url("/pics/big.jpg")}, dir);
-                curl_ok = curl_ok && c.exit_code == 0 && MatchesGenerated(fs::path(dir) / "big.jpg", size);
+                curl_ok = curl_ok && c.exit_code == 0 && bench::MatchesGenerated(fs::path(dir) / "big.jpg", size);
                 fs::remove_all(dir);
                 curl_times.push_back(c.seconds);
                 curl_rss = std::max(curl_rss, c.peak_rss_bytes);

@@ -13,26 +13,6 @@
 
 using namespace gathrix;
 
-namespace {
-
-// Reads the stored file back piece by piece and checks it against the pattern
-// the server generates.
-bool VerifyGenerated(const std::string& path, std::size_t size) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> buffer(1 << 20);
-    std::size_t offset = 0;
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        for (std::size_t i = 0; i < got; ++i) {
-            if (buffer[i] != test::FakeServer::GeneratedByte(offset + i)) return false;
-        }
-        offset += got;
-    }
-    return offset == size;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const std::size_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
@@ -58,7 +38,7 @@ int main(int argc, char** argv) {
     const bool complete = transfer.Result() == net::TransferResult::Complete;
     const bool committed = complete && transfer.Commit(target);
     const long long peak = bench::PeakRssBytes();
-    const bool intact = committed && VerifyGenerated(target, size);
+    const bool intact = committed && bench::MatchesGenerated(target, size);
 
     std::printf("body:            %zu bytes (%zu MiB)\n", size, mib);
     std::printf("result:          %s, stored file %s\n", complete ? "complete" : "NOT complete",
