@@ -16,16 +16,20 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/gathrix_window.h"
 #include "app/shell.h"
 #include "recording_shell.h"
+#include "support/album_pages.h"
 #include "support/fake_server.h"
 
 using gathrix::BoxIcon;
 using gathrix::app::Gathrix;
 using gathrix::app::test::RecordingShell;
 using gathrix::test::FakeServer;
+using gathrix::test::PicasaPage;
+using gathrix::test::PictureBytes;
 using gathrix::test::ReadFile;
 using gathrix::test::Sandbox;
 using gathrix::test::ScopedCwd;
@@ -36,32 +40,15 @@ namespace {
 constexpr const char* kExitChildFlag = "--press-exit-during-picture-3";
 constexpr const char* kAlbumPath = "/picasaweb.google.com/someone/Holidays";
 
-// Bytes of picture n: sizes differ, and every picture holds the bytes that a
-// text-mode or line-based write would damage (NUL, CR, LF, quotes, commas).
-std::string PictureBytes(int n) {
-    std::string bytes(static_cast<std::size_t>(2000 + 173 * n), '\0');
-    unsigned state = 2166136261u ^ static_cast<unsigned>(n);
-    for (char& byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 16);
-    }
-    bytes.replace(10, 7, std::string("\r\n\0\",\n\r", 7));
-    return bytes;
-}
+// Bytes of picture n: sizes differ from picture to picture.
+std::string Picture(int n) { return PictureBytes(n, static_cast<std::size_t>(2000 + 173 * n)); }
 
-// An album page with its feed embedded as script data, one picture per line,
-// after a decoy picture that stands before the feed and must not be fetched.
-std::string AlbumPage(const FakeServer& server, int pictures) {
-    std::string page =
-        "<html><head><title>Holidays</title></head><body>\r\n"
-        "<script>var nav = {\"x\":\"content$src\",\"y\":\"" + server.Url("/pics/decoy.jpg") + "\"};\r\n"
-        "_initAlbum(); var _feedPreload: {\"feed\":{\"title\":\"Holidays\",\"entry\":[\r\n";
-    for (int n = 1; n <= pictures; ++n) {
-        page += "{\"title\":\"" + std::to_string(n) + ".jpg\",\"content$src\":\"" +
-                server.Url("/pics/" + std::to_string(n) + ".jpg") + "\",\"width\":1600,\"height\":1200},\r\n";
-    }
-    page += "]}};</script></body></html>\r\n";
-    return page;
+// An album page that names pictures 1 to count, after a decoy picture that
+// stands before the feed and must not be fetched.
+std::string AlbumPage(const FakeServer& server, int count) {
+    std::vector<std::string> pictures;
+    for (int n = 1; n <= count; ++n) pictures.push_back(server.Url("/pics/" + std::to_string(n) + ".jpg"));
+    return PicasaPage(pictures, {.before_feed = {server.Url("/pics/decoy.jpg")}});
 }
 
 std::set<std::string> FolderEntries(const fs::path& folder) {
@@ -104,7 +91,7 @@ private slots:
         ScopedCwd cwd(sandbox.Path());
         FakeServer server;
         for (int n = 1; n <= 50; ++n) {
-            server.Serve("/pics/" + std::to_string(n) + ".jpg", PictureBytes(n), "image/jpeg");
+            server.Serve("/pics/" + std::to_string(n) + ".jpg", Picture(n), "image/jpeg");
         }
         server.Serve(kAlbumPath, AlbumPage(server, 50), "text/html");
 
@@ -133,7 +120,7 @@ private slots:
         QCOMPARE(FolderEntries(folder), expected);
         for (int n = 1; n <= 50; ++n) {
             const std::string name = std::to_string(n) + ".jpg";
-            QVERIFY2(ReadFile((folder / name).string()) == PictureBytes(n), name.c_str());
+            QVERIFY2(ReadFile((folder / name).string()) == Picture(n), name.c_str());
         }
         QCOMPARE(server.Hits(kAlbumPath), 1);
         QCOMPARE(server.Hits("/pics/decoy.jpg"), 0);
@@ -156,11 +143,11 @@ private slots:
     void exitDuringADownloadEndsTheProgramAndLeavesNoPartialPicture() {
         Sandbox sandbox;
         FakeServer server;
-        server.Serve("/pics/1.jpg", PictureBytes(1), "image/jpeg");
-        server.Serve("/pics/2.jpg", PictureBytes(2), "image/jpeg");
+        server.Serve("/pics/1.jpg", Picture(1), "image/jpeg");
+        server.Serve("/pics/2.jpg", Picture(2), "image/jpeg");
         // Picture 3 comes in slowly enough for Exit to arrive in the middle of it.
         server.ServeTrickle("/pics/3.jpg", std::string(400000, 'x'), 1000, std::chrono::milliseconds(20));
-        for (int n = 4; n <= 5; ++n) server.Serve("/pics/" + std::to_string(n) + ".jpg", PictureBytes(n), "image/jpeg");
+        for (int n = 4; n <= 5; ++n) server.Serve("/pics/" + std::to_string(n) + ".jpg", Picture(n), "image/jpeg");
         server.Serve(kAlbumPath, AlbumPage(server, 5), "text/html");
 
         QProcess child;
@@ -176,8 +163,8 @@ private slots:
         // report); nothing of picture 3 and nothing after it.
         const fs::path folder = fs::path(sandbox.Path()) / "AlbumDownload";
         QCOMPARE(FolderEntries(folder), (std::set<std::string>{"1.jpg", "2.jpg", "test.htm"}));
-        QVERIFY(ReadFile((folder / "1.jpg").string()) == PictureBytes(1));
-        QVERIFY(ReadFile((folder / "2.jpg").string()) == PictureBytes(2));
+        QVERIFY(ReadFile((folder / "1.jpg").string()) == Picture(1));
+        QVERIFY(ReadFile((folder / "2.jpg").string()) == Picture(2));
         QCOMPARE(server.Hits("/pics/4.jpg"), 0);
     }
 };

@@ -10,7 +10,7 @@
 
 #include <csignal>
 
-#include "download/album_pages.h"
+#include "support/album_pages.h"
 #include "download/child_process.h"
 #include "support/fake_server.h"
 

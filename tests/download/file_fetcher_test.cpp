@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "download/album_pages.h"
+#include "support/album_pages.h"
 #include "download/engine_fixture.h"
 #include "download/file_fetcher.h"
 #include "download/run_state.h"

@@ -1,4 +1,4 @@
-#include "download/album_pages.h"
+#include "support/album_pages.h"
 
 namespace gathrix::test {
 
