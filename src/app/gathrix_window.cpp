@@ -15,6 +15,7 @@
 #include "app/shell.h"
 #include "download/download_command.h"
 #include "download/settings.h"
+#include "net/temp_files.h"
 #include "update/update_check.h"
 #include "update/version.h"
 
@@ -206,9 +207,11 @@ void Gathrix::OnInfo() {
 }
 
 void Gathrix::OnExit() {
-    // Cancelling first removes the picture that is coming in, so no partial file
-    // is left behind when the process goes.
+    // Cancelling first removes the picture that is coming in, and the saved page
+    // being read goes too, so no partial or scratch file is left behind when the
+    // process goes.
     Inet1.Cancel();
+    net::RemoveTemporaryFiles();
     EndProgram();
 }
 

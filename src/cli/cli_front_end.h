@@ -2,6 +2,7 @@
 // The front end of gathrix-cli: the progress log goes to stdout as it is
 // written, message boxes become lines on stdout (results) or stderr (errors).
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -28,6 +29,9 @@ public:
     void EndProgram() override { ended_ = true; }
 
     bool Ended() const { return ended_; }
+    // Whether the last line on stdout is still open. Safe to ask from a signal
+    // handler.
+    bool LineOpen() const { return at_line_start_ == 0; }
     // Ends the last line on stdout when it is still open (a log whose last
     // piece had no line end), so that nothing else gets appended to it.
     void EndLine();
@@ -38,7 +42,8 @@ private:
     std::string address_;
     std::FILE* out_;
     std::FILE* err_;
-    bool at_line_start_ = true;  // whether the last byte written to out_ ended a line
+    // Whether the last byte written to out_ ended a line; read by signal handlers.
+    volatile std::sig_atomic_t at_line_start_ = 1;
     bool ended_ = false;
 };
 

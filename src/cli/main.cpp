@@ -1,7 +1,9 @@
 // gathrix-cli: downloads one photo album into "AlbumDownload" below the current
 // directory, writing the progress log to stdout.
 
-#include <atomic>
+#include <signal.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "download/download_command.h"
 #include "download/settings.h"
 #include "net/http.h"
+#include "net/temp_files.h"
 #include "update/update_check.h"
 #include "update/version.h"
 
@@ -26,6 +29,7 @@ enum ExitStatus {
     kExitUsage = 1,
     kExitInvalidUrl = 2,
     kExitRejected = 3,
+    kExitNoFolder = 6,
 };
 
 constexpr const char* kUsage =
@@ -44,57 +48,35 @@ constexpr const char* kUsage =
     "  --              the next argument is the address, even if it starts with '-'\n"
     "\n"
     "Exit status: 0 done, 1 usage error or blank address, 2 invalid address,\n"
-    "3 address rejected (not an image set); --check-update: 1 when the page\n"
-    "cannot be contacted.\n"
+    "3 address rejected (not an image set), 6 the folder AlbumDownload could not\n"
+    "be made or entered; --check-update: 1 when the page cannot be contacted.\n"
+    "Interrupted by a signal: 128 + the signal's number, with no temporary file left.\n"
     "\n"
     "Environment: GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_FLICKR_BASE_URL,\n"
     "GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX, GATHRIX_WEBSHOTS_FULLSIZE_BASE,\n"
     "GATHRIX_MAKER_SITE_URL.\n";
 
-// Ctrl-C (or SIGTERM) while a picture is coming in works like the window's Exit:
-// the transfer is cancelled, so that its partial body is removed, and the
-// program ends. At any other moment the signal ends the program as usual.
-std::atomic<std::int64_t> g_last_pump_ms{-1};
-static_assert(std::atomic<std::int64_t>::is_always_lock_free);
-volatile std::sig_atomic_t g_stop_signal = 0;
-
-std::int64_t MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
+// Ctrl-C, SIGTERM, SIGHUP and a closed stdout (SIGPIPE) end the run at once, at
+// any moment: the handler removes every temporary file (the body of the picture
+// coming in, the saved page being read), closes the open log line and exits.
+gathrix::CliFrontEnd* g_front_end = nullptr;
 
 extern "C" void OnStopSignal(int signal_number) {
-    // The fetcher pumps at least every 20 ms while it waits for a picture.
-    constexpr std::int64_t kWaiting = 200;
-    const std::int64_t last = g_last_pump_ms.load();
-    if (last >= 0 && MonotonicMs() - last < kWaiting) {
-        g_stop_signal = signal_number;
-        return;
+    gathrix::net::RemoveTemporaryFiles();
+    if (signal_number != SIGPIPE && g_front_end != nullptr && g_front_end->LineOpen()) {
+        const ssize_t ignored = ::write(STDOUT_FILENO, "\r\n", 2);
+        (void)ignored;
     }
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
+    ::_exit(128 + signal_number);
 }
 
-class InterruptibleFrontEnd : public gathrix::CliFrontEnd {
-public:
-    InterruptibleFrontEnd(std::string address, gathrix::net::Transfer& inet)
-        : CliFrontEnd(std::move(address), stdout, stderr), inet_(inet) {}
-
-    void PumpEvents() override {
-        g_last_pump_ms.store(MonotonicMs());
-        if (g_stop_signal != 0) Stop();
-    }
-
-    [[noreturn]] void Stop() {
-        inet_.Cancel();
-        EndLine();
-        std::_Exit(128 + g_stop_signal);
-    }
-
-private:
-    gathrix::net::Transfer& inet_;
-};
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&action.sa_mask, s);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
+}
 
 int UsageError(const char* message) {
     std::fprintf(stderr, "gathrix-cli: %s\n%s", message, kUsage);
@@ -103,12 +85,11 @@ int UsageError(const char* message) {
 
 int DownloadAlbum(const std::string& address) {
     gathrix::net::Transfer inet;
-    InterruptibleFrontEnd front_end(address, inet);
+    gathrix::CliFrontEnd front_end(address, stdout, stderr);
     const gathrix::Settings settings = gathrix::Settings::FromEnvironment();
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
+    g_front_end = &front_end;
+    CatchStopSignals();
     const gathrix::DownloadOutcome outcome = gathrix::Dowload(front_end, inet, settings);
-    if (g_stop_signal != 0) front_end.Stop();
     front_end.EndLine();
     switch (outcome) {
         case gathrix::DownloadOutcome::Completed:
@@ -117,6 +98,8 @@ int DownloadAlbum(const std::string& address) {
             return kExitInvalidUrl;
         case gathrix::DownloadOutcome::Rejected:
             return kExitRejected;
+        case gathrix::DownloadOutcome::NoFolder:
+            return kExitNoFolder;
         case gathrix::DownloadOutcome::EmptyAddress:
             break;
     }

@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kWorkingFolderName = "AlbumDownload";
-constexpr const char* kPageFile = "test.htm";
 
 struct SiteRow {
     const char* marker;
@@ -32,15 +31,18 @@ constexpr std::array<SiteRow, 3> kSiteTable{{
     {kWebshotsSiteMarker, &ReadWebshotsAlbum},
 }};
 
-// Makes the working folder when no entry of that name exists and enters it. When
-// either fails (a plain file of that name, no permission) the run goes on in the
-// starting directory.
-void EnterWorkingFolder() {
+// Makes the working folder when no entry of that name exists and enters it.
+// False when either fails (a plain file of that name, a dangling link, no
+// permission): the run must then not write anywhere, least of all into the
+// starting directory, where names chosen by a server could replace the user's
+// own files.
+bool EnterWorkingFolder() {
     std::error_code ec;
     if (fs::symlink_status(kWorkingFolderName, ec).type() == fs::file_type::not_found) {
         fs::create_directory(kWorkingFolderName, ec);
     }
     fs::current_path(kWorkingFolderName, ec);
+    return !ec;
 }
 
 void ReturnTo(const fs::path& starting_directory) {
@@ -79,7 +81,7 @@ DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings
     inet.SetRequestTimeout(settings.request_timeout);
 
     const fs::path starting_directory = CurrentDirectoryOr(fs::path());
-    EnterWorkingFolder();
+    const bool in_folder = EnterWorkingFolder();
 
     const std::string album_address(TrimBlanks(front_end.AddressText()));
     if (album_address.empty()) {
@@ -89,6 +91,11 @@ DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings
     }
 
     front_end.DisableButtons();
+
+    if (!in_folder) {
+        front_end.MessageBox(kNoFolderMessage, "Error", BoxIcon::Critical);
+        return EndRun(front_end, starting_directory, DownloadOutcome::NoFolder);
+    }
 
     const int site_number = SiteNumber(album_address);
     if (site_number == 0) {
@@ -116,7 +123,8 @@ DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings
     front_end.AppendLog("\r\nEnd time:" + FormatTimeOfDay(end_time));
     front_end.AppendLog("\r\nToatal time:" + FormatNumber(ElapsedSeconds(run.start_time, end_time)) + " seconds");
     front_end.SetLabel(ProgressCaption(run.file_counter));
-    PageFiles::Delete(kPageFile);
+    // The album pages were saved under private names and are gone already; a
+    // picture that happens to be called "test.htm" stays.
     ReturnTo(starting_directory);
 
     front_end.MessageBox(FormatNumber(run.file_counter) + " files successfully downloaded!", "Finished",

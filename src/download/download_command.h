@@ -17,7 +17,11 @@ enum class DownloadOutcome {
     Completed,     // completion report written, "Finished" box shown
     InvalidUrl,    // "Invalid URL !" shown
     Rejected,      // the Flickr reader's "Only image sets are accepted !" shown
+    NoFolder,      // "AlbumDownload" could not be made or entered: nothing was fetched
 };
+
+// The message of the "Error" box for NoFolder.
+inline constexpr const char* kNoFolderMessage = "The folder AlbumDownload could not be made or entered.";
 
 // Runs the command in the current directory (the starting directory) on the
 // front end's thread. inet is the window's transfer (Inet1): the front end's Exit

@@ -9,13 +9,12 @@
 
 #include "download/album_readers.h"
 #include "download/file_fetcher.h"
-#include "net/http.h"
+#include "download/page_fetch.h"
 #include "text/strings.h"
 
 namespace gathrix {
 
 namespace {
-constexpr const char* kPageFile = "test.htm";
 constexpr int kPageNumber = 1;
 
 // The album page: the address up to its first "photo#" (a link to one photo of
@@ -35,12 +34,8 @@ std::string PictureAddress(const std::string& address_item) {
 ReaderEnd ReadPicasaAlbum(RunState& run) {
     PageFiles& files = run.files;
 
-    // A page that cannot be fetched must not leave an older "test.htm" to be read
-    // in its place.
-    if (!net::download_to_file(PageAddress(run.album_address), kPageFile, run.settings.request_timeout)) {
-        PageFiles::Delete(kPageFile);
-    }
-    files.Open(kPageFile, OpenMode::Input, kPageNumber);  // a missing page reads as empty
+    const std::optional<net::SavedPage> page = FetchPage(run, PageAddress(run.album_address));
+    if (page) files.Open(page->Path(), OpenMode::Input, kPageNumber);  // no page reads as empty
     run.file_counter = 0;
 
     bool feed_found = false;

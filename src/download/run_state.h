@@ -24,8 +24,7 @@ struct RunState {
     PageFiles& files;     // file numbers 1 to 4
 
     // Absolute path of the folder that is current during the run: "AlbumDownload"
-    // below the starting directory, or the starting directory itself when that
-    // folder could not be entered. Pictures and scratch pages go here.
+    // below the starting directory. Pictures and scratch pages go here.
     std::filesystem::path working_folder;
 
     std::string album_address;  // the trimmed address; readers may rewrite it

@@ -1,11 +1,15 @@
 #include "net/curl_common.h"
 
+#include "net/temp_files.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <limits>
 #include <cstdio>
-#include <random>
 #include <utility>
 
 #ifndef GATHRIX_VERSION_STRING
@@ -52,8 +56,9 @@ bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::se
     set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, stall_s));
     set(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L));
     set(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stall_s));
-    // Larger reads mean fewer system calls on big pictures; still small memory.
-    set(curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 128L * 1024L));
+    // Larger reads mean fewer system calls on big pictures. Only a matter of
+    // speed, so a refusal is no reason to fail the request.
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 128L * 1024L);
     return ok;
 }
 
@@ -65,25 +70,85 @@ std::optional<std::int64_t> ContentLength(CURL* easy) {
     return static_cast<std::int64_t>(length);
 }
 
+namespace {
+
+bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string Trim(std::string s) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && blank(s.back())) s.pop_back();
+    std::size_t start = 0;
+    while (start < s.size() && blank(s[start])) ++start;
+    return s.substr(start);
+}
+
+// A Content-Length value: one or more decimal digits that fit in 63 bits, or a
+// list of such values separated by commas (a repeated header folded into one),
+// all equal. nullopt for anything else.
+std::optional<std::int64_t> ParseLength(const std::string& value) {
+    std::optional<std::int64_t> length;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = value.find(',', start);
+        const std::string part = Trim(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (part.empty()) return std::nullopt;
+        std::int64_t number = 0;
+        for (char ch : part) {
+            if (ch < '0' || ch > '9') return std::nullopt;
+            if (number > (std::numeric_limits<std::int64_t>::max() - (ch - '0')) / 10) return std::nullopt;
+            number = number * 10 + (ch - '0');
+        }
+        if (length && *length != number) return std::nullopt;
+        length = number;
+        if (comma == std::string::npos) return length;
+        start = comma + 1;
+    }
+}
+
+}  // namespace
+
+std::size_t ResponseHeaders::OnHeader(char* data, std::size_t size, std::size_t count, void* userdata) {
+    auto* self = static_cast<ResponseHeaders*>(userdata);
+    const std::size_t bytes = size * count;
+    std::string line(data, bytes);
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new response begins (after a redirect or an interim 1xx): only the
+        // headers of the last one are kept.
+        self->headers_.clear();
+    } else if (auto colon = line.find(':'); colon != std::string::npos && colon > 0) {
+        self->headers_.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
+    }
+    return bytes;
+}
+
+std::optional<std::string> ResponseHeaders::Get(const std::string& name) const {
+    for (const auto& [key, value] : headers_) {
+        if (EqualsIgnoreCase(key, name)) return value;
+    }
+    return std::nullopt;
+}
+
+bool ResponseHeaders::LengthSound() const {
+    std::optional<std::int64_t> length;
+    for (const auto& [key, value] : headers_) {
+        if (!EqualsIgnoreCase(key, "Content-Length")) continue;
+        const std::optional<std::int64_t> this_one = ParseLength(value);
+        if (!this_one || (length && *length != *this_one)) return false;
+        length = this_one;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 
 std::optional<SpoolFile> SpoolFile::Create(const std::filesystem::path& dir) {
-    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2);
-    const std::filesystem::path folder = dir.empty() ? std::filesystem::path(".") : dir;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = ".gathrix-";
-        for (int i = 0; i < 6; ++i) name += kAlphabet[pick(random)];
-        name += ".part";
-        std::filesystem::path path = folder / name;
-        // Created like any other file (mode 0666 less the umask), so that the
-        // picture it becomes has the usual permissions.
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return SpoolFile(fd, std::move(path));
-        if (errno != EEXIST) return std::nullopt;
-    }
-    return std::nullopt;
+    std::optional<NewTemporaryFile> file = CreateTemporaryFile(dir, ".part");
+    if (!file) return std::nullopt;
+    return SpoolFile(file->fd, std::move(file->path));
 }
 
 SpoolFile::SpoolFile(SpoolFile&& other) noexcept
@@ -128,7 +193,7 @@ bool SpoolFile::CloseFd() {
 
 bool SpoolFile::MoveTo(const std::filesystem::path& target) {
     if (path_.empty()) return false;
-    bool ok = CloseFd() && std::rename(path_.c_str(), target.c_str()) == 0;
+    bool ok = CloseFd() && RenameTemporaryFile(path_, target);
     if (ok) {
         path_.clear();
     } else {
@@ -140,9 +205,18 @@ bool SpoolFile::MoveTo(const std::filesystem::path& target) {
 void SpoolFile::Discard() {
     CloseFd();
     if (!path_.empty()) {
-        ::unlink(path_.c_str());
+        RemoveTemporaryFile(path_);
         path_.clear();
     }
+}
+
+std::optional<std::filesystem::path> SpoolFile::Keep() {
+    if (path_.empty()) return std::nullopt;
+    if (!CloseFd()) {
+        Discard();
+        return std::nullopt;
+    }
+    return std::exchange(path_, std::filesystem::path());
 }
 
 std::size_t WriteToSpool(char* data, std::size_t size, std::size_t count, void* userdata) {

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace gathrix::net::detail {
 
@@ -31,6 +33,25 @@ bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::se
 
 // Content-Length of the last response libcurl received, when it sent one.
 std::optional<std::int64_t> ContentLength(CURL* easy);
+
+// The headers of the last response of a request (after redirects and interim
+// 1xx responses, only the final one's), collected by OnHeader.
+class ResponseHeaders {
+public:
+    // libcurl header callback; userdata is the ResponseHeaders.
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* userdata);
+
+    void Clear() { headers_.clear(); }
+    // Value of the first header of that name (case-insensitive).
+    std::optional<std::string> Get(const std::string& name) const;
+    // False when the response's Content-Length cannot be trusted: a value that is
+    // not a plain decimal number, one too large to hold, or two different values.
+    // libcurl drops such a header silently, and the body then cannot be checked.
+    bool LengthSound() const;
+
+private:
+    std::vector<std::pair<std::string, std::string>> headers_;
+};
 
 // A new private file ".gathrix-XXXXXX.part" in a folder, written sequentially.
 // It disappears with the object unless MoveTo() has placed it under its final
@@ -56,6 +77,9 @@ public:
     bool MoveTo(const std::filesystem::path& target);
     // Closes and removes the file.
     void Discard();
+    // Closes the file and hands it over, still registered as temporary: the
+    // caller removes it (RemoveTemporaryFile) when done with it.
+    std::optional<std::filesystem::path> Keep();
 
 private:
     SpoolFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}

@@ -2,49 +2,30 @@
 #include "net/http.h"
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 #include <utility>
 #include <vector>
 
 namespace gathrix::net {
 
-namespace {
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::string Trim(std::string s) {
-    auto blank = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && blank(static_cast<unsigned char>(s.back()))) s.pop_back();
-    std::size_t start = 0;
-    while (start < s.size() && blank(static_cast<unsigned char>(s[start]))) ++start;
-    return s.substr(start);
-}
-
-}  // namespace
-
 struct Transfer::Impl {
     CURLM* multi = nullptr;
-    CURL* easy = nullptr;  // one handle for every request, so connections stay alive
+    // A fresh handle for every request, so that nothing of how the previous one
+    // ended can make the next fail. Connections are kept alive all the same:
+    // they live in the multi handle's cache, not in the easy handle.
+    CURL* easy = nullptr;
     bool attached = false;  // easy is in multi, i.e. a request is running
 
     std::chrono::seconds timeout{60};
     TransferResult result = TransferResult::Running;
     bool idle = true;
     long status = 0;
-    std::vector<std::pair<std::string, std::string>> headers;  // of the latest response
+    detail::ResponseHeaders headers;  // of the latest response
     std::optional<detail::SpoolFile> spool;
     std::int64_t body_size = 0;
 
     Impl() {
-        if (detail::EnsureCurl()) {
-            multi = curl_multi_init();
-            easy = curl_easy_init();
-        }
+        if (detail::EnsureCurl()) multi = curl_multi_init();
     }
 
     ~Impl() {
@@ -74,22 +55,16 @@ struct Transfer::Impl {
     void Reset() {
         result = TransferResult::Running;
         status = 0;
-        headers.clear();
+        headers.Clear();
         body_size = 0;
     }
 
-    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* userdata) {
-        auto* self = static_cast<Impl*>(userdata);
-        const std::size_t bytes = size * count;
-        std::string line(data, bytes);
-        if (line.rfind("HTTP/", 0) == 0) {
-            // A new response begins (after a redirect or an interim 1xx): only
-            // the headers of the last one are kept.
-            self->headers.clear();
-        } else if (auto colon = line.find(':'); colon != std::string::npos && colon > 0) {
-            self->headers.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
-        }
-        return bytes;
+    // Puts a new easy handle in place of the old one.
+    bool Renew() {
+        Detach();
+        if (easy) curl_easy_cleanup(easy);
+        easy = curl_easy_init();
+        return easy != nullptr;
     }
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* userdata) {
@@ -103,7 +78,9 @@ struct Transfer::Impl {
 
     void Finish(CURLcode code) {
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-        bool complete = code == CURLE_OK && status != 0;
+        // A Content-Length that libcurl could not use (not a number, too large,
+        // two different values) leaves nothing to check the body against.
+        bool complete = code == CURLE_OK && status != 0 && headers.LengthSound();
         // libcurl reports a body cut short (CURLE_PARTIAL_FILE); this check is a
         // second guard for a response whose length does not match what arrived.
         if (complete && spool) {
@@ -150,13 +127,13 @@ bool Transfer::Execute(const std::string& address, const std::filesystem::path& 
         d.result = TransferResult::Failed;
         return false;
     };
-    if (!d.multi || !d.easy || !detail::AddressAccepted(address)) return fail();
+    if (!d.multi || !detail::AddressAccepted(address) || !d.Renew()) return fail();
     d.spool = detail::SpoolFile::Create(spool_dir);
     if (!d.spool) return fail();
 
     if (!detail::ApplyRequestOptions(d.easy, address, d.timeout)) return fail();
-    curl_easy_setopt(d.easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
-    curl_easy_setopt(d.easy, CURLOPT_HEADERDATA, &d);
+    curl_easy_setopt(d.easy, CURLOPT_HEADERFUNCTION, &detail::ResponseHeaders::OnHeader);
+    curl_easy_setopt(d.easy, CURLOPT_HEADERDATA, &d.headers);
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
     if (curl_multi_add_handle(d.multi, d.easy) != CURLM_OK) return fail();
@@ -188,10 +165,7 @@ bool Transfer::Idle() const { return impl_->idle; }
 long Transfer::Status() const { return impl_->status; }
 
 std::optional<std::string> Transfer::GetHeader(const std::string& name) const {
-    for (const auto& [key, value] : impl_->headers) {
-        if (EqualsIgnoreCase(key, name)) return value;
-    }
-    return std::nullopt;
+    return impl_->headers.Get(name);
 }
 
 std::int64_t Transfer::BodySize() const { return impl_->body_size; }

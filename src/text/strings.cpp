@@ -1,23 +1,65 @@
 #include "text/strings.h"
 
-#include <algorithm>
+#include <vector>
 
 namespace gathrix {
 
+namespace {
+
+char Lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+// Finds needle in haystack from position from on, in time linear in both
+// (Knuth-Morris-Pratt), so that no page item, however it is built, makes a
+// search slow. Returns the 0-based position or npos.
+class Finder {
+public:
+    Finder(std::string_view needle, bool ignore_case) : needle_(needle), ignore_case_(ignore_case) {
+        // fail_[i]: length of the longest proper border of needle[0..i].
+        fail_.assign(needle_.size(), 0);
+        std::size_t k = 0;
+        for (std::size_t i = 1; i < needle_.size(); ++i) {
+            while (k > 0 && !Same(needle_[i], needle_[k])) k = fail_[k - 1];
+            if (Same(needle_[i], needle_[k])) ++k;
+            fail_[i] = k;
+        }
+    }
+
+    std::size_t Find(std::string_view haystack, std::size_t from = 0) const {
+        if (needle_.empty()) return from <= haystack.size() ? from : std::string_view::npos;
+        std::size_t k = 0;
+        for (std::size_t i = from; i < haystack.size(); ++i) {
+            while (k > 0 && !Same(haystack[i], needle_[k])) k = fail_[k - 1];
+            if (Same(haystack[i], needle_[k])) ++k;
+            if (k == needle_.size()) return i + 1 - k;
+        }
+        return std::string_view::npos;
+    }
+
+private:
+    bool Same(char a, char b) const { return ignore_case_ ? Lower(a) == Lower(b) : a == b; }
+
+    std::string_view needle_;
+    bool ignore_case_;
+    std::vector<std::size_t> fail_;
+};
+
+}  // namespace
+
 std::string SandR(std::string_view SearchString, std::string_view LookFor, std::string_view ReplaceWith) {
     if (LookFor.empty() || ReplaceWith == LookFor) return std::string(SearchString);
+    const Finder finder(LookFor, false);
     std::string result;
     result.reserve(SearchString.size());
-    std::string_view rest = SearchString;
+    std::size_t from = 0;
     for (;;) {
-        const auto at = rest.find(LookFor);
+        const std::size_t at = finder.Find(SearchString, from);
         if (at == std::string_view::npos) {
-            result.append(rest);
+            result.append(SearchString.substr(from));
             return result;
         }
-        result.append(rest.substr(0, at));
+        result.append(SearchString.substr(from, at - from));
         result.append(ReplaceWith);
-        rest.remove_prefix(at + LookFor.size());
+        from = at + LookFor.size();
     }
 }
 
@@ -36,25 +78,52 @@ std::string retparm(std::string_view ins, long long X, std::string_view c) {
     return std::string(ins.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
 }
 
+// The last field is found by walking the fields once, looking two fields ahead:
+// field k is the answer at the first k where fields k+1 and k+2 are both empty
+// (missing fields count as empty).
 std::string retlast(std::string_view st, std::string_view c) {
-    for (long long k = 1;; ++k) {
-        if (retparm(st, k + 1, c).empty() && retparm(st, k + 2, c).empty()) return retparm(st, k, c);
+    if (st.empty()) return {};
+    if (c.empty()) return std::string(st);
+    const char delimiter = c.front();
+
+    // Fields as [begin, end) ranges, produced one at a time; past the last field
+    // every further "field" is missing, which reads as empty.
+    struct Field {
+        std::size_t begin = 0, end = 0;
+        bool exists = false;
+        bool Empty() const { return !exists || begin == end; }
+    };
+    std::size_t next_start = 0;
+    bool done = false;
+    auto next_field = [&]() {
+        Field f;
+        if (done) return f;
+        const auto at = st.find(delimiter, next_start);
+        f.exists = true;
+        f.begin = next_start;
+        f.end = at == std::string_view::npos ? st.size() : at;
+        if (at == std::string_view::npos) {
+            done = true;
+        } else {
+            next_start = at + 1;
+        }
+        return f;
+    };
+
+    Field k = next_field();
+    Field k1 = next_field();
+    Field k2 = next_field();
+    while (!(k1.Empty() && k2.Empty())) {
+        k = k1;
+        k1 = k2;
+        k2 = next_field();
     }
+    return k.exists ? std::string(st.substr(k.begin, k.end - k.begin)) : std::string();
 }
 
-namespace {
-char Lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
-}  // namespace
-
 std::size_t InStr(std::string_view haystack, std::string_view needle, bool ignore_case) {
-    if (!ignore_case) {
-        const auto at = haystack.find(needle);
-        return at == std::string_view::npos ? 0 : at + 1;
-    }
-    const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
-                                [](char a, char b) { return Lower(a) == Lower(b); });
-    if (it == haystack.end() && !needle.empty()) return 0;
-    return static_cast<std::size_t>(it - haystack.begin()) + 1;
+    const std::size_t at = Finder(needle, ignore_case).Find(haystack);
+    return at == std::string_view::npos ? 0 : at + 1;
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -159,19 +160,32 @@ TEST_F(DownloadCommandTest, RunPassingMidnightReportsTheTrueTotalTime) {
     EXPECT_TRUE(ui.log.ends_with("\r\nEnd time:00:00:20\r\nToatal time: 30 seconds")) << ui.log;
 }
 
-TEST_F(DownloadCommandTest, PlainFileNamedAlbumDownloadKeepsTheRunInTheStartingDirectory) {
-    WriteFile("AlbumDownload", "not a folder");
-    server.Serve("/pics/a.jpg", PictureBytes(1, 100));
-    server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/pics/a.jpg")}));
-
-    EXPECT_EQ(Run(server.Url("/picasaweb.google.com/a")), DownloadOutcome::Completed);
-    EXPECT_EQ(ReadFile("AlbumDownload"), "not a folder");
-    EXPECT_EQ(ReadFile((Start() / "a.jpg").string()), PictureBytes(1, 100));
-    EXPECT_NE(ui.log.find("Destination folder:" + Start().string() + "\r\n"), std::string::npos);
-    EXPECT_EQ(Entries(Start()), (std::vector<std::string>{"AlbumDownload", "a.jpg"}));
-    // The file browser is sent where the pictures are.
-    EXPECT_EQ(ui.opened_folders, (std::vector<fs::path>{Start()}));
-    EXPECT_EQ(fs::current_path(), Start());
+TEST_F(DownloadCommandTest, UnusableWorkingFolderStopsTheRunBeforeAnyRequest) {
+    // A plain file of that name, and a link that leads nowhere: names chosen by
+    // the server must never land in the starting directory instead.
+    const std::vector<std::pair<std::string, std::function<void()>>> cases = {
+        {"plain file", [] { WriteFile("AlbumDownload", "not a folder"); }},
+        {"dangling link", [] { fs::create_symlink("gone", "AlbumDownload"); }},
+    };
+    server.Serve("/pics/notes.txt", "from the server");
+    server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/pics/notes.txt")}));
+    for (const auto& [name, make] : cases) {
+        fs::remove("AlbumDownload");
+        WriteFile("notes.txt", "mine");
+        make();
+        ui = RecordingFrontEnd();
+        EXPECT_EQ(Run(server.Url("/picasaweb.google.com/a")), DownloadOutcome::NoFolder) << name;
+        ASSERT_EQ(ui.boxes.size(), 1u) << name;
+        EXPECT_EQ(ui.boxes[0].text, "The folder AlbumDownload could not be made or entered.");
+        EXPECT_EQ(ui.boxes[0].title, "Error");
+        EXPECT_EQ(ui.boxes[0].icon, BoxIcon::Critical);
+        EXPECT_TRUE(ui.ended);
+        EXPECT_EQ(ui.log, "");
+        EXPECT_EQ(ReadFile("notes.txt"), "mine");
+        EXPECT_EQ(Entries(Start()), (std::vector<std::string>{"AlbumDownload", "notes.txt"})) << name;
+        EXPECT_EQ(fs::current_path(), Start());
+    }
+    EXPECT_TRUE(server.Requests().empty());
 }
 
 TEST_F(DownloadCommandTest, ExistingWorkingFolderIsUsedAsItIs) {

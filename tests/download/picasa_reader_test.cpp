@@ -154,8 +154,9 @@ TEST_F(PicasaReaderTest, MissingPictureAndPictureWithoutContentLength) {
     EXPECT_EQ(ReadFile((Folder() / Name(3)).string()), PictureBytes(3, 250000));
 }
 
-TEST_F(PicasaReaderTest, PageThatCannotBeFetchedLeavesNoStalePageToRead) {
-    // An album page left behind by an earlier, interrupted run.
+TEST_F(PicasaReaderTest, PageThatCannotBeFetchedIsNeverReadFromAnOlderCopy) {
+    // A "test.htm" of the user's (or of an older program) in the folder is
+    // neither read as the album page nor touched.
     const auto pictures = ServePictures(2);
     fs::create_directory(Folder());
     WriteFile((Folder() / "test.htm").string(), PicasaPage(pictures));
@@ -164,15 +165,14 @@ TEST_F(PicasaReaderTest, PageThatCannotBeFetchedLeavesNoStalePageToRead) {
     Run(server.Url(kAlbum));
     EXPECT_EQ(PictureLines(), "");
     EXPECT_EQ(FinishedText(), " 0 files successfully downloaded!");
-    EXPECT_TRUE(Entries(Folder()).empty());
 
     // The same when nobody answers at all.
-    WriteFile((Folder() / "test.htm").string(), PicasaPage(pictures));
     ui = RecordingFrontEnd();
     Run("http://127.0.0.1:1/picasaweb.google.com/a");
     EXPECT_EQ(FinishedText(), " 0 files successfully downloaded!");
     EXPECT_EQ(server.Hits("/pics/" + Name(1)), 0);
-    EXPECT_TRUE(Entries(Folder()).empty());
+    EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"test.htm"}));
+    EXPECT_EQ(ReadFile((Folder() / "test.htm").string()), PicasaPage(pictures));
 }
 
 TEST_F(PicasaReaderTest, StalledPageEndsAfterTheRequestTimeOut) {

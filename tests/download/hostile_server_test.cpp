@@ -1,0 +1,254 @@
+// gathrix-cli against servers that misbehave, one row per misbehaviour: what
+// the server does, what the album page lists, the log lines and files expected,
+// and the exit status. A new case is one more row.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/child_process.h"
+#include "support/album_pages.h"
+#include "support/fake_server.h"
+#include "support/raw_server.h"
+
+namespace gathrix::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+constexpr const char* kAlbum = "/picasaweb.google.com/album";
+const std::string kGood = PictureBytes(7, 5000);
+
+struct World {
+    FakeServer& server;
+    std::unique_ptr<RawServer>& raw;
+    const std::string& start;  // the starting directory
+};
+
+struct Row {
+    const char* name;
+    // Sets the server (and the starting directory) up; returns the picture
+    // addresses that the album page lists.
+    std::function<std::vector<std::string>(World&)> setup;
+    std::string lines;  // the log between its header and its completion report
+    Files files;        // everything in AlbumDownload afterwards
+    int exit_code = 0;
+};
+
+// A failing picture a.jpg at address, then a good b.jpg from the server.
+std::vector<std::string> ThenGood(World& w, const std::string& address) {
+    w.server.Serve("/p/b.jpg", kGood);
+    return {address, w.server.Url("/p/b.jpg")};
+}
+
+std::string Raw(World& w, const std::string& headers) {
+    w.raw = std::make_unique<RawServer>("HTTP/1.1 200 OK\r\n" + headers + "Connection: close\r\n\r\n" +
+                                        std::string(100, 'x'));
+    return w.raw->Url("/p/a.jpg");
+}
+
+const std::string kFailedThenGood = "Downloading a.jpg...failed.\r\nDownloading b.jpg...OK\r\n";
+
+const Row kRows[] = {
+    {"UnknownHost", [](World& w) { return ThenGood(w, "http://nonexistent.invalid/a.jpg"); }, kFailedThenGood,
+     {{"b.jpg", kGood}}},
+    {"ConnectionRefused", [](World& w) { return ThenGood(w, "http://127.0.0.1:1/a.jpg"); }, kFailedThenGood,
+     {{"b.jpg", kGood}}},
+    {"RedirectToLocalFile",
+     [](World& w) {
+         w.server.ServeRedirect("/p/a.jpg", "file:///etc/passwd");
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}},
+    {"RedirectToFtp",
+     [](World& w) {
+         w.server.ServeRedirect("/p/a.jpg", "ftp://127.0.0.1/a.jpg");
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}},
+    {"RedirectLoop",
+     [](World& w) {
+         w.server.ServeRedirectLoop("/p/a.jpg");
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}},
+    {"TimeOut",
+     [](World& w) {
+         w.server.ServeHang("/p/a.jpg");
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}},
+    {"NotFound",
+     [](World& w) {
+         w.server.ServeStatus("/p/a.jpg", 404);
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}},
+    {"BodyCutShort",
+     [](World& w) {
+         w.server.ServeTruncated("/p/a.jpg", PictureBytes(1, 9000), 4000);
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}},
+    {"LengthOverflows", [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 99999999999999999999999\r\n")); },
+     kFailedThenGood, {{"b.jpg", kGood}}},
+    {"LengthTwiceDifferent",
+     [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 100\r\nContent-Length: 99\r\n")); }, kFailedThenGood,
+     {{"b.jpg", kGood}}},
+    // Pictures that carry the names the program once used for its own pages.
+    {"PicturesNamedLikeScratchPages",
+     [](World& w) {
+         std::vector<std::string> pictures;
+         for (const char* name : {"test.htm", "original.htm", "page.htm"}) {
+             w.server.Serve(std::string("/p/") + name, name);
+             pictures.push_back(w.server.Url(std::string("/p/") + name));
+         }
+         return pictures;
+     },
+     "Downloading test.htm...OK\r\nDownloading original.htm...OK\r\nDownloading page.htm...OK\r\n",
+     {{"test.htm", "test.htm"}, {"original.htm", "original.htm"}, {"page.htm", "page.htm"}}},
+};
+
+class HostileServer : public ::testing::TestWithParam<Row> {
+protected:
+    static std::string WithoutTimes(const std::string& out) {
+        std::string s = std::regex_replace(out, std::regex("time:\\d\\d:\\d\\d:\\d\\d"), "time:T");
+        return std::regex_replace(s, std::regex("Toatal time: \\d+ seconds"), "Toatal time: N seconds");
+    }
+
+    Sandbox sandbox;
+    FakeServer server;
+    std::unique_ptr<RawServer> raw;
+};
+
+// Everything in a folder, hidden files included, with its content.
+Files FolderFiles(const fs::path& folder) {
+    Files files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        files[entry.path().filename().string()] = ReadFile(entry.path().string());
+    }
+    return files;
+}
+
+TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
+    const Row& row = GetParam();
+    World world{server, raw, sandbox.Path()};
+    const std::vector<std::string> pictures = row.setup(world);
+    server.Serve(kAlbum, PicasaPage(pictures));
+
+    const ProcessResult r =
+        RunProcess({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path(), {{"GATHRIX_REQUEST_TIMEOUT", "1"}});
+    EXPECT_EQ(r.exit_code, row.exit_code);
+    const fs::path folder = fs::canonical(sandbox.Path()) / "AlbumDownload";
+    EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + folder.string() + "\r\n" + row.lines +
+                                       "\r\nEnd time:T\r\nToatal time: N seconds\r\n" +
+                                       " " + std::to_string(row.files.size()) + " files successfully downloaded!\r\n");
+    EXPECT_EQ(FolderFiles(folder), row.files);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileServer, ::testing::ValuesIn(kRows),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// A folder that cannot be made or entered stops the run before any request,
+// and nothing in the starting directory is touched.
+TEST(HostileStart, UnusableWorkingFolderExitsWithSix) {
+    for (const bool dangling : {false, true}) {
+        Sandbox sandbox;
+        FakeServer server;
+        server.Serve("/p/.bashrc", "from the server");
+        server.Serve(kAlbum, PicasaPage({server.Url("/p/.bashrc")}));
+        const fs::path start(sandbox.Path());
+        WriteFile((start / ".bashrc").string(), "mine");
+        if (dangling) {
+            fs::create_symlink("nowhere", start / "AlbumDownload");
+        } else {
+            WriteFile((start / "AlbumDownload").string(), "a file");
+        }
+        const ProcessResult r = RunProcess({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path());
+        EXPECT_EQ(r.exit_code, 6);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "The folder AlbumDownload could not be made or entered.\n");
+        EXPECT_TRUE(server.Requests().empty());
+        EXPECT_EQ(ReadFile((start / ".bashrc").string()), "mine");
+        EXPECT_EQ(std::distance(fs::directory_iterator(start), fs::directory_iterator()), 2);
+    }
+}
+
+// Interrupted at any moment, the run leaves no temporary file and no saved page:
+// only the pictures that were complete.
+struct Interrupt {
+    const char* name;
+    int signal_number;
+    bool during_page;  // else during the second picture
+};
+
+class Interrupted : public ::testing::TestWithParam<Interrupt> {};
+
+TEST_P(Interrupted, LeavesNoTemporaryFileOrSavedPage) {
+    const Interrupt& row = GetParam();
+    Sandbox sandbox;
+    FakeServer server;
+    server.Serve("/p/first.jpg", kGood);
+    server.ServeTrickle("/p/slow.jpg", PictureBytes(2, 200000), 1000, std::chrono::milliseconds(20));
+    const std::string page = PicasaPage({server.Url("/p/first.jpg"), server.Url("/p/slow.jpg")});
+    if (row.during_page) {
+        server.ServeTrickle(kAlbum, page, 100, std::chrono::milliseconds(50));
+    } else {
+        server.Serve(kAlbum, page);
+    }
+    ChildProcess child({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path(), {{"GATHRIX_REQUEST_TIMEOUT", "5"}});
+    ASSERT_TRUE(child.WaitForOutput(row.during_page ? "Destination folder:" : "Downloading slow.jpg...",
+                                    std::chrono::seconds(10)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    child.Signal(row.signal_number);
+    const ProcessResult r = child.Finish();
+    EXPECT_EQ(r.exit_code, 128 + row.signal_number);
+    const Files expected = row.during_page ? Files{} : Files{{"first.jpg", kGood}};
+    EXPECT_EQ(FolderFiles(fs::path(sandbox.Path()) / "AlbumDownload"), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
+                         ::testing::Values(Interrupt{"TermDuringPage", SIGTERM, true},
+                                           Interrupt{"IntDuringPage", SIGINT, true},
+                                           Interrupt{"HupDuringPage", SIGHUP, true},
+                                           Interrupt{"TermDuringPicture", SIGTERM, false},
+                                           Interrupt{"IntDuringPicture", SIGINT, false},
+                                           Interrupt{"HupDuringPicture", SIGHUP, false}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// A reader that goes away (gathrix-cli ADDRESS | head -c 100) ends the run the
+// same way.
+TEST(HostileStart, ClosedStdoutLeavesNoSavedPage) {
+    Sandbox sandbox;
+    FakeServer server;
+    std::vector<std::string> pictures;
+    for (int i = 1; i <= 40; ++i) {
+        const std::string path = "/p/picture-with-a-long-name-" + std::to_string(i) + ".jpg";
+        server.ServeTrickle(path, PictureBytes(i, 2000), 1000, std::chrono::milliseconds(5));
+        pictures.push_back(server.Url(path));
+    }
+    server.Serve(kAlbum, PicasaPage(pictures));
+    const ProcessResult r = RunProcess(
+        {"/bin/sh", "-c", std::string("'") + GATHRIX_CLI_PATH + "' '" + server.Url(kAlbum) + "' | head -c 100"},
+        sandbox.Path());
+    EXPECT_EQ(r.out.size(), 100u);
+    // Only whole pictures: no saved page, no partial body.
+    for (const auto& [name, content] : FolderFiles(fs::path(sandbox.Path()) / "AlbumDownload")) {
+        const int i = std::atoi(name.substr(std::string("picture-with-a-long-name-").size()).c_str());
+        EXPECT_EQ(content, PictureBytes(i, 2000)) << name;
+    }
+    EXPECT_LT(server.Requests().size(), 41u);  // it stopped early
+}
+
+}  // namespace
+}  // namespace gathrix::test
