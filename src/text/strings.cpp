@@ -121,6 +121,33 @@ std::string retlast(std::string_view st, std::string_view c) {
     return k.exists ? std::string(st.substr(k.begin, k.end - k.begin)) : std::string();
 }
 
+FieldCursor::FieldCursor(std::string_view text, char delimiter) : text_(text), delimiter_(delimiter) {
+    // retparm gives nothing at all for an empty text.
+    exhausted_ = text_.empty();
+    current_ = Take();
+    next_ = Take();
+}
+
+std::string_view FieldCursor::Take() {
+    if (exhausted_) return {};
+    const std::size_t at = text_.find(delimiter_, pos_);
+    const std::size_t end = at == std::string_view::npos ? text_.size() : at;
+    std::string_view field = text_.substr(pos_, end - pos_);
+    if (at == std::string_view::npos) {
+        exhausted_ = true;
+    } else {
+        pos_ = at + 1;
+    }
+    return field;
+}
+
+void FieldCursor::Advance() {
+    ++number_;
+    previous_ = current_;
+    current_ = next_;
+    next_ = Take();
+}
+
 std::size_t InStr(std::string_view haystack, std::string_view needle, bool ignore_case) {
     const std::size_t at = Finder(needle, ignore_case).Find(haystack);
     return at == std::string_view::npos ? 0 : at + 1;
