@@ -74,12 +74,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> addresses;
     for (int i = 1; i <= pictures; ++i) {
         char name[32];
-        std::snprintf(name, sizeof name, "IMG_%04d.png", i);
+        std::snprintf(name, sizeof name, "IMG_%04d.jpg", i);
         const std::string path = std::string("/photos/") + name;
-        files[path] = gathrix::demo::LandscapePng(i, 320, 240);
+        files[path] = gathrix::demo::LandscapeJpeg(i, 320, 240);
         addresses.push_back(base + path);
     }
-    files["/avatar.png"] = gathrix::demo::LandscapePng(0, 48, 48);
+    files["/avatar.jpg"] = gathrix::demo::LandscapeJpeg(0, 48, 48);
     const std::string page = gathrix::demo::PicasaAlbumPage("Summer Landscapes", addresses);
 
     server.Get(kAlbumPath, [&page](const httplib::Request&, httplib::Response& res) {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
             res.set_content("not found", "text/plain");
             return;
         }
-        res.set_content(it->second, "image/png");
+        res.set_content(it->second, "image/jpeg");
     });
 
     std::thread listener([&server] { server.listen_after_bind(); });
