@@ -14,6 +14,10 @@
 #include <utility>
 #include <vector>
 
+namespace gathrix::net {
+class Session;
+}
+
 namespace gathrix::net::detail {
 
 // Initialises libcurl once per process; safe to call from any thread. False
@@ -52,6 +56,20 @@ public:
 private:
     std::vector<std::pair<std::string, std::string>> headers_;
 };
+
+// A request in flight on a Session: told when libcurl has finished it.
+class Request {
+public:
+    virtual ~Request() = default;
+    virtual void Done(CURLcode code) = 0;
+};
+
+// Puts easy (set up for a request) onto the session; request->Done() is called
+// from the session's Pump when it has finished. False when libcurl refuses it.
+bool Attach(Session& session, CURL* easy, Request* request);
+// Takes easy off the session. A finished request leaves its connection in the
+// session's cache for the next one; an unfinished one has it closed.
+void Detach(Session& session, CURL* easy);
 
 // A new private file ".gathrix-XXXXXX.part" in a folder, written sequentially.
 // It disappears with the object unless MoveTo() has placed it under its final

@@ -18,8 +18,22 @@ SavedPage::~SavedPage() {
     if (!path_.empty()) RemoveTemporaryFile(path_);
 }
 
+namespace {
+
+// One page on a session: the caller waits on the session until Done().
+struct PageRequest : detail::Request {
+    bool finished = false;
+    CURLcode code = CURLE_OK;
+    void Done(CURLcode result) override {
+        finished = true;
+        code = result;
+    }
+};
+
+}  // namespace
+
 std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
-                                       std::chrono::seconds stall_timeout) {
+                                       std::chrono::seconds stall_timeout, Session* session) {
     using namespace detail;
     if (!AddressAccepted(address)) return std::nullopt;
 
@@ -38,7 +52,19 @@ std::optional<SavedPage> download_page(const std::string& address, const std::fi
     curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &WriteToSpool);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &*spool);
 
-    if (curl_easy_perform(easy.get()) != CURLE_OK) return std::nullopt;
+    std::unique_ptr<Session> own_session;
+    if (!session) {
+        own_session = std::make_unique<Session>();
+        session = own_session.get();
+    }
+    PageRequest request;
+    if (!Attach(*session, easy.get(), &request)) return std::nullopt;
+    // Every request on the session moves while this one is awaited; libcurl's
+    // own timers (time-outs) wake the wait in time.
+    session->Pump();
+    while (!request.finished) session->Wait(std::chrono::milliseconds(100));
+    Detach(*session, easy.get());
+    if (request.code != CURLE_OK) return std::nullopt;
 
     long status = 0;
     curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);

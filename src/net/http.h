@@ -22,6 +22,34 @@ namespace gathrix::net {
 bool download_to_file(const std::string& address, const std::filesystem::path& path,
                       std::chrono::seconds stall_timeout = std::chrono::seconds(60));
 
+// The one event loop on which every request of a run travels: a libcurl multi
+// handle. Pages, pictures and lookups all run on it, so a transfer in flight
+// keeps moving while a page downloads, and connections to a host are kept alive
+// and shared by every request.
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // At most n connections to one host at a time (0: no limit, the default).
+    void SetMaxHostConnections(long n);
+
+    // Does the pending work of every request without blocking.
+    void Pump();
+    // Sleeps on the sockets of every request in flight until one has activity
+    // or max_wait has passed (libcurl wakes earlier for its own timers), then
+    // does the pending work.
+    void Wait(std::chrono::milliseconds max_wait);
+
+    struct Impl;
+    Impl& impl() { return *impl_; }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
 // A page saved under a private temporary name in a folder: hidden, created
 // exclusively, so that it never shares a name with anything else there. The file
 // is removed with the object (or by RemoveTemporaryFiles() when the run is
@@ -46,8 +74,10 @@ private:
 // Blocking download of a page into a new SavedPage in dir. Succeeds only for a
 // complete body with an HTTP status below 400; nullopt otherwise, and then no
 // file is left. A transfer that makes no progress for stall_timeout is aborted.
+// On a session, the other requests in flight there go on while it waits.
 std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
-                                       std::chrono::seconds stall_timeout = std::chrono::seconds(60));
+                                       std::chrono::seconds stall_timeout = std::chrono::seconds(60),
+                                       Session* session = nullptr);
 
 // How a Transfer ended.
 enum class TransferResult {
@@ -57,13 +87,14 @@ enum class TransferResult {
     Cancelled,  // Cancel() was called
 };
 
-// One GET at a time, performed in the background by libcurl's multi interface and
-// driven by the caller's wait loop. The body streams to a private temporary file
+// One GET at a time, performed in the background on a Session and driven by
+// the caller's wait loop. The body streams to a private temporary file
 // in the target's folder; Commit() moves it into place only after a complete
 // transfer. The connection to a host is kept alive from one transfer to the next.
 class Transfer {
 public:
-    Transfer();
+    Transfer();  // on a session of its own
+    explicit Transfer(Session& session);
     ~Transfer();
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
@@ -79,7 +110,7 @@ public:
     // Does pending work without blocking; true while the request is running.
     bool StillExecuting();
 
-    // Sleeps on the transfer's sockets until there is activity or max_wait has
+    // Sleeps on the session's sockets until there is activity or max_wait has
     // passed, then does the pending work. Returns StillExecuting().
     bool Wait(std::chrono::milliseconds max_wait = std::chrono::milliseconds(20));
 
@@ -108,6 +139,9 @@ public:
     // Cancelled, Status() 0 and GetHeader() empty. Safe to call at any time, also
     // when idle. A finished request's connection stays open for the next one.
     void Cancel();
+
+    // The session the transfer runs on.
+    Session& GetSession();
 
 private:
     struct Impl;

@@ -1,20 +1,20 @@
 #include "net/curl_common.h"
 #include "net/http.h"
 
-#include <algorithm>
-#include <limits>
+#include <memory>
 #include <utility>
 #include <vector>
 
 namespace gathrix::net {
 
-struct Transfer::Impl {
-    CURLM* multi = nullptr;
+struct Transfer::Impl : detail::Request {
+    std::unique_ptr<Session> own_session;  // when the transfer has a session of its own
+    Session* session = nullptr;
     // A fresh handle for every request, so that nothing of how the previous one
     // ended can make the next fail. Connections are kept alive all the same:
-    // they live in the multi handle's cache, not in the easy handle.
+    // they live in the session's cache, not in the easy handle.
     CURL* easy = nullptr;
-    bool attached = false;  // easy is in multi, i.e. a request is running
+    bool attached = false;  // easy is on the session, i.e. a request is running
 
     std::chrono::seconds timeout{60};
     TransferResult result = TransferResult::Running;
@@ -24,22 +24,20 @@ struct Transfer::Impl {
     std::optional<detail::SpoolFile> spool;
     std::int64_t body_size = 0;
 
-    Impl() {
-        if (detail::EnsureCurl()) multi = curl_multi_init();
-    }
+    explicit Impl(Session* shared) : own_session(shared ? nullptr : std::make_unique<Session>()),
+                                     session(shared ? shared : own_session.get()) {}
 
-    ~Impl() {
+    ~Impl() override {
         Stop();
         if (easy) curl_easy_cleanup(easy);
-        if (multi) curl_multi_cleanup(multi);
     }
 
-    // Takes the easy handle out of the multi handle. A finished request leaves
-    // its connection in the multi handle's cache for the next one; an unfinished
-    // one has its connection closed.
+    // Takes the easy handle off the session. A finished request leaves its
+    // connection in the session's cache for the next one; an unfinished one has
+    // its connection closed.
     void Detach() {
         if (attached) {
-            curl_multi_remove_handle(multi, easy);
+            detail::Detach(*session, easy);
             attached = false;
         }
     }
@@ -76,6 +74,10 @@ struct Transfer::Impl {
         return bytes;
     }
 
+    void Done(CURLcode code) override {
+        if (attached) Finish(code);
+    }
+
     void Finish(CURLcode code) {
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
         // A Content-Length that libcurl could not use (not a number, too large,
@@ -96,19 +98,15 @@ struct Transfer::Impl {
     }
 
     void Pump() {
-        if (!attached) return;
-        int running = 0;
-        curl_multi_perform(multi, &running);
-        int queued = 0;
-        while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
-            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy && attached) {
-                Finish(msg->data.result);
-            }
-        }
+        if (attached) session->Pump();
     }
 };
 
-Transfer::Transfer() : impl_(std::make_unique<Impl>()) {}
+Transfer::Transfer() : impl_(std::make_unique<Impl>(nullptr)) {}
+
+Transfer::Transfer(Session& session) : impl_(std::make_unique<Impl>(&session)) {}
+
+Session& Transfer::GetSession() { return *impl_->session; }
 
 Transfer::~Transfer() = default;
 
@@ -127,7 +125,7 @@ bool Transfer::Execute(const std::string& address, const std::filesystem::path& 
         d.result = TransferResult::Failed;
         return false;
     };
-    if (!d.multi || !detail::AddressAccepted(address) || !d.Renew()) return fail();
+    if (!detail::AddressAccepted(address) || !d.Renew()) return fail();
     d.spool = detail::SpoolFile::Create(spool_dir);
     if (!d.spool) return fail();
 
@@ -136,7 +134,7 @@ bool Transfer::Execute(const std::string& address, const std::filesystem::path& 
     curl_easy_setopt(d.easy, CURLOPT_HEADERDATA, &d.headers);
     curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
     curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
-    if (curl_multi_add_handle(d.multi, d.easy) != CURLM_OK) return fail();
+    if (!detail::Attach(*d.session, d.easy, &d)) return fail();
     d.attached = true;
     d.Pump();
     return true;
@@ -150,12 +148,8 @@ bool Transfer::StillExecuting() {
 bool Transfer::Wait(std::chrono::milliseconds max_wait) {
     Impl& d = *impl_;
     if (!d.attached) return false;
-    const auto capped = std::clamp<std::chrono::milliseconds::rep>(max_wait.count(), 0,
-                                                                   std::numeric_limits<int>::max());
-    // Sleeps on the sockets; libcurl shortens the wait when one of its own
-    // timers (time-outs, connect) is due sooner.
-    curl_multi_poll(d.multi, nullptr, 0, static_cast<int>(capped), nullptr);
-    return StillExecuting();
+    d.session->Wait(max_wait);
+    return d.attached;
 }
 
 TransferResult Transfer::Result() const { return impl_->result; }
