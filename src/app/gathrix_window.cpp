@@ -51,6 +51,15 @@ QString MainWindowTitle() {
            QStringLiteral(" Picasaweb, Flickr and Webshots Album Downloader");
 }
 
+QString AddressArgument(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--")) return i + 1 < arguments.size() ? arguments[i + 1] : QString();
+        if (!argument.startsWith(u'-')) return argument;
+    }
+    return QString();
+}
+
 Gathrix::Gathrix(Shell& shell)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),

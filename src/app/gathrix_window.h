@@ -6,6 +6,7 @@
 // window, and Exit ends the program.
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <filesystem>
 #include <string>
@@ -27,6 +28,12 @@ class Shell;
 
 // "Gathrix v3.5 Picasaweb, Flickr and Webshots Album Downloader".
 QString MainWindowTitle();
+
+// The album address among the program's arguments (arguments[0] is the program):
+// the first one that does not start with '-', or the one after "--". Empty when
+// there is none. The desktop entry passes an address dropped on the program, or
+// opened with it, this way.
+QString AddressArgument(const QStringList& arguments);
 
 // Client area and control places of the main window, in twips.
 inline constexpr int kMainClientWidth = 7584;

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QIcon>
+#include <QPlainTextEdit>
 
 #include "app/gathrix_window.h"
 #include "app/shell.h"
@@ -9,10 +10,14 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(gathrix::kProductName));
     QApplication::setApplicationVersion(QString::fromUtf8(gathrix::kProgramVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.example.gathrix"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/gathrix/icon.png")));
 
     gathrix::app::DesktopShell shell;
     gathrix::app::Gathrix window(shell);
+    // gathrix ADDRESS (the desktop entry's "gathrix %u") starts with ADDRESS in Text1.
+    const QString address = gathrix::app::AddressArgument(QApplication::arguments());
+    if (!address.isEmpty()) window.Text1->setPlainText(address);
     window.show();
     return QApplication::exec();
 }

@@ -71,6 +71,17 @@ private slots:
         QCOMPARE(TwipsToPixels(TwipRect{6000, 120, 1320, 492}, 144, 192).size(), QSize(132, 66));
     }
 
+    void addressArgumentIsTheFirstArgumentThatIsNoOption() {
+        using gathrix::app::AddressArgument;
+        const QString a = QStringLiteral("http://www.flickr.com/photos/x/sets/1/");
+        QCOMPARE(AddressArgument({QStringLiteral("gathrix")}), QString());
+        QCOMPARE(AddressArgument({a}), QString());
+        QCOMPARE(AddressArgument({QStringLiteral("gathrix"), QStringLiteral("-x"), a, QStringLiteral("b")}), a);
+        QCOMPARE(AddressArgument({QStringLiteral("gathrix"), QStringLiteral("--"), QStringLiteral("-a")}),
+                 QStringLiteral("-a"));
+        QCOMPARE(AddressArgument({QStringLiteral("gathrix"), QStringLiteral("--")}), QString());
+    }
+
     void windowHasItsTitleSizeAndControls() {
         Gathrix& w = *window_;
         QCOMPARE(w.windowTitle(), QStringLiteral("Gathrix v3.5 Picasaweb, Flickr and Webshots Album Downloader"));

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Installs the build folder BUILD_DIR into a scratch DESTDIR with the prefix /usr
+# and checks what arrived: the exact file list, the desktop entry and the
+# AppStream metadata (validated), the icon sizes, the manual pages (rendered
+# without warnings) and the installed gathrix-cli.
+#
+#   install_test.sh BUILD_DIR VERSION
+set -euo pipefail
+
+build=$1
+version_expected="Gathrix $2"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+root=$scratch/root
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+DESTDIR=$root cmake --install "$build" --prefix /usr >"$scratch/install.log"
+
+expected="usr/bin/gathrix
+usr/bin/gathrix-cli
+usr/share/applications/net.example.gathrix.desktop
+usr/share/doc/gathrix/copyright
+usr/share/icons/hicolor/128x128/apps/net.example.gathrix.png
+usr/share/icons/hicolor/256x256/apps/net.example.gathrix.png
+usr/share/icons/hicolor/48x48/apps/net.example.gathrix.png
+usr/share/man/man1/gathrix-cli.1.gz
+usr/share/man/man1/gathrix.1.gz
+usr/share/metainfo/net.example.gathrix.metainfo.xml"
+actual=$(cd "$root" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
+[ "$actual" = "$expected" ] || fail "installed files differ:
+$(diff <(echo "$expected") <(echo "$actual") || true)"
+
+for program in gathrix gathrix-cli; do
+  [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program is not executable"
+done
+
+desktop=$root/usr/share/applications/net.example.gathrix.desktop
+desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"
+grep -qx 'Exec=gathrix %u' "$desktop" || fail "the desktop entry does not run 'gathrix %u'"
+appstreamcli validate-tree --no-net "$root" >"$scratch/appstream.log" ||
+  fail "appstreamcli validate-tree: $(cat "$scratch/appstream.log")"
+
+for size in 48 128 256; do
+  icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/net.example.gathrix.png
+  file -b "$icon" | grep -q "^PNG image data, $size x $size," || fail "icon $size: $(file -b "$icon")"
+done
+
+for page in gathrix gathrix-cli; do
+  warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man $page: $warnings"
+  MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>/dev/null | grep -q '^EXIT STATUS' ||
+    fail "man $page has no EXIT STATUS section"
+done
+
+version=$("$root/usr/bin/gathrix-cli" --version) || fail "installed gathrix-cli --version failed"
+[ "$version" = "$version_expected" ] || fail "installed gathrix-cli --version printed '$version'"
+
+if [ "$failures" -ne 0 ]; then
+  echo "install_test: $failures check(s) failed" >&2
+  exit 1
+fi
+echo "install_test: all checks passed"
