@@ -8,6 +8,11 @@
 //   bench_engine_vs_curl big [MiB] [rounds]         (default 512, 3): one picture;
 //       the engine must reach 80% of curl's throughput with a peak resident
 //       size under 64 MB.
+//   bench_engine_vs_curl parallel [pictures] [rounds]  (default 200 pictures of
+//       100 KB, 3 rounds) from a server that waits 50 ms before every response:
+//       gathrix-cli --jobs 1, 4 and 8 against curl --parallel --parallel-max 4
+//       and 8; --jobs 4 must be at least 3 times as fast as --jobs 1 and within
+//       1.15 times curl's time at the same parallelism, under 64 MB peak.
 //
 // gathrix-cli is taken from the build folder; curl from the PATH.
 
@@ -225,9 +230,85 @@ int Big(std::size_t mib, int rounds) {
     return pass ? 0 : 1;
 }
 
+int Parallel(int pictures, int rounds) {
+    constexpr std::size_t kSize = 100 * 1024;
+    constexpr auto kDelay = std::chrono::milliseconds(50);
+    constexpr long long kRssLimit = 64LL * 1000 * 1000;
+    const std::string album = "/picasaweb.google.com/bench/Distant";
+
+    std::vector<std::string> paths;
+    for (int i = 1; i <= pictures; ++i) paths.push_back("/pics/" + PictureName(i));
+    bench::ServerProcess server([&](test::FakeServer& s) {
+        std::vector<std::string> addresses;
+        for (int i = 1; i <= pictures; ++i) {
+            s.ServeDelayed(paths[static_cast<std::size_t>(i - 1)], PictureBody(i, kSize), kDelay);
+            addresses.push_back(s.Url(paths[static_cast<std::size_t>(i - 1)]));
+        }
+        s.ServeDelayed(album, demo::PicasaAlbumPage("Distant", addresses), kDelay);
+    });
+
+    test::Sandbox sandbox;
+    const std::string config = sandbox.Path() + "/curl.cfg";
+    {
+        std::ofstream cfg(config);
+        for (int i = 1; i <= pictures; ++i) {
+            cfg << "url = \"" << server.Url(paths[static_cast<std::size_t>(i - 1)]) << "\"\n"
+                << "output = \"" << PictureName(i) << "\"\n";
+        }
+    }
+
+    struct Contender {
+        std::string name;
+        std::vector<std::string> args;
+        bool engine;
+        std::vector<double> times;
+        long long rss = 0;
+        bool ok = true;
+    };
+    std::vector<Contender> contenders = {
+        {"gathrix-cli --jobs 1", {GATHRIX_CLI_PATH, "--jobs", "1", server.Url(album)}, true, {}},
+        {"gathrix-cli --jobs 4", {GATHRIX_CLI_PATH, "--jobs", "4", server.Url(album)}, true, {}},
+        {"gathrix-cli --jobs 8", {GATHRIX_CLI_PATH, "--jobs", "8", server.Url(album)}, true, {}},
+        {"curl --parallel-max 4", {"curl", "-s", "-S", "--parallel", "--parallel-max", "4", "-K", config}, false, {}},
+        {"curl --parallel-max 8", {"curl", "-s", "-S", "--parallel", "--parallel-max", "8", "-K", config}, false, {}},
+    };
+    for (int round = 0; round < rounds; ++round) {
+        // A different order every round, so that none always runs on a warmer machine.
+        for (std::size_t k = 0; k < contenders.size(); ++k) {
+            Contender& c = contenders[(k + static_cast<std::size_t>(round)) % contenders.size()];
+            const std::string dir = FreshDir(sandbox.Path(), "run");
+            const ChildRun r = RunChild(c.args, dir);
+            const fs::path folder = c.engine ? fs::path(dir) / "AlbumDownload" : fs::path(dir);
+            c.ok = c.ok && r.exit_code == 0 && FolderHolds(folder, pictures, kSize);
+            c.times.push_back(r.seconds);
+            c.rss = std::max(c.rss, r.peak_rss_bytes);
+        }
+    }
+    std::printf("pictures:        %d of %zu bytes, 50 ms before every response, %d rounds (medians)\n", pictures,
+                kSize, rounds);
+    for (const Contender& c : contenders) {
+        std::printf("%-22s %6.3f s  peak RSS %5.1f MB  files %s\n", c.name.c_str(), Median(c.times),
+                    static_cast<double>(c.rss) / 1e6, c.ok ? "complete" : "MISSING OR WRONG");
+    }
+    const double j1 = Median(contenders[0].times);
+    const double j4 = Median(contenders[1].times);
+    const double j8 = Median(contenders[2].times);
+    const double c4 = Median(contenders[3].times);
+    const double c8 = Median(contenders[4].times);
+    std::printf("--jobs 4 speed-up over --jobs 1: %.2f (at least 3)\n", j1 / j4);
+    std::printf("--jobs 4 against curl at 4:      %.2f (at most 1.15)\n", j4 / c4);
+    std::printf("--jobs 8 against curl at 8:      %.2f\n", j8 / c8);
+    bool ok = true;
+    for (const Contender& c : contenders) ok = ok && c.ok && (!c.engine || c.rss < kRssLimit);
+    const bool pass = ok && j1 / j4 >= 3.0 && j4 / c4 <= 1.15;
+    std::printf("%s\n", pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
+
 int Usage() {
     std::fputs("Usage: bench_engine_vs_curl many [pictures] [rounds]\n"
-               "       bench_engine_vs_curl big [MiB] [rounds]\n",
+               "       bench_engine_vs_curl big [MiB] [rounds]\n"
+               "       bench_engine_vs_curl parallel [pictures] [rounds]\n",
                stderr);
     return 2;
 }
@@ -248,6 +329,12 @@ int main(int argc, char** argv) {
         const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
         if (mib < 1 || rounds < 1) return Usage();
         return Big(static_cast<std::size_t>(mib), rounds);
+    }
+    if (mode == "parallel") {
+        const int pictures = argc > 2 ? std::atoi(argv[2]) : 200;
+        const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+        if (pictures < 1 || rounds < 1) return Usage();
+        return Parallel(pictures, rounds);
     }
     return Usage();
 }

@@ -13,8 +13,10 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "cli/cli_front_end.h"
+#include "cli/options.h"
 #include "download/download_command.h"
 #include "download/settings.h"
 #include "net/http.h"
@@ -33,7 +35,7 @@ enum ExitStatus {
 };
 
 constexpr const char* kUsage =
-    "Usage: gathrix-cli ADDRESS\n"
+    "Usage: gathrix-cli [--jobs N] ADDRESS\n"
     "       gathrix-cli --check-update | --version | --help\n"
     "\n"
     "Downloads the photo album at ADDRESS (Picasa Web Albums, Flickr photo set or\n"
@@ -42,6 +44,8 @@ constexpr const char* kUsage =
     "by the number of files downloaded; errors go to stderr.\n"
     "\n"
     "Options:\n"
+    "  -j, --jobs N    fetch up to N pictures at once (1 to 16; default 1, or\n"
+    "                  GATHRIX_JOBS); the log and the files stay the same\n"
     "  --check-update  ask the maker's site whether a new version is published\n"
     "  --version       print the program's version\n"
     "  --help          print this text\n"
@@ -52,7 +56,7 @@ constexpr const char* kUsage =
     "be made or entered; --check-update: 1 when the page cannot be contacted.\n"
     "Interrupted by a signal: 128 + the signal's number, with no temporary file left.\n"
     "\n"
-    "Environment: GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_FLICKR_BASE_URL,\n"
+    "Environment: GATHRIX_JOBS, GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_FLICKR_BASE_URL,\n"
     "GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX, GATHRIX_WEBSHOTS_FULLSIZE_BASE,\n"
     "GATHRIX_MAKER_SITE_URL.\n";
 
@@ -83,10 +87,11 @@ int UsageError(const char* message) {
     return kExitUsage;
 }
 
-int DownloadAlbum(const std::string& address) {
+int DownloadAlbum(const std::string& address, const gathrix::CliOptions& options) {
     gathrix::net::Transfer inet;
     gathrix::CliFrontEnd front_end(address, stdout, stderr);
-    const gathrix::Settings settings = gathrix::Settings::FromEnvironment();
+    gathrix::Settings settings = gathrix::Settings::FromEnvironment();
+    if (options.jobs) settings.jobs = *options.jobs;
     g_front_end = &front_end;
     CatchStopSignals();
     const gathrix::DownloadOutcome outcome = gathrix::Dowload(front_end, inet, settings);
@@ -117,19 +122,20 @@ int CheckUpdate() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--") == 0) return DownloadAlbum(argv[2]);
-    if (argc != 2) return UsageError(argc < 2 ? "an album address is needed" : "too many arguments");
-
-    const std::string_view argument = argv[1];
-    if (argument == "--help" || argument == "-h") {
-        std::fputs(kUsage, stdout);
-        return kExitCompleted;
+    const gathrix::ParsedOptions parsed = gathrix::ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.options) return UsageError(parsed.error.c_str());
+    const gathrix::CliOptions& options = *parsed.options;
+    switch (options.action) {
+        case gathrix::CliOptions::Action::Help:
+            std::fputs(kUsage, stdout);
+            return kExitCompleted;
+        case gathrix::CliOptions::Action::Version:
+            std::printf("%s %s\n", gathrix::kProductName, gathrix::kProgramVersion);
+            return kExitCompleted;
+        case gathrix::CliOptions::Action::CheckUpdate:
+            return CheckUpdate();
+        case gathrix::CliOptions::Action::Download:
+            break;
     }
-    if (argument == "--version") {
-        std::printf("%s %s\n", gathrix::kProductName, gathrix::kProgramVersion);
-        return kExitCompleted;
-    }
-    if (argument == "--check-update") return CheckUpdate();
-    if (argument.size() > 1 && argument.front() == '-') return UsageError("unknown option");
-    return DownloadAlbum(std::string(argument));
+    return DownloadAlbum(options.addresses.front(), options);
 }

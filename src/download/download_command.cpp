@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -111,11 +112,21 @@ DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings
     run.site_number = site_number;
     run.start_time = clock();
 
+    // More than one transfer: pictures are fetched ahead, at most `jobs`
+    // connections to a host.
+    std::optional<Prefetcher> prefetch;
+    if (settings.jobs > 1) {
+        inet.GetSession().SetMaxHostConnections(settings.jobs);
+        prefetch.emplace(inet.GetSession(), settings.jobs, run.working_folder, settings.request_timeout);
+        run.prefetch = &*prefetch;
+    }
+
     front_end.ReplaceLog("Start time:" + FormatTimeOfDay(run.start_time) + "\r\n" +
                          "Destination folder:" + run.working_folder.string() + "\r\n");
 
     const ReaderEnd reader_end = kSiteTable[static_cast<std::size_t>(site_number - 1)].reader(run);
     files.CloseAll();
+    if (prefetch) prefetch->CancelAll();
     if (reader_end == ReaderEnd::Rejected) return EndRun(front_end, starting_directory, DownloadOutcome::Rejected);
 
     // Completion report.

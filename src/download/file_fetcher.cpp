@@ -1,6 +1,7 @@
 #include "download/file_fetcher.h"
 
 #include <chrono>
+#include <memory>
 
 #include "download/log_format.h"
 
@@ -30,19 +31,22 @@ bool FetchFile(RunState& run) {
     const std::string name = SafeLocalName(run.local_file_name);
     run.front_end.AppendLog("Downloading " + name + "...");
 
-    // A request that cannot be started ends at once as failed; the wait below
-    // then pumps the events once and goes on.
-    run.inet.Execute(run.picture_address, run.working_folder);
+    // A picture started ahead of its turn is taken over as it stands; any other
+    // is requested now. A request that cannot be started ends at once as
+    // failed; the wait below then pumps the events once and goes on.
+    std::unique_ptr<net::Transfer> ahead = run.prefetch ? run.prefetch->Take(run.picture_address) : nullptr;
+    net::Transfer& transfer = ahead ? *ahead : run.inet;
+    if (!ahead) transfer.Execute(run.picture_address, run.working_folder);
     do {
         run.front_end.PumpEvents();
-    } while (run.inet.Wait(kPumpInterval));
+    } while (transfer.Wait(kPumpInterval));
 
     // The caption counts the pictures before this one.
     run.front_end.SetLabel(ProgressCaption(run.file_counter));
 
-    const bool stored = run.inet.Result() == net::TransferResult::Complete && run.inet.Status() < 400 &&
-                        run.inet.Commit(run.working_folder / name);
-    run.inet.Cancel();
+    const bool stored = transfer.Result() == net::TransferResult::Complete && transfer.Status() < 400 &&
+                        transfer.Commit(run.working_folder / name);
+    transfer.Cancel();
 
     if (stored) ++run.file_counter;
     run.front_end.AppendLog(stored ? "OK\r\n" : "failed.\r\n");

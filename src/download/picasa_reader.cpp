@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "download/album_readers.h"
 #include "download/file_fetcher.h"
@@ -15,7 +16,7 @@
 namespace gathrix {
 
 namespace {
-constexpr int kPageNumber = 1;
+constexpr int kPageNumber = 1;  // the album page
 
 // The album page: the address up to its first "photo#" (a link to one photo of
 // the album), or the whole address.
@@ -29,35 +30,43 @@ std::string PictureAddress(const std::string& address_item) {
     const std::string unquoted = SandR(address_item, "\"", "");
     return unquoted.size() > 1 ? unquoted.substr(1) : std::string();
 }
-}  // namespace
 
-ReaderEnd ReadPicasaAlbum(RunState& run) {
-    PageFiles& files = run.files;
-
-    const std::optional<net::SavedPage> page = FetchPage(run, PageAddress(run.album_address));
-    if (page) files.Open(page->Path(), OpenMode::Input, kPageNumber);  // no page reads as empty
-    run.file_counter = 0;
-
+// The picture addresses of the album page, in feed order.
+std::vector<std::string> FeedAddresses(PageFiles& files) {
+    std::vector<std::string> addresses;
     bool feed_found = false;
     do {
         const std::optional<std::string> item = files.ReadItem(kPageNumber);
         feed_found = item && Contains(*item, "feedPreload:");
     } while (!feed_found && !files.AtEnd(kPageNumber));
+    if (!feed_found) return addresses;
 
-    if (feed_found) {
-        while (!files.AtEnd(kPageNumber)) {
-            const std::optional<std::string> item = files.ReadItem(kPageNumber);
-            if (!item || !Contains(*item, "content$src")) continue;
-            // A key at the very end of the page has no address after it.
-            const std::optional<std::string> address_item = files.ReadItem(kPageNumber);
-            if (!address_item) continue;
-            run.picture_address = PictureAddress(*address_item);
-            run.local_file_name = retlast(run.picture_address, "/");
-            FetchFile(run);
-        }
+    while (!files.AtEnd(kPageNumber)) {
+        const std::optional<std::string> item = files.ReadItem(kPageNumber);
+        if (!item || !Contains(*item, "content$src")) continue;
+        // A key at the very end of the page has no address after it.
+        const std::optional<std::string> address_item = files.ReadItem(kPageNumber);
+        if (!address_item) continue;
+        addresses.push_back(PictureAddress(*address_item));
     }
+    return addresses;
+}
+}  // namespace
 
-    files.Close(kPageNumber);
+ReaderEnd ReadPicasaAlbum(RunState& run) {
+    std::vector<std::string> addresses;
+    if (const std::optional<net::SavedPage> page = FetchPage(run, PageAddress(run.album_address))) {
+        if (run.files.Open(page->Path(), OpenMode::Input, kPageNumber)) addresses = FeedAddresses(run.files);
+        run.files.Close(kPageNumber);
+    }  // the page is gone once read; a page that could not be fetched holds no pictures
+    run.file_counter = 0;
+
+    PlanPictures(run, addresses);
+    for (const std::string& address : addresses) {
+        run.picture_address = address;
+        run.local_file_name = retlast(run.picture_address, "/");
+        FetchFile(run);
+    }
     return ReaderEnd::AlbumDone;
 }
 

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "download/frontend.h"
+#include "download/prefetch.h"
 #include "download/settings.h"
 #include "net/http.h"
 #include "text/page_files.h"
@@ -35,6 +37,16 @@ struct RunState {
     std::int64_t file_counter = 0;
     std::string picture_address;  // input of the file fetcher
     std::string local_file_name;  // input of the file fetcher: a bare name
+
+    // Pictures fetched ahead of their turn, when more than one transfer is
+    // allowed; nullptr for one transfer at a time.
+    Prefetcher* prefetch = nullptr;
 };
+
+// Tells the prefetcher (if any) the picture addresses the reader will fetch
+// next, in order.
+inline void PlanPictures(RunState& run, const std::vector<std::string>& addresses) {
+    if (run.prefetch != nullptr) run.prefetch->Plan(addresses);
+}
 
 }  // namespace gathrix

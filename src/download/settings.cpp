@@ -1,5 +1,6 @@
 #include "download/settings.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -27,6 +28,17 @@ bool ParseSeconds(std::string_view text, long long& seconds) {
 }
 }  // namespace
 
+std::optional<int> ParseJobs(std::string_view text) {
+    if (text.empty() || text.size() > 2) return std::nullopt;
+    int value = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        value = value * 10 + (ch - '0');
+    }
+    if (value < 1 || value > kMaxJobs) return std::nullopt;
+    return value;
+}
+
 Settings Settings::FromEnvironment() {
     Settings settings;
     if (const char* v = Variable("GATHRIX_FLICKR_BASE_URL")) settings.flickr_base_url = v;
@@ -35,6 +47,14 @@ Settings Settings::FromEnvironment() {
     if (const char* v = Variable("GATHRIX_REQUEST_TIMEOUT")) {
         long long seconds = 0;
         if (ParseSeconds(v, seconds)) settings.request_timeout = std::chrono::seconds(seconds);
+    }
+    if (const char* v = Variable("GATHRIX_JOBS")) {
+        if (const std::optional<int> jobs = ParseJobs(v)) {
+            settings.jobs = *jobs;
+        } else {
+            std::fprintf(stderr, "gathrix: GATHRIX_JOBS=%s is not a number from 1 to %d; fetching one picture at a time\n",
+                         v, kMaxJobs);
+        }
     }
     return settings;
 }

@@ -3,7 +3,9 @@
 // tests and the demo point the engine at a local server instead.
 
 #include <chrono>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace gathrix {
 
@@ -12,13 +14,21 @@ inline constexpr const char* kPicasaSiteMarker = "picasaweb.google.com";
 inline constexpr const char* kFlickrSiteMarker = "flickr.com";
 inline constexpr const char* kWebshotsSiteMarker = "webshots.com/";
 
+inline constexpr int kMaxJobs = 16;
+
+// A number of transfers from 1 to kMaxJobs, digits only; nullopt otherwise.
+std::optional<int> ParseJobs(std::string_view text);
+
 struct Settings {
     std::string flickr_base_url = "http://www.flickr.com";                       // GATHRIX_FLICKR_BASE_URL
     std::string webshots_thumbnail_prefix = "http://thumb";                     // GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX
     std::string webshots_fullsize_base = "http://community.webshots.com";       // GATHRIX_WEBSHOTS_FULLSIZE_BASE
     std::chrono::seconds request_timeout{60};                                   // GATHRIX_REQUEST_TIMEOUT
+    // Picture transfers at once, 1 to kMaxJobs; 1 fetches strictly one after another.
+    int jobs = 1;                                                               // GATHRIX_JOBS
 
-    // The defaults, with every variable that is set (and valid) applied.
+    // The defaults, with every variable that is set (and valid) applied. An
+    // invalid GATHRIX_JOBS is ignored with a warning on stderr.
     static Settings FromEnvironment();
 };
 

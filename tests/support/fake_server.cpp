@@ -274,6 +274,16 @@ void FakeServer::ServeGenerated(const std::string& path, std::size_t size) {
     });
 }
 
+void FakeServer::ServeDelayed(const std::string& path, std::string body, std::chrono::milliseconds delay) {
+    Impl* impl = impl_.get();
+    auto shared = std::make_shared<const std::string>(std::move(body));
+    impl_->Route(path, [impl, shared, delay](const httplib::Request&, httplib::Response& res) {
+        if (!impl->SleepUnlessStopping(delay)) return;
+        res.status = 200;
+        res.set_content(*shared, "application/octet-stream");
+    });
+}
+
 void FakeServer::ServeHang(const std::string& path) {
     Impl* impl = impl_.get();
     impl_->Route(path, [impl](const httplib::Request&, httplib::Response& res) {

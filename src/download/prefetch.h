@@ -1,0 +1,56 @@
+#pragma once
+// Several picture transfers at once. A reader that knows the pictures of the
+// page it is reading hands their addresses over in album order (Plan); the
+// prefetcher then keeps up to `jobs` of them in flight on the run's session,
+// ahead of their turn. Each picture is still taken at its turn by the file
+// fetcher (Take), so the log, the files and the repair searches come in album
+// order exactly as with one transfer; and since only planned addresses are
+// requested, each once per plan entry, the requests are the same as well.
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/http.h"
+
+namespace gathrix {
+
+class Prefetcher {
+public:
+    Prefetcher(net::Session& session, int jobs, std::filesystem::path folder, std::chrono::seconds timeout);
+    ~Prefetcher();
+    Prefetcher(const Prefetcher&) = delete;
+    Prefetcher& operator=(const Prefetcher&) = delete;
+
+    int Jobs() const { return jobs_; }
+
+    // The addresses the reader will fetch next, in order, replacing whatever
+    // was planned before (a plan entry never taken is cancelled).
+    void Plan(const std::vector<std::string>& addresses);
+
+    // At a picture's turn: the transfer that was started ahead for address,
+    // when the next plan entry is that address (it may still be running); the
+    // next pictures of the plan are then started, up to `jobs` in flight.
+    // nullptr for any other address (the fetcher requests it itself).
+    std::unique_ptr<net::Transfer> Take(const std::string& address);
+
+    // Ends every transfer in flight; their partial bodies are removed.
+    void CancelAll();
+
+private:
+    void TopUp(std::size_t in_flight_besides);
+
+    net::Session& session_;
+    int jobs_;
+    std::filesystem::path folder_;
+    std::chrono::seconds timeout_;
+    std::vector<std::string> plan_;
+    std::size_t next_ = 0;  // the plan entry whose turn comes next
+    // Transfers started for plan entries next_, next_ + 1, ... in order.
+    std::deque<std::unique_ptr<net::Transfer>> started_;
+};
+
+}  // namespace gathrix
