@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -140,17 +141,30 @@ private slots:
         QVERIFY(window.Exit->isEnabled());
     }
 
+    void exitDuringADownloadEndsTheProgramAndLeavesNoPartialPicture_data() {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("one transfer") << 1;
+        QTest::newRow("four transfers in flight") << 4;
+    }
+
     void exitDuringADownloadEndsTheProgramAndLeavesNoPartialPicture() {
+        QFETCH(int, jobs);
         Sandbox sandbox;
         FakeServer server;
         server.Serve("/pics/1.jpg", Picture(1), "image/jpeg");
         server.Serve("/pics/2.jpg", Picture(2), "image/jpeg");
-        // Picture 3 comes in slowly enough for Exit to arrive in the middle of it.
-        server.ServeTrickle("/pics/3.jpg", std::string(400000, 'x'), 1000, std::chrono::milliseconds(20));
-        for (int n = 4; n <= 5; ++n) server.Serve("/pics/" + std::to_string(n) + ".jpg", Picture(n), "image/jpeg");
-        server.Serve(kAlbumPath, AlbumPage(server, 5), "text/html");
+        // Pictures 3 to 6 come in slowly enough for Exit to arrive in the middle
+        // of them (with four transfers all four are in flight then).
+        for (int n = 3; n <= 6; ++n) {
+            server.ServeTrickle("/pics/" + std::to_string(n) + ".jpg", std::string(400000, 'x'), 1000,
+                                std::chrono::milliseconds(20));
+        }
+        server.Serve(kAlbumPath, AlbumPage(server, 6), "text/html");
 
         QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("GATHRIX_JOBS"), QString::number(jobs));
+        child.setProcessEnvironment(env);
         child.setWorkingDirectory(QString::fromStdString(sandbox.Path()));
         child.start(QCoreApplication::applicationFilePath(),
                     {QString::fromLatin1(kExitChildFlag), QString::fromStdString(server.Url(kAlbumPath))});
@@ -159,13 +173,13 @@ private slots:
         QCOMPARE(child.exitCode(), 0);
         QVERIFY(child.readAllStandardOutput().contains("pressing Exit"));
 
-        // The two finished pictures stay; nothing of picture 3, nothing after it,
-        // and no saved page.
+        // The two finished pictures stay; nothing of the pictures in flight,
+        // nothing after them, and no saved page.
         const fs::path folder = fs::path(sandbox.Path()) / "AlbumDownload";
         QCOMPARE(FolderEntries(folder), (std::set<std::string>{"1.jpg", "2.jpg"}));
         QVERIFY(ReadFile((folder / "1.jpg").string()) == Picture(1));
         QVERIFY(ReadFile((folder / "2.jpg").string()) == Picture(2));
-        QCOMPARE(server.Hits("/pics/4.jpg"), 0);
+        QCOMPARE(server.Hits("/pics/6.jpg"), jobs == 4 ? 1 : 0);
     }
 };
 
