@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <ctime>
 #include <limits>
 #include <cstdio>
 #include <utility>
@@ -141,6 +142,101 @@ bool ResponseHeaders::LengthSound() const {
         length = this_one;
     }
     return true;
+}
+
+Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::int64_t body_size,
+              std::chrono::seconds stall) {
+    Outcome outcome;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
+    if (code == CURLE_HTTP_RETURNED_ERROR || (code == CURLE_OK && outcome.status >= 400)) {
+        outcome.complete = code == CURLE_OK;
+        outcome.failure = "HTTP " + std::to_string(outcome.status);
+        return outcome;
+    }
+    switch (code) {
+        case CURLE_OK:
+            if (outcome.status == 0) {
+                outcome.failure = "no response";
+            } else if (!headers.LengthSound()) {
+                outcome.failure = "bad Content-Length";
+            } else if (auto length = ContentLength(easy); length && *length != body_size) {
+                // libcurl reports a body cut short itself; this is a second guard.
+                outcome.failure = "body cut short";
+            } else {
+                outcome.complete = true;
+            }
+            return outcome;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            outcome.failure = "could not resolve host";
+            break;
+        case CURLE_COULDNT_CONNECT: {
+            long os_error = 0;
+            curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_error);
+            outcome.failure = os_error == ECONNREFUSED ? "connection refused" : "could not connect";
+            break;
+        }
+        case CURLE_OPERATION_TIMEDOUT:
+            outcome.failure = "no data for " + std::to_string(stall.count()) + " s";
+            break;
+        case CURLE_PARTIAL_FILE:
+            outcome.failure = "body cut short";
+            break;
+        case CURLE_TOO_MANY_REDIRECTS:
+            outcome.failure = "too many redirects";
+            break;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            outcome.failure = "redirected to an address that is not http or https";
+            break;
+        case CURLE_GOT_NOTHING:
+            outcome.failure = "empty reply";
+            break;
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+            outcome.failure = "connection broken";
+            break;
+        case CURLE_WRITE_ERROR:
+            outcome.failure = "could not write the file";
+            break;
+        default:
+            outcome.failure = curl_easy_strerror(code);
+            break;
+    }
+    return outcome;
+}
+
+bool Retryable(const Outcome& outcome) {
+    switch (outcome.status) {
+        case 408:
+        case 429:
+        case 500:
+        case 502:
+        case 503:
+        case 504:
+            return true;
+        default:
+            break;
+    }
+    if (outcome.complete || outcome.status >= 400) return false;
+    // Connection errors and time-outs; not a redirect to another scheme, a
+    // redirect loop, a bad Content-Length or a file that could not be written.
+    return outcome.failure == "could not resolve host" || outcome.failure == "connection refused" ||
+           outcome.failure == "could not connect" || outcome.failure.starts_with("no data for") ||
+           outcome.failure == "body cut short" || outcome.failure == "empty reply" ||
+           outcome.failure == "connection broken" || outcome.failure == "no response";
+}
+
+std::chrono::milliseconds RetryDelay(int retry, const ResponseHeaders& headers, std::chrono::milliseconds base) {
+    if (std::optional<std::string> after = headers.Get("Retry-After")) {
+        long long seconds = -1;
+        if (!after->empty() && std::all_of(after->begin(), after->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            seconds = after->size() <= 6 ? std::stoll(*after) : -1;
+        } else if (const time_t when = curl_getdate(after->c_str(), nullptr); when >= 0) {
+            seconds = std::max<long long>(0, static_cast<long long>(when - std::time(nullptr)));
+        }
+        if (seconds >= 0 && seconds <= 60) return base * seconds;
+    }
+    const int doublings = std::clamp(retry - 1, 0, 5);  // 1, 2, 4, 8, 16, 32 -> at most 30
+    return base * std::min(1LL << doublings, 30LL);
 }
 
 // ---------------------------------------------------------------------------

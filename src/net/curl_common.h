@@ -57,6 +57,29 @@ private:
     std::vector<std::pair<std::string, std::string>> headers_;
 };
 
+// What a finished attempt tells: whether it is complete (a whole body, with
+// whatever status), the status, and in words why not.
+struct Outcome {
+    bool complete = false;
+    long status = 0;
+    std::string failure;  // empty when complete
+};
+
+// Judges a request that libcurl has finished with code on easy: a body cut
+// short, a Content-Length that cannot be trusted (headers) or that does not
+// match body_size makes it incomplete. stall is the request's time-out.
+Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::int64_t body_size,
+              std::chrono::seconds stall);
+
+// Whether an attempt that ended so is worth sending again: a connection error,
+// a time-out, or status 408, 429, 500, 502, 503 or 504.
+bool Retryable(const Outcome& outcome);
+
+// How long to wait before retry number `retry` (1, 2, ...): base, 2 base,
+// 4 base, ... at most 30 base; a Retry-After of up to 60 s (in seconds or as
+// a date) is taken instead. base is one second but for tests.
+std::chrono::milliseconds RetryDelay(int retry, const ResponseHeaders& headers, std::chrono::milliseconds base);
+
 // A request in flight on a Session: told when libcurl has finished it.
 class Request {
 public:

@@ -36,6 +36,15 @@ public:
     // At most n connections to one host at a time (0: no limit, the default).
     void SetMaxHostConnections(long n);
 
+    // Requests that fail with a connection error, a time-out or status 408,
+    // 429, 500, 502, 503 or 504 are sent again up to `retries` times (default
+    // 0: never), after base, 2 base, 4 base, ... (at most 30 base; a
+    // Retry-After of up to 60 s is honoured instead). base is one second but for
+    // tests.
+    void SetRetries(int retries, std::chrono::milliseconds base = std::chrono::seconds(1));
+    int Retries() const;
+    std::chrono::milliseconds RetryBase() const;
+
     // Does the pending work of every request without blocking.
     void Pump();
     // Sleeps on the sockets of every request in flight until one has activity
@@ -75,9 +84,11 @@ private:
 // complete body with an HTTP status below 400; nullopt otherwise, and then no
 // file is left. A transfer that makes no progress for stall_timeout is aborted.
 // On a session, the other requests in flight there go on while it waits.
+// When it fails and failure is given, *failure says why in words ("could not
+// resolve host", "HTTP 404", "body cut short", ...).
 std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
                                        std::chrono::seconds stall_timeout = std::chrono::seconds(60),
-                                       Session* session = nullptr);
+                                       Session* session = nullptr, std::string* failure = nullptr);
 
 // How a Transfer ended.
 enum class TransferResult {
@@ -126,8 +137,15 @@ public:
     // Value of a response header of the finished response (name case-insensitive).
     std::optional<std::string> GetHeader(const std::string& name) const;
 
-    // Number of body bytes received so far.
+    // Number of body bytes received so far, and the length the response
+    // announced (nullopt when it has not, or not yet).
     std::int64_t BodySize() const;
+    std::optional<std::int64_t> AnnouncedSize() const;
+
+    // Why a finished request is not a stored picture, in words ("could not
+    // resolve host", "HTTP 404", "no data for 60 s", "body cut short", ...);
+    // empty for a complete response with a status below 400.
+    std::string Failure() const;
 
     // After a Complete transfer: renames the body file to target (replacing an
     // existing file atomically). Returns false when there is nothing to commit or

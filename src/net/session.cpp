@@ -8,6 +8,8 @@ namespace gathrix::net {
 
 struct Session::Impl {
     CURLM* multi = nullptr;
+    int retries = 0;
+    std::chrono::milliseconds retry_base{1000};
 };
 
 Session::Session() : impl_(std::make_unique<Impl>()) {
@@ -21,6 +23,15 @@ Session::~Session() {
 void Session::SetMaxHostConnections(long n) {
     if (impl_->multi) curl_multi_setopt(impl_->multi, CURLMOPT_MAX_HOST_CONNECTIONS, std::max(0L, n));
 }
+
+void Session::SetRetries(int retries, std::chrono::milliseconds base) {
+    impl_->retries = std::max(0, retries);
+    impl_->retry_base = base;
+}
+
+int Session::Retries() const { return impl_->retries; }
+
+std::chrono::milliseconds Session::RetryBase() const { return impl_->retry_base; }
 
 void Session::Pump() {
     CURLM* multi = impl_->multi;

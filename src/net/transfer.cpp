@@ -1,36 +1,46 @@
 #include "net/curl_common.h"
 #include "net/http.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
-#include <vector>
 
 namespace gathrix::net {
 
 struct Transfer::Impl : detail::Request {
+    using Clock = std::chrono::steady_clock;
+
     std::unique_ptr<Session> own_session;  // when the transfer has a session of its own
     Session* session = nullptr;
-    // A fresh handle for every request, so that nothing of how the previous one
+    // A fresh handle for every attempt, so that nothing of how the previous one
     // ended can make the next fail. Connections are kept alive all the same:
     // they live in the session's cache, not in the easy handle.
     CURL* easy = nullptr;
-    bool attached = false;  // easy is on the session, i.e. a request is running
+    bool attached = false;  // easy is on the session, i.e. an attempt is running
 
     std::chrono::seconds timeout{60};
+    std::string address;
+    std::filesystem::path spool_dir;
+    int retries_done = 0;
+    std::optional<Clock::time_point> retry_at;  // a failed attempt waits to be sent again
+
     TransferResult result = TransferResult::Running;
     bool idle = true;
     long status = 0;
+    std::string failure;
     detail::ResponseHeaders headers;  // of the latest response
     std::optional<detail::SpoolFile> spool;
     std::int64_t body_size = 0;
 
-    explicit Impl(Session* shared) : own_session(shared ? nullptr : std::make_unique<Session>()),
-                                     session(shared ? shared : own_session.get()) {}
+    explicit Impl(Session* shared)
+        : own_session(shared ? nullptr : std::make_unique<Session>()), session(shared ? shared : own_session.get()) {}
 
     ~Impl() override {
         Stop();
         if (easy) curl_easy_cleanup(easy);
     }
+
+    bool Busy() const { return attached || retry_at.has_value(); }
 
     // Takes the easy handle off the session. A finished request leaves its
     // connection in the session's cache for the next one; an unfinished one has
@@ -44,6 +54,7 @@ struct Transfer::Impl : detail::Request {
 
     void Stop() {
         Detach();
+        retry_at.reset();
         if (spool) {
             body_size = spool->Size();
             spool.reset();  // removes the file
@@ -53,16 +64,9 @@ struct Transfer::Impl : detail::Request {
     void Reset() {
         result = TransferResult::Running;
         status = 0;
+        failure.clear();
         headers.Clear();
         body_size = 0;
-    }
-
-    // Puts a new easy handle in place of the old one.
-    bool Renew() {
-        Detach();
-        if (easy) curl_easy_cleanup(easy);
-        easy = curl_easy_init();
-        return easy != nullptr;
     }
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* userdata) {
@@ -74,22 +78,48 @@ struct Transfer::Impl : detail::Request {
         return bytes;
     }
 
-    void Done(CURLcode code) override {
-        if (attached) Finish(code);
+    // Sends one attempt of the request. False (and the transfer ends as Failed)
+    // when it cannot be started.
+    bool Start() {
+        Reset();
+        auto fail = [this](const char* why) {
+            spool.reset();
+            result = TransferResult::Failed;
+            failure = why;
+            return false;
+        };
+        if (!detail::AddressAccepted(address)) return fail("not an http or https address");
+        Detach();
+        if (easy) curl_easy_cleanup(easy);
+        easy = curl_easy_init();
+        if (!easy) return fail("out of memory");
+        spool = detail::SpoolFile::Create(spool_dir);
+        if (!spool) return fail("could not write the file");
+        if (!detail::ApplyRequestOptions(easy, address, timeout)) return fail("out of memory");
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &detail::ResponseHeaders::OnHeader);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &headers);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+        if (!detail::Attach(*session, easy, this)) return fail("out of memory");
+        attached = true;
+        return true;
     }
 
-    void Finish(CURLcode code) {
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-        // A Content-Length that libcurl could not use (not a number, too large,
-        // two different values) leaves nothing to check the body against.
-        bool complete = code == CURLE_OK && status != 0 && headers.LengthSound();
-        // libcurl reports a body cut short (CURLE_PARTIAL_FILE); this check is a
-        // second guard for a response whose length does not match what arrived.
-        if (complete && spool) {
-            if (auto length = detail::ContentLength(easy); length && *length != spool->Size()) complete = false;
-        }
+    void Done(CURLcode code) override {
+        if (!attached) return;
+        const detail::Outcome outcome =
+            detail::Judge(easy, code, headers, spool ? spool->Size() : 0, timeout);
         Detach();
-        if (complete) {
+        status = outcome.status;
+        failure = outcome.failure;
+        if (detail::Retryable(outcome) && retries_done < session->Retries()) {
+            // Sent again after a pause; until then the transfer is still running.
+            ++retries_done;
+            retry_at = Clock::now() + detail::RetryDelay(retries_done, headers, session->RetryBase());
+            spool.reset();
+            return;
+        }
+        if (outcome.complete) {
             result = TransferResult::Complete;
         } else {
             result = TransferResult::Failed;
@@ -99,6 +129,10 @@ struct Transfer::Impl : detail::Request {
 
     void Pump() {
         if (attached) session->Pump();
+        if (retry_at && Clock::now() >= *retry_at) {
+            retry_at.reset();
+            if (Start()) session->Pump();
+        }
     }
 };
 
@@ -117,39 +151,32 @@ void Transfer::SetRequestTimeout(std::chrono::seconds timeout) {
 bool Transfer::Execute(const std::string& address, const std::filesystem::path& spool_dir) {
     Impl& d = *impl_;
     d.Stop();
-    d.Reset();
     d.idle = false;
-
-    auto fail = [&d] {
-        d.spool.reset();
-        d.result = TransferResult::Failed;
-        return false;
-    };
-    if (!detail::AddressAccepted(address) || !d.Renew()) return fail();
-    d.spool = detail::SpoolFile::Create(spool_dir);
-    if (!d.spool) return fail();
-
-    if (!detail::ApplyRequestOptions(d.easy, address, d.timeout)) return fail();
-    curl_easy_setopt(d.easy, CURLOPT_HEADERFUNCTION, &detail::ResponseHeaders::OnHeader);
-    curl_easy_setopt(d.easy, CURLOPT_HEADERDATA, &d.headers);
-    curl_easy_setopt(d.easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
-    curl_easy_setopt(d.easy, CURLOPT_WRITEDATA, &d);
-    if (!detail::Attach(*d.session, d.easy, &d)) return fail();
-    d.attached = true;
+    d.address = address;
+    d.spool_dir = spool_dir;
+    d.retries_done = 0;
+    if (!d.Start()) return false;
     d.Pump();
     return true;
 }
 
 bool Transfer::StillExecuting() {
     impl_->Pump();
-    return impl_->attached;
+    return impl_->Busy();
 }
 
 bool Transfer::Wait(std::chrono::milliseconds max_wait) {
     Impl& d = *impl_;
-    if (!d.attached) return false;
+    if (!d.Busy()) return false;
+    if (d.retry_at) {
+        // Waiting to send again: sleep no longer than that (the session's other
+        // requests move meanwhile).
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*d.retry_at - Impl::Clock::now());
+        max_wait = std::clamp(left, std::chrono::milliseconds(0), max_wait);
+    }
     d.session->Wait(max_wait);
-    return d.attached;
+    d.Pump();
+    return d.Busy();
 }
 
 TransferResult Transfer::Result() const { return impl_->result; }
@@ -158,11 +185,16 @@ bool Transfer::Idle() const { return impl_->idle; }
 
 long Transfer::Status() const { return impl_->status; }
 
-std::optional<std::string> Transfer::GetHeader(const std::string& name) const {
-    return impl_->headers.Get(name);
-}
+std::optional<std::string> Transfer::GetHeader(const std::string& name) const { return impl_->headers.Get(name); }
 
 std::int64_t Transfer::BodySize() const { return impl_->body_size; }
+
+std::optional<std::int64_t> Transfer::AnnouncedSize() const {
+    if (!impl_->easy || !impl_->attached) return std::nullopt;
+    return detail::ContentLength(impl_->easy);
+}
+
+std::string Transfer::Failure() const { return impl_->failure; }
 
 bool Transfer::Commit(const std::filesystem::path& target) {
     Impl& d = *impl_;

@@ -95,7 +95,7 @@ TEST_F(CliTest, UsageErrorsAndBlankAddressExitWithOne) {
 TEST_F(CliTest, HelpAndVersion) {
     const ProcessResult help = Cli({"--help"});
     EXPECT_EQ(help.exit_code, 0);
-    EXPECT_NE(help.out.find("Usage: gathrix-cli ADDRESS"), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: gathrix-cli [--jobs N] ADDRESS"), std::string::npos);
     const ProcessResult version = Cli({"--version"});
     EXPECT_EQ(version.exit_code, 0);
     EXPECT_EQ(version.out, "Gathrix 3.5\n");
