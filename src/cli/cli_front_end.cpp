@@ -1,12 +1,72 @@
 #include "cli/cli_front_end.h"
 
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <cmath>
+
 namespace gathrix {
+
+namespace {
+
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);  // ten times a second at most
+
+std::string Bytes(double bytes) {
+    const char* units[] = {"B", "KB", "MB", "GB", "TB"};
+    int unit = 0;
+    while (bytes >= 1000 && unit < 4) {
+        bytes /= 1000;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
+    return text;
+}
+
+}  // namespace
+
+std::string ProgressLine(const TransferProgress& progress, double bytes_per_second, std::size_t width) {
+    std::string line;
+    if (progress.in_flight > 1) {
+        line = std::to_string(progress.stored) + " files stored, " + std::to_string(progress.in_flight) +
+               " in flight, " + Bytes(static_cast<double>(progress.album_bytes)) + ", " + Bytes(bytes_per_second) +
+               "/s";
+    } else {
+        line = progress.name + "  " + Bytes(static_cast<double>(progress.received));
+        if (progress.total) line += " of " + Bytes(static_cast<double>(*progress.total));
+        line += "  " + Bytes(bytes_per_second) + "/s";
+        if (progress.total && *progress.total > 0) {
+            constexpr std::size_t kBar = 20;
+            const double share = std::clamp(static_cast<double>(progress.received) / static_cast<double>(*progress.total), 0.0, 1.0);
+            const auto filled = static_cast<std::size_t>(std::lround(share * kBar));
+            line += "  [" + std::string(filled, '#') + std::string(kBar - filled, ' ') + "]";
+        }
+    }
+    // Never wider than the terminal, so that the line can be redrawn in place.
+    if (width > 1 && line.size() >= width) line.resize(width - 1);
+    return line;
+}
+
+void CliFrontEnd::ClearProgress() {
+    if (!drawn_) return;
+    std::fputs("\r\033[K", err_);
+    std::fflush(err_);
+    drawn_ = false;
+}
 
 void CliFrontEnd::WriteOut(std::string_view bytes) {
     if (bytes.empty()) return;
+    ClearProgress();
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
     std::fflush(out_);
     at_line_start_ = bytes.back() == '\n';
+}
+
+void CliFrontEnd::WriteErr(std::string_view line) {
+    ClearProgress();
+    std::fwrite(line.data(), 1, line.size(), err_);
+    std::fputc('\n', err_);
+    std::fflush(err_);
 }
 
 void CliFrontEnd::EndLine() {
@@ -21,16 +81,52 @@ void CliFrontEnd::AppendLog(std::string_view piece) { WriteOut(piece); }
 
 // Results go to stdout on a line of their own, errors to stderr.
 void CliFrontEnd::MessageBox(std::string_view text, std::string_view /*title*/, BoxIcon icon) {
+    EndLine();
     if (icon == BoxIcon::Critical) {
-        EndLine();
-        std::fwrite(text.data(), 1, text.size(), err_);
-        std::fputc('\n', err_);
-        std::fflush(err_);
+        WriteErr(text);
         return;
     }
-    EndLine();
     WriteOut(text);
     WriteOut("\r\n");
+}
+
+void CliFrontEnd::ReportFailure(FailureKind kind, std::string_view address, std::string_view reason) {
+    if (kind == FailureKind::AlbumPage) {
+        ++page_failures_;
+    } else {
+        ++missing_pictures_;
+    }
+    std::string line = "gathrix-cli: ";
+    line += kind == FailureKind::AlbumPage ? "album page " : "picture ";
+    line.append(address);
+    line += ": ";
+    line.append(reason.empty() ? std::string_view("failed") : reason);
+    WriteErr(line);
+}
+
+void CliFrontEnd::ShowProgress(const TransferProgress& progress) {
+    if (!progress_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (rate_bytes_ < 0 || progress.album_bytes < rate_bytes_) {
+        rate_since_ = now;
+        rate_bytes_ = progress.album_bytes;
+    }
+    if (drawn_ && now - last_draw_ < kRedrawInterval) return;
+    const double seconds = std::chrono::duration<double>(now - rate_since_).count();
+    if (seconds >= 0.5) {
+        const double recent = static_cast<double>(progress.album_bytes - rate_bytes_) / seconds;
+        rate_ = rate_ == 0 ? recent : 0.7 * rate_ + 0.3 * recent;
+        rate_since_ = now;
+        rate_bytes_ = progress.album_bytes;
+    }
+    std::size_t width = 80;
+    winsize size{};
+    if (ioctl(fileno(err_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) width = size.ws_col;
+    const std::string line = ProgressLine(progress, rate_, width);
+    std::fputs(("\r" + line + "\033[K").c_str(), err_);
+    std::fflush(err_);
+    drawn_ = true;
+    last_draw_ = now;
 }
 
 }  // namespace gathrix

@@ -1,8 +1,12 @@
 #pragma once
 // The front end of gathrix-cli: the progress log goes to stdout as it is
-// written, message boxes become lines on stdout (results) or stderr (errors).
+// written, message boxes become lines on stdout (results) or stderr (errors),
+// failures are reported on stderr as they happen, and on a terminal a one-line
+// progress display is kept up to date on stderr.
 
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -16,6 +20,9 @@ public:
     CliFrontEnd(std::string address, std::FILE* out, std::FILE* err)
         : address_(std::move(address)), out_(out), err_(err) {}
 
+    // Draws the progress display on err (a terminal) from now on.
+    void EnableProgress(bool on) { progress_ = on; }
+
     std::string AddressText() override { return address_; }
     void ReplaceLog(std::string_view text) override;
     void AppendLog(std::string_view piece) override;
@@ -27,17 +34,25 @@ public:
     void PumpEvents() override {}
     void OpenFolder(const std::filesystem::path& /*folder*/) override {}
     void EndProgram() override { ended_ = true; }
+    void ReportFailure(FailureKind kind, std::string_view address, std::string_view reason) override;
+    void ShowProgress(const TransferProgress& progress) override;
 
     bool Ended() const { return ended_; }
-    // Whether the last line on stdout is still open. Safe to ask from a signal
-    // handler.
-    bool LineOpen() const { return at_line_start_ == 0; }
     // Ends the last line on stdout when it is still open (a log whose last
     // piece had no line end), so that nothing else gets appended to it.
     void EndLine();
+    // Whether the last line on stdout is still open. Safe to ask from a signal
+    // handler.
+    bool LineOpen() const { return at_line_start_ == 0; }
+    // Takes the progress display off the screen.
+    void ClearProgress();
+
+    int PageFailures() const { return page_failures_; }
+    int MissingPictures() const { return missing_pictures_; }
 
 private:
     void WriteOut(std::string_view bytes);
+    void WriteErr(std::string_view line);
 
     std::string address_;
     std::FILE* out_;
@@ -45,6 +60,19 @@ private:
     // Whether the last byte written to out_ ended a line; read by signal handlers.
     volatile std::sig_atomic_t at_line_start_ = 1;
     bool ended_ = false;
+    int page_failures_ = 0;
+    int missing_pictures_ = 0;
+
+    bool progress_ = false;
+    bool drawn_ = false;  // the display is on the screen
+    std::chrono::steady_clock::time_point last_draw_{};
+    std::chrono::steady_clock::time_point rate_since_{};
+    std::int64_t rate_bytes_ = -1;
+    double rate_ = 0;  // bytes per second, smoothed
 };
+
+// The progress line for a terminal of the given width: the picture's name,
+// bytes of total, rate and a bar; with several transfers, the album's totals.
+std::string ProgressLine(const TransferProgress& progress, double bytes_per_second, std::size_t width);
 
 }  // namespace gathrix

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,30 +33,45 @@ enum ExitStatus {
     kExitUsage = 1,
     kExitInvalidUrl = 2,
     kExitRejected = 3,
+    kExitPageFailed = 4,
+    kExitPictureMissing = 5,
     kExitNoFolder = 6,
 };
 
 constexpr const char* kUsage =
-    "Usage: gathrix-cli [--jobs N] ADDRESS\n"
+    "Usage: gathrix-cli [OPTION]... ADDRESS...\n"
+    "       gathrix-cli [OPTION]... -i FILE\n"
     "       gathrix-cli --check-update | --version | --help\n"
     "\n"
     "Downloads the photo album at ADDRESS (Picasa Web Albums, Flickr photo set or\n"
     "Webshots album) into the folder \"AlbumDownload\" below the current directory.\n"
     "The progress log is written to stdout as it grows (CR LF line ends), followed\n"
-    "by the number of files downloaded; errors go to stderr.\n"
+    "by the number of files downloaded. Each album page that could not be\n"
+    "downloaded and each picture that is missing in the end is reported on stderr\n"
+    "with the reason. Several albums are downloaded one after another, each in a\n"
+    "folder of its own named after the album (\"-2\", \"-3\", ... when taken).\n"
     "\n"
     "Options:\n"
-    "  -j, --jobs N    fetch up to N pictures at once (1 to 16; default 1, or\n"
-    "                  GATHRIX_JOBS); the log and the files stay the same\n"
-    "  --check-update  ask the maker's site whether a new version is published\n"
-    "  --version       print the program's version\n"
-    "  --help          print this text\n"
-    "  --              the next argument is the address, even if it starts with '-'\n"
+    "  -j, --jobs N          fetch up to N pictures at once (1 to 16; default 1, or\n"
+    "                        GATHRIX_JOBS); the log and the files stay the same\n"
+    "      --retries N       send a request that failed with a connection error, a\n"
+    "                        time-out or status 408, 429, 500, 502, 503 or 504 again,\n"
+    "                        up to N times, after 1 s, 2 s, 4 s, ... (default 0)\n"
+    "  -i, --input-file FILE read album addresses from FILE, one a line (\"-\": stdin;\n"
+    "                        blank lines and lines starting with \"#\" are skipped)\n"
+    "  -P, --directory DIR   start in DIR (made when missing), not the current directory\n"
+    "      --no-progress     no progress display on stderr (shown only on a terminal)\n"
+    "      --check-update    ask the maker's site whether a new version is published\n"
+    "      --version         print the program's version\n"
+    "  -h, --help            print this text\n"
+    "      --                the next arguments are addresses, even if they start with '-'\n"
     "\n"
-    "Exit status: 0 done, 1 usage error or blank address, 2 invalid address,\n"
-    "3 address rejected (not an image set), 6 the folder AlbumDownload could not\n"
-    "be made or entered; --check-update: 1 when the page cannot be contacted.\n"
-    "Interrupted by a signal: 128 + the signal's number, with no temporary file left.\n"
+    "Exit status: 0 every album page read and no picture missing; 1 usage error or\n"
+    "blank address; 2 invalid address; 3 address rejected (not an image set); 4 an\n"
+    "album page could not be downloaded; 5 a picture is missing; 6 the folder\n"
+    "AlbumDownload could not be made or entered. With several albums, the highest.\n"
+    "--check-update: 1 when the page cannot be contacted. Interrupted by a signal:\n"
+    "128 + the signal's number, with no temporary file left.\n"
     "\n"
     "Environment: GATHRIX_JOBS, GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_FLICKR_BASE_URL,\n"
     "GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX, GATHRIX_WEBSHOTS_FULLSIZE_BASE,\n"
@@ -82,6 +99,18 @@ void CatchStopSignals() {
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
 }
 
+// The whole of a file, or of stdin for "-".
+bool ReadWhole(const std::string& name, std::string& text) {
+    std::FILE* f = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+    if (f == nullptr) return false;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    const bool ok = std::ferror(f) == 0;
+    if (f != stdin) std::fclose(f);
+    return ok;
+}
+
 int UsageError(const char* message) {
     std::fprintf(stderr, "gathrix-cli: %s\n%s", message, kUsage);
     return kExitUsage;
@@ -90,15 +119,19 @@ int UsageError(const char* message) {
 int DownloadAlbum(const std::string& address, const gathrix::CliOptions& options) {
     gathrix::net::Transfer inet;
     gathrix::CliFrontEnd front_end(address, stdout, stderr);
+    front_end.EnableProgress(options.progress && ::isatty(STDERR_FILENO) == 1);
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
+    settings.retries = options.retries;
     g_front_end = &front_end;
-    CatchStopSignals();
     const gathrix::DownloadOutcome outcome = gathrix::Dowload(front_end, inet, settings);
+    front_end.ClearProgress();
     front_end.EndLine();
+    g_front_end = nullptr;
     switch (outcome) {
         case gathrix::DownloadOutcome::Completed:
-            return kExitCompleted;
+            if (front_end.PageFailures() > 0) return kExitPageFailed;
+            return front_end.MissingPictures() > 0 ? kExitPictureMissing : kExitCompleted;
         case gathrix::DownloadOutcome::InvalidUrl:
             return kExitInvalidUrl;
         case gathrix::DownloadOutcome::Rejected:
@@ -110,6 +143,31 @@ int DownloadAlbum(const std::string& address, const gathrix::CliOptions& options
     }
     std::fputs("gathrix-cli: the album address is blank\n", stderr);
     return kExitUsage;
+}
+
+// Several albums: each in a folder of its own below the current directory.
+int DownloadAlbums(const std::vector<std::string>& addresses, const gathrix::CliOptions& options) {
+    if (addresses.size() == 1) return DownloadAlbum(addresses.front(), options);
+    namespace fs = std::filesystem;
+    int worst = kExitCompleted;
+    for (const std::string& address : addresses) {
+        const std::string folder = gathrix::AlbumFolderName(address, [](const std::string& name) {
+            std::error_code ec;
+            return fs::symlink_status(name, ec).type() != fs::file_type::not_found;
+        });
+        std::error_code ec;
+        fs::create_directory(folder, ec);
+        const fs::path start = fs::current_path(ec);
+        int status = kExitNoFolder;
+        if (fs::current_path(folder, ec), !ec) {
+            status = DownloadAlbum(address, options);
+            fs::current_path(start, ec);
+        } else {
+            std::fprintf(stderr, "gathrix-cli: the folder %s could not be made or entered\n", folder.c_str());
+        }
+        worst = std::max(worst, status);
+    }
+    return worst;
 }
 
 int CheckUpdate() {
@@ -137,5 +195,28 @@ int main(int argc, char** argv) {
         case gathrix::CliOptions::Action::Download:
             break;
     }
-    return DownloadAlbum(options.addresses.front(), options);
+
+    std::vector<std::string> addresses = options.addresses;
+    for (const std::string& file : options.input_files) {
+        std::string text;
+        if (!ReadWhole(file, text)) {
+            std::fprintf(stderr, "gathrix-cli: cannot read the address list '%s'\n", file.c_str());
+            return kExitUsage;
+        }
+        const std::vector<std::string> listed = gathrix::AddressesFromList(text);
+        addresses.insert(addresses.end(), listed.begin(), listed.end());
+    }
+    if (addresses.empty()) return UsageError("the address list holds no address");
+
+    if (options.directory) {
+        std::error_code ec;
+        std::filesystem::create_directories(*options.directory, ec);
+        std::filesystem::current_path(*options.directory, ec);
+        if (ec) {
+            std::fprintf(stderr, "gathrix-cli: cannot make or enter the directory '%s'\n", options.directory->c_str());
+            return kExitUsage;
+        }
+    }
+    CatchStopSignals();
+    return DownloadAlbums(addresses, options);
 }

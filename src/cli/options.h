@@ -1,6 +1,7 @@
 #pragma once
 // The command line of gathrix-cli, taken apart.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,9 +11,22 @@ namespace gathrix {
 struct CliOptions {
     enum class Action { Download, CheckUpdate, Version, Help };
     Action action = Action::Download;
-    std::vector<std::string> addresses;
-    std::optional<int> jobs;  // --jobs N / -j N
+    std::vector<std::string> addresses;  // from the arguments, then from the -i files
+    std::vector<std::string> input_files;  // -i FILE ("-" for stdin)
+    std::optional<int> jobs;              // --jobs N / -j N
+    int retries = 0;                      // --retries N
+    bool progress = true;                 // --no-progress turns the display off
+    std::optional<std::string> directory; // -P DIR / --directory DIR
 };
+
+// The addresses in an address list: one per line, blank lines and lines that
+// start with "#" skipped, blanks around an address removed.
+std::vector<std::string> AddressesFromList(const std::string& text);
+
+// The folder for one of several albums: the last non-empty path segment of its
+// address (query and fragment left out), made safe as a file name, with "-2",
+// "-3", ... appended while taken(name) says that name is in use.
+std::string AlbumFolderName(const std::string& address, const std::function<bool(const std::string&)>& taken);
 
 struct ParsedOptions {
     std::optional<CliOptions> options;  // nullopt on a usage error

@@ -80,6 +80,7 @@ DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings
 DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings,
                         const WallClock& clock) {
     inet.SetRequestTimeout(settings.request_timeout);
+    inet.GetSession().SetRetries(settings.retries, settings.retry_unit);
 
     const fs::path starting_directory = CurrentDirectoryOr(fs::path());
     const bool in_folder = EnterWorkingFolder();

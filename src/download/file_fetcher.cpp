@@ -39,16 +39,29 @@ bool FetchFile(RunState& run) {
     if (!ahead) transfer.Execute(run.picture_address, run.working_folder);
     do {
         run.front_end.PumpEvents();
+        TransferProgress progress;
+        progress.name = name;
+        progress.received = transfer.BodySize();
+        progress.total = transfer.AnnouncedSize();
+        progress.in_flight = 1 + (run.prefetch ? run.prefetch->Ahead() : 0);
+        progress.album_bytes = run.bytes_stored + progress.received + (run.prefetch ? run.prefetch->BytesAhead() : 0);
+        progress.stored = run.file_counter;
+        run.front_end.ShowProgress(progress);
     } while (transfer.Wait(kPumpInterval));
 
     // The caption counts the pictures before this one.
     run.front_end.SetLabel(ProgressCaption(run.file_counter));
 
-    const bool stored = transfer.Result() == net::TransferResult::Complete && transfer.Status() < 400 &&
-                        transfer.Commit(run.working_folder / name);
+    const bool complete = transfer.Result() == net::TransferResult::Complete && transfer.Status() < 400;
+    const std::int64_t size = transfer.BodySize();
+    const bool stored = complete && transfer.Commit(run.working_folder / name);
+    run.last_failure = stored ? std::string() : complete ? "could not write the file" : transfer.Failure();
     transfer.Cancel();
 
-    if (stored) ++run.file_counter;
+    if (stored) {
+        ++run.file_counter;
+        run.bytes_stored += size;
+    }
     run.front_end.AppendLog(stored ? "OK\r\n" : "failed.\r\n");
     return stored;
 }

@@ -2,13 +2,31 @@
 // What the download engine needs of a front end (the window, the command line,
 // or a test). The engine runs on the front end's thread and calls these as it goes.
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace gathrix {
 
 enum class BoxIcon { None, Critical };
+
+// What failed for good in a run.
+enum class FailureKind {
+    AlbumPage,  // a page of the album could not be downloaded
+    Picture,    // a picture is missing in the end: neither its fetch nor a repair stored it
+};
+
+// The pictures coming in, as the file fetcher waits for them.
+struct TransferProgress {
+    std::string name;                   // the picture whose turn it is
+    std::int64_t received = 0;          // its bytes so far
+    std::optional<std::int64_t> total;  // its length, when the server announced it
+    int in_flight = 1;                  // transfers running now (more than 1 with --jobs)
+    std::int64_t album_bytes = 0;       // bytes of the album received so far, in flight included
+    std::int64_t stored = 0;            // pictures stored so far (the file counter)
+};
 
 class FrontEnd {
 public:
@@ -37,6 +55,12 @@ public:
     // Ends the program. The window exits the process at once; other front ends
     // may return, and the engine then returns from the command.
     virtual void EndProgram() = 0;
+
+    // A failure for good, with the address and why in words. The window has
+    // its log for that; the command line reports it on stderr.
+    virtual void ReportFailure(FailureKind /*kind*/, std::string_view /*address*/, std::string_view /*reason*/) {}
+    // Called while a picture comes in, as often as events are pumped.
+    virtual void ShowProgress(const TransferProgress& /*progress*/) {}
 };
 
 }  // namespace gathrix

@@ -12,9 +12,14 @@
 
 namespace gathrix {
 
+// Which page: one of the album's own pages (the front end is told when it
+// cannot be downloaded), or a page looked up for one picture.
+enum class PageRole { Album, Lookup };
+
 // Downloads address into a new scratch page in the working folder. nullopt when
 // the page could not be fetched (connection error, status 400 or more, body cut
 // short): then there is nothing to read, not even an older page.
-std::optional<net::SavedPage> FetchPage(const RunState& run, const std::string& address);
+std::optional<net::SavedPage> FetchPage(const RunState& run, const std::string& address,
+                                        PageRole role = PageRole::Album);
 
 }  // namespace gathrix

@@ -65,7 +65,7 @@ ReaderEnd ReadPicasaAlbum(RunState& run) {
     for (const std::string& address : addresses) {
         run.picture_address = address;
         run.local_file_name = retlast(run.picture_address, "/");
-        FetchFile(run);
+        if (!FetchFile(run)) ReportMissingPicture(run, address);
     }
     return ReaderEnd::AlbumDone;
 }

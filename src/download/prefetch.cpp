@@ -38,6 +38,12 @@ void Prefetcher::TopUp(std::size_t in_flight_besides) {
     }
 }
 
+std::int64_t Prefetcher::BytesAhead() const {
+    std::int64_t bytes = 0;
+    for (const auto& transfer : started_) bytes += transfer->BodySize();
+    return bytes;
+}
+
 void Prefetcher::CancelAll() {
     for (auto& transfer : started_) transfer->Cancel();
     started_.clear();

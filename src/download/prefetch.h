@@ -8,6 +8,7 @@
 // requested, each once per plan entry, the requests are the same as well.
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -36,6 +37,10 @@ public:
     // next pictures of the plan are then started, up to `jobs` in flight.
     // nullptr for any other address (the fetcher requests it itself).
     std::unique_ptr<net::Transfer> Take(const std::string& address);
+
+    // Transfers started ahead and not taken yet, and their bytes so far.
+    int Ahead() const { return static_cast<int>(started_.size()); }
+    std::int64_t BytesAhead() const;
 
     // Ends every transfer in flight; their partial bodies are removed.
     void CancelAll();

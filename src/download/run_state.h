@@ -38,10 +38,21 @@ struct RunState {
     std::string picture_address;  // input of the file fetcher
     std::string local_file_name;  // input of the file fetcher: a bare name
 
+    // Why the last fetch that stored nothing failed, in words.
+    std::string last_failure;
+    // Bytes of the pictures stored so far.
+    std::int64_t bytes_stored = 0;
+
     // Pictures fetched ahead of their turn, when more than one transfer is
     // allowed; nullptr for one transfer at a time.
     Prefetcher* prefetch = nullptr;
 };
+
+// Reports a picture that is missing in the end (neither its fetch nor a repair
+// stored it), with the reason its last fetch failed.
+inline void ReportMissingPicture(RunState& run, const std::string& address) {
+    run.front_end.ReportFailure(FailureKind::Picture, address, run.last_failure);
+}
 
 // Tells the prefetcher (if any) the picture addresses the reader will fetch
 // next, in order.

@@ -28,6 +28,18 @@ bool ParseSeconds(std::string_view text, long long& seconds) {
 }
 }  // namespace
 
+namespace {
+std::optional<int> ParseMilliseconds(std::string_view text) {
+    if (text.empty() || text.size() > 5) return std::nullopt;
+    int value = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        value = value * 10 + (ch - '0');
+    }
+    return value;
+}
+}  // namespace
+
 std::optional<int> ParseJobs(std::string_view text) {
     if (text.empty() || text.size() > 2) return std::nullopt;
     int value = 0;
@@ -47,6 +59,10 @@ Settings Settings::FromEnvironment() {
     if (const char* v = Variable("GATHRIX_REQUEST_TIMEOUT")) {
         long long seconds = 0;
         if (ParseSeconds(v, seconds)) settings.request_timeout = std::chrono::seconds(seconds);
+    }
+    // For tests only: shortens the pauses between retries.
+    if (const char* v = Variable("GATHRIX_TEST_RETRY_UNIT_MS")) {
+        if (const std::optional<int> ms = ParseMilliseconds(v)) settings.retry_unit = std::chrono::milliseconds(*ms);
     }
     if (const char* v = Variable("GATHRIX_JOBS")) {
         if (const std::optional<int> jobs = ParseJobs(v)) {
