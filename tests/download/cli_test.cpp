@@ -160,6 +160,52 @@ TEST_F(CliTest, InterruptDuringAPictureCancelsItAndLeavesNothingBehind) {
     }
 }
 
+TEST_F(CliTest, ThreePageFlickrSetArrivesAtOriginalSize) {
+    const std::string set = "/flickr.com/photos/someone/sets/72157/";
+    std::string lines;
+    std::vector<FlickrThumbnail> pages[3];
+    for (int i = 1; i <= 7; ++i) {
+        const std::string id = std::to_string(5000 + i);
+        const std::string link = "/photos/someone/" + id + "/in/set-72157/";
+        // Picture 4's own address gives a picture too small; its size page names the original.
+        server.Serve("/farm/" + id + "_o.jpg", PictureBytes(i, i == 4 ? 3071 : 4000 + static_cast<std::size_t>(i)));
+        pages[(i - 1) / 3].push_back({link, server.Url("/farm/" + id + "_s.jpg")});
+        lines += "Downloading " + id + "_o.jpg...OK\r\n";
+        if (i == 4) {
+            server.Serve("/fl" + link.substr(0, link.find("in/")) + "sizes/o/",
+                         "<img src=\"" + server.Url("/orig/" + id + "_a1b2_o.jpg") + "\">");
+            server.Serve("/orig/" + id + "_a1b2_o.jpg", PictureBytes(i, 90000));
+            lines += "File " + id + "_o.jpg failed. Searching for original version...succesful.\r\n"
+                     "Downloading " + id + "_o.jpg...OK\r\n";
+        }
+    }
+    server.Serve(set, FlickrSetPage(pages[0], {"1", true}));
+    server.Serve(set + "?page=2", FlickrSetPage(pages[1], {"2", true}));
+    server.Serve(set + "?page=3", FlickrSetPage(pages[2], {"3", false}));
+
+    const ProcessResult r = Cli({server.Url(set)}, {{"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n" + lines +
+                                       "\r\nEnd time:T\r\nToatal time: N seconds\r\n"
+                                       " 7 files successfully downloaded!\r\n");
+    for (int i = 1; i <= 7; ++i) {
+        EXPECT_EQ(ReadFile((Folder() / (std::to_string(5000 + i) + "_o.jpg")).string()),
+                  PictureBytes(i, i == 4 ? 90000 : 4000 + static_cast<std::size_t>(i)));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 7);
+}
+
+TEST_F(CliTest, FlickrPhotoAddressExitsWithThreeAndFetchesNothing) {
+    const ProcessResult r = Cli({server.Url("/flickr.com/photos/someone/5300123/")},
+                                {{"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.err, "Only image sets are accepted !\n");
+    EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n");
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 0);
+}
+
 TEST_F(CliTest, RequestTimeOutComesFromTheEnvironment) {
     server.ServeHang("/p/hang.jpg");
     server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/p/hang.jpg")}));

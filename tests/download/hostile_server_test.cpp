@@ -1,6 +1,6 @@
 // gathrix-cli against servers that misbehave, one row per misbehaviour: what
-// the server does, what the album page lists, the log lines and files expected,
-// and the exit status. A new case is one more row.
+// the server does, what the album page lists (or which album it serves), the
+// log lines and files expected, and the exit status. A new case is one more row.
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,9 @@ struct Row {
     std::string lines;  // the log between its header and its completion report
     Files files;        // everything in AlbumDownload afterwards
     int exit_code = 0;
+    // The album address when the setup serves the album itself (a Flickr set);
+    // otherwise a Picasa page at kAlbum lists the pictures.
+    const char* album = nullptr;
 };
 
 // A failing picture a.jpg at address, then a good b.jpg from the server.
@@ -57,6 +60,21 @@ std::string Raw(World& w, const std::string& headers) {
 }
 
 const std::string kFailedThenGood = "Downloading a.jpg...failed.\r\nDownloading b.jpg...OK\r\n";
+
+// A Flickr set whose first page lists a_s.jpg and leads on to "?page=2".
+constexpr const char* kSet = "/flickr.com/photos/someone/sets/72157/";
+const std::string kSetPage2 = std::string(kSet) + "?page=2";
+
+FlickrThumbnail Thumbnail(World& w, const std::string& name) {
+    w.server.Serve("/p/" + name + "_o.jpg", kGood);
+    return {"/photos/someone/1/in/set-72157/", w.server.Url("/p/" + name + "_s.jpg")};
+}
+std::vector<std::string> FirstPageThen(World& w, const std::function<void(World&)>& page2,
+                                       const std::string& shown = "1") {
+    w.server.Serve(kSet, FlickrSetPage({Thumbnail(w, "a")}, {shown, true}));
+    page2(w);
+    return {};
+}
 
 const Row kRows[] = {
     {"UnknownHost", [](World& w) { return ThenGood(w, "http://nonexistent.invalid/a.jpg"); }, kFailedThenGood,
@@ -116,6 +134,44 @@ const Row kRows[] = {
      },
      "Downloading test.htm...OK\r\nDownloading original.htm...OK\r\nDownloading page.htm...OK\r\n",
      {{"test.htm", "test.htm"}, {"original.htm", "original.htm"}, {"page.htm", "page.htm"}}},
+    // A set page that cannot be fetched ends the set; no earlier page is read
+    // again in its place.
+    {"FlickrPageNotFound",
+     [](World& w) {
+         return FirstPageThen(w, [](World& v) {
+             v.server.ServeStatus(kSetPage2, 404, FlickrSetPage({}, {"2", true}));
+         });
+     },
+     "Downloading a_o.jpg...OK\r\n", {{"a_o.jpg", kGood}}, 0, kSet},
+    {"FlickrPageCutShort",
+     [](World& w) {
+         return FirstPageThen(w, [](World& v) {
+             v.server.ServeTruncated(kSetPage2, FlickrSetPage({Thumbnail(v, "b")}), 200);
+         });
+     },
+     "Downloading a_o.jpg...OK\r\n", {{"a_o.jpg", kGood}}, 0, kSet},
+    {"FlickrPageStalls",
+     [](World& w) { return FirstPageThen(w, [](World& v) { v.server.ServeHang(kSetPage2); }); },
+     "Downloading a_o.jpg...OK\r\n", {{"a_o.jpg", kGood}}, 0, kSet},
+    // Pages that lead back to a page already read end the set there.
+    {"FlickrPageNamesItselfAsNext",
+     [](World& w) {
+         return FirstPageThen(w, [](World& v) {
+             v.server.Serve(kSetPage2, FlickrSetPage({Thumbnail(v, "b")}, {"1", true}));
+         });
+     },
+     "Downloading a_o.jpg...OK\r\nDownloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0,
+     kSet},
+    {"FlickrPageNumberNotANumber",
+     [](World& w) {
+         return FirstPageThen(
+             w,
+             [](World& v) {
+                 v.server.Serve(std::string(kSet) + "?page=1", FlickrSetPage({Thumbnail(v, "a")}, {"one", true}));
+             },
+             "one");
+     },
+     "Downloading a_o.jpg...OK\r\n", {{"a_o.jpg", kGood}}, 0, kSet},
 };
 
 class HostileServer : public ::testing::TestWithParam<Row> {
@@ -144,10 +200,11 @@ TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
     const Row& row = GetParam();
     World world{server, raw, sandbox.Path()};
     const std::vector<std::string> pictures = row.setup(world);
-    server.Serve(kAlbum, PicasaPage(pictures));
+    if (!row.album) server.Serve(kAlbum, PicasaPage(pictures));
 
     const ProcessResult r =
-        RunProcess({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path(), {{"GATHRIX_REQUEST_TIMEOUT", "1"}});
+        RunProcess({GATHRIX_CLI_PATH, server.Url(row.album ? row.album : kAlbum)}, sandbox.Path(),
+                   {{"GATHRIX_REQUEST_TIMEOUT", "1"}, {"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
     EXPECT_EQ(r.exit_code, row.exit_code);
     const fs::path folder = fs::canonical(sandbox.Path()) / "AlbumDownload";
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + folder.string() + "\r\n" + row.lines +
