@@ -61,20 +61,23 @@ std::string Raw(World& w, const std::string& headers) {
 
 const std::string kFailedThenGood = "Downloading a.jpg...failed.\r\nDownloading b.jpg...OK\r\n";
 
-// A Flickr set whose first page lists a_s.jpg and leads on to "?page=2".
+// A Flickr set: its first page lists a_s.jpg and shows the number shown, with
+// links on; next sets up the server's answer for "?page=2" (or another page).
 constexpr const char* kSet = "/flickr.com/photos/someone/sets/72157/";
 const std::string kSetPage2 = std::string(kSet) + "?page=2";
 
-FlickrThumbnail Thumbnail(World& w, const std::string& name) {
-    w.server.Serve("/p/" + name + "_o.jpg", kGood);
-    return {"/photos/someone/1/in/set-72157/", w.server.Url("/p/" + name + "_s.jpg")};
-}
-std::vector<std::string> FirstPageThen(World& w, const std::function<void(World&)>& page2,
-                                       const std::string& shown = "1") {
-    w.server.Serve(kSet, FlickrSetPage({Thumbnail(w, "a")}, {shown, true}));
-    page2(w);
+std::vector<std::string> FlickrSet(World& w, const std::string& shown, void (*next)(FakeServer&)) {
+    w.server.Serve("/p/a_o.jpg", kGood);
+    w.server.Serve("/p/b_o.jpg", kGood);
+    w.server.Serve(kSet, FlickrSetPage({{"/photos/x/1/in/set-1/", w.server.Url("/p/a_s.jpg")}}, {shown, true}));
+    next(w.server);
     return {};
 }
+// A page that lists b_s.jpg, shows the number shown and has links on.
+std::string PageB(FakeServer& s, const std::string& shown) {
+    return FlickrSetPage({{"/photos/x/2/in/set-1/", s.Url("/p/b_s.jpg")}}, {shown, true});
+}
+const std::string kA = "Downloading a_o.jpg...OK\r\n";
 
 const Row kRows[] = {
     {"UnknownHost", [](World& w) { return ThenGood(w, "http://nonexistent.invalid/a.jpg"); }, kFailedThenGood,
@@ -137,41 +140,18 @@ const Row kRows[] = {
     // A set page that cannot be fetched ends the set; no earlier page is read
     // again in its place.
     {"FlickrPageNotFound",
-     [](World& w) {
-         return FirstPageThen(w, [](World& v) {
-             v.server.ServeStatus(kSetPage2, 404, FlickrSetPage({}, {"2", true}));
-         });
-     },
-     "Downloading a_o.jpg...OK\r\n", {{"a_o.jpg", kGood}}, 0, kSet},
-    {"FlickrPageCutShort",
-     [](World& w) {
-         return FirstPageThen(w, [](World& v) {
-             v.server.ServeTruncated(kSetPage2, FlickrSetPage({Thumbnail(v, "b")}), 200);
-         });
-     },
-     "Downloading a_o.jpg...OK\r\n", {{"a_o.jpg", kGood}}, 0, kSet},
-    {"FlickrPageStalls",
-     [](World& w) { return FirstPageThen(w, [](World& v) { v.server.ServeHang(kSetPage2); }); },
-     "Downloading a_o.jpg...OK\r\n", {{"a_o.jpg", kGood}}, 0, kSet},
-    // Pages that lead back to a page already read end the set there.
+     [](World& w) { return FlickrSet(w, "1", [](FakeServer& s) { s.ServeStatus(kSetPage2, 404, PageB(s, "2")); }); },
+     kA, {{"a_o.jpg", kGood}}, 0, kSet},
+    // Pages that lead back to a page already read end the set there; the
+    // first page is page 1.
     {"FlickrPageNamesItselfAsNext",
-     [](World& w) {
-         return FirstPageThen(w, [](World& v) {
-             v.server.Serve(kSetPage2, FlickrSetPage({Thumbnail(v, "b")}, {"1", true}));
-         });
-     },
-     "Downloading a_o.jpg...OK\r\nDownloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0,
-     kSet},
+     [](World& w) { return FlickrSet(w, "1", [](FakeServer& s) { s.Serve(kSetPage2, PageB(s, "1")); }); },
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0, kSet},
     {"FlickrPageNumberNotANumber",
      [](World& w) {
-         return FirstPageThen(
-             w,
-             [](World& v) {
-                 v.server.Serve(std::string(kSet) + "?page=1", FlickrSetPage({Thumbnail(v, "a")}, {"one", true}));
-             },
-             "one");
+         return FlickrSet(w, "one", [](FakeServer& s) { s.Serve(std::string(kSet) + "?page=1", PageB(s, "one")); });
      },
-     "Downloading a_o.jpg...OK\r\n", {{"a_o.jpg", kGood}}, 0, kSet},
+     kA, {{"a_o.jpg", kGood}}, 0, kSet},
 };
 
 class HostileServer : public ::testing::TestWithParam<Row> {

@@ -30,12 +30,10 @@ struct FlickrThumbnail {
 };
 
 struct FlickrPageOptions {
-    // The number the "this-page" element shows; empty: a page without paginator.
-    std::string this_page;
-    // Whether "?page" links follow the "this-page" element (a page with further pages).
-    bool has_next = false;
-    // ">"-separated fields put in front of the paginator and of the thumbnails
-    // (inside the thumbnail line as well as before its marker).
+    std::string this_page;  // the number the "this-page" element shows; empty: no paginator
+    bool has_next = false;  // "?page" links follow the "this-page" element
+    // ">"-separated fields put before the paginator and the thumbnails (before
+    // the thumbnail line's marker as well as after it).
     std::size_t filler_fields = 0;
 };
 
