@@ -1,5 +1,5 @@
-// gathrix-demo-server: serves a photo album on 127.0.0.1 for gathrix-cli and the
-// window to download, and prints the album's address.
+// gathrix-demo-server: serves photo albums on 127.0.0.1 for gathrix-cli and the
+// window to download, and prints their addresses.
 //
 //   gathrix-demo-server [--port N] [--pictures N]
 //
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "demo_album.h"
+#include "flickr_demo.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ bool ParseNumber(const char* text, int low, int high, int& value) {
 int Usage() {
     std::fputs("Usage: gathrix-demo-server [--port N] [--pictures N]\n"
                "Serves a demo photo album on 127.0.0.1 (port 0: any free port) and prints\n"
-               "its address as \"Album: ADDRESS\". Stops on SIGINT or SIGTERM.\n",
+               "its address as \"Album: ADDRESS\"; also a Flickr set, printed as \"Flickr: ADDRESS\"\n"
+               "with \"Flickr base: URL\" for GATHRIX_FLICKR_BASE_URL. Stops on SIGINT or SIGTERM.\n",
                stderr);
     return 1;
 }
@@ -85,6 +87,7 @@ int main(int argc, char** argv) {
     server.Get(kAlbumPath, [&page](const httplib::Request&, httplib::Response& res) {
         res.set_content(page, "text/html; charset=utf-8");
     });
+    const gathrix::demo::FlickrDemo flickr = gathrix::demo::ServeFlickrSet(server, base);
     server.Get("/.*", [&files](const httplib::Request& req, httplib::Response& res) {
         const auto it = files.find(req.path);
         if (it == files.end()) {
@@ -99,6 +102,7 @@ int main(int argc, char** argv) {
     while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
     std::printf("Album: %s%s\n", base.c_str(), kAlbumPath);
+    std::printf("Flickr: %s\nFlickr base: %s\n", flickr.album_address.c_str(), flickr.base_url.c_str());
     std::printf("Serving %d pictures; stop with Ctrl-C.\n", pictures);
     std::fflush(stdout);
 

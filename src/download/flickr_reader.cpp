@@ -1,8 +1,181 @@
+// Flickr photo sets: the set is read page by page. A page that has further
+// pages carries, on one line, an element marked "this-page" holding the page's
+// number and, after it, links with "?page"; the next page is the set address
+// with "?page=" and that number plus one. All thumbnails of a page stand on one
+// line from "setthumbs-indv" on: split at ">", a thumbnail is an image field
+// (with "img src=" and ".jpg") whose first double-quoted text is the thumbnail
+// address, "_s." standing before its extension, and the field before it links
+// to the photo's own page. "_s." becomes "_o." for the picture at original size;
+// pictures that still come down too small go to the original-size search.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
 #include "download/album_readers.h"
+#include "download/file_fetcher.h"
+#include "download/flickr_original_search.h"
+#include "download/page_fetch.h"
+#include "text/page_files.h"
+#include "text/strings.h"
 
 namespace gathrix {
 
-// Flickr photo sets are not read yet: the run ends with its completion report.
-ReaderEnd ReadFlickrSet(RunState& /*run*/) { return ReaderEnd::AlbumDone; }
+namespace {
+
+constexpr int kPageNumber = 1;
+
+// What one set page tells: the address of the next page (empty on the last
+// page), and the line that holds the thumbnails.
+struct SetPage {
+    std::string next_page_address;
+    std::string line;             // the first line holding "setthumbs-indv", whole
+    std::size_t thumbnails_at = 0;  // where the marker starts in it
+
+    std::string_view ThumbnailLine() const { return std::string_view(line).substr(thumbnails_at); }
+};
+
+// The page number after the one a page shows: the whole number at the start of
+// the shown text (0 when it does not begin with digits; blanks before them are
+// passed over) plus one, in decimal digits. Counted on the digits themselves, so
+// a number of any length gives the next one.
+std::string NextPageNumber(std::string_view shown) {
+    std::size_t begin = shown.find_first_not_of(" \t");
+    if (begin == std::string_view::npos) begin = shown.size();
+    std::size_t end = begin;
+    while (end < shown.size() && shown[end] >= '0' && shown[end] <= '9') ++end;
+    std::string digits(shown.substr(begin, end - begin));
+    const std::size_t first_nonzero = digits.find_first_not_of('0');
+    digits.erase(0, first_nonzero == std::string::npos ? digits.size() : first_nonzero);
+
+    for (std::size_t i = digits.size(); i-- > 0;) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return digits;
+        }
+        digits[i] = '0';
+    }
+    return "1" + digits;
+}
+
+// The next-page step of one line: when the line holds "this-page" and, after it,
+// "?page" (both in any case), the number shown after "this-page" (after its
+// first ">", before the next "<") plus one. nullopt for any other line.
+std::optional<std::string> NextPageOnLine(std::string_view line) {
+    const std::size_t at = InStr(line, "this-page", true);
+    if (at == 0) return std::nullopt;
+    const std::string_view rest = line.substr(at - 1);
+    if (!Contains(rest, "?page", true)) return std::nullopt;
+    const std::string number_text = retparm(rest, 1, "<");
+    return NextPageNumber(retparm(number_text, 2, ">"));
+}
+
+// Normalises a set address once: everything from the first "?" on goes, and the
+// "/set-" form (".../photos/USER/set-NUMBER") becomes the "/sets/" form
+// (".../photos/USER/sets/NUMBER").
+std::string SetAddress(std::string_view album_address) {
+    std::string address = retparm(album_address, 1, "?");
+    const std::size_t set_at = InStr(address, "/set-");
+    if (set_at == 0) return address;
+
+    const std::string set_part = address.substr(set_at - 1 + 5);
+    // The "/" that ends the user name: the first one after "/photos/", or
+    // without "/photos/" the first from the eighth character on (past "http://").
+    const std::size_t photos_at = InStr(address, "/photos/");
+    const std::size_t search_from = photos_at == 0 ? 7 : photos_at - 1 + 8;
+    const std::size_t slash = search_from < address.size() ? address.find('/', search_from) : std::string::npos;
+    if (slash == std::string::npos) return "sets/" + set_part;
+    return address.substr(0, slash + 1) + "sets/" + set_part;
+}
+
+// Fetches one page and reads it line by line for the next page and the
+// thumbnail line: the first line that names a next page gives it, and the
+// first line holding "setthumbs-indv" (in any case) is the thumbnail line. The
+// page is gone again when this returns. nullopt when the page could not be
+// fetched; a page that cannot be read counts as one without markers.
+std::optional<SetPage> ReadSetPage(RunState& run, const std::string& page_address) {
+    const std::optional<net::SavedPage> saved = FetchPage(run, page_address);
+    if (!saved) return std::nullopt;
+
+    SetPage page;
+    PageFiles& files = run.files;
+    if (!files.Open(saved->Path(), OpenMode::Input, kPageNumber)) return page;
+    bool next_found = false;
+    bool thumbnails_found = false;
+    do {
+        std::optional<std::string> line = files.ReadLine(kPageNumber);
+        if (!line) break;
+        if (!next_found) {
+            if (const std::optional<std::string> number = NextPageOnLine(*line)) {
+                page.next_page_address = retparm(page_address, 1, "?") + "?page=" + *number;
+                next_found = true;
+            }
+        }
+        if (!thumbnails_found) {
+            const std::size_t at = InStr(*line, "setthumbs-indv", true);
+            if (at != 0) {
+                page.line = std::move(*line);
+                page.thumbnails_at = at - 1;
+                thumbnails_found = true;
+            }
+        }
+    } while (!(next_found && thumbnails_found) && !files.AtEnd(kPageNumber));
+    files.Close(kPageNumber);
+    return page;
+}
+
+// Fetches the pictures of a thumbnail line in the order of their thumbnails,
+// walking its fields up to the first empty one (the first field is always
+// looked at). Each picture goes to the original-size search right after.
+void TakePictures(RunState& run, std::string_view thumbnail_line) {
+    FieldCursor field(thumbnail_line, '>');
+    for (;;) {
+        if (Contains(field.Field(), "img src=", true) && Contains(field.Field(), ".jpg", true)) {
+            const std::string thumbnail_address = retparm(field.Field(), 2, "\"");
+            run.picture_address = SandR(thumbnail_address, "_s.", "_o.");
+            run.local_file_name = retlast(run.picture_address, "/");
+            const bool counted = FetchFile(run);
+            SearchFlickrOriginal(run, field.PreviousField(), counted);
+        }
+        if (field.NextField().empty()) return;
+        field.Advance();
+    }
+}
+
+// The key under which a page counts as read. A set's first page, addressed
+// without a query, is its page 1.
+std::string PageKey(const std::string& page_address) {
+    return Contains(page_address, "?") ? page_address : page_address + "?page=1";
+}
+
+}  // namespace
+
+ReaderEnd ReadFlickrSet(RunState& run) {
+    run.album_address = SetAddress(run.album_address);
+    std::string page_address = run.album_address;
+    // Pages read in this run: a set whose pages lead back to one of them ends
+    // there instead of going round for ever.
+    std::unordered_set<std::string> pages_read;
+
+    for (;;) {
+        if (!Contains(page_address, "/sets/")) {
+            run.front_end.MessageBox("Only image sets are accepted !", "Rejected", BoxIcon::Critical);
+            return ReaderEnd::Rejected;
+        }
+        pages_read.insert(PageKey(page_address));
+
+        // A page that cannot be fetched ends the set: there is nothing of it to
+        // read, and no earlier page stands in for it.
+        const std::optional<SetPage> page = ReadSetPage(run, page_address);
+        if (!page) break;
+        TakePictures(run, page->ThumbnailLine());
+
+        if (page->next_page_address.empty() || pages_read.contains(PageKey(page->next_page_address))) break;
+        page_address = page->next_page_address;
+        run.front_end.ClearLog();
+    }
+    return ReaderEnd::AlbumDone;
+}
 
 }  // namespace gathrix

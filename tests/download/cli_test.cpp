@@ -160,6 +160,52 @@ TEST_F(CliTest, InterruptDuringAPictureCancelsItAndLeavesNothingBehind) {
     }
 }
 
+// Seven pictures on three pages. Picture 2 has exactly 3072 bytes and stays;
+// picture 4 comes down with 3071 and its size page names the original.
+TEST_F(CliTest, ThreePageFlickrSetArrivesAtOriginalSize) {
+    const std::string set = "/flickr.com/photos/someone/sets/72157/";
+    auto size = [](int i) -> std::size_t { return i == 2 ? 3072 : i == 4 ? 90000 : 4000; };
+    std::string lines;
+    std::vector<FlickrThumbnail> pages[3];
+    for (int i = 1; i <= 7; ++i) {
+        const std::string id = std::to_string(i);
+        server.Serve("/farm/" + id + "_o.jpg", PictureBytes(i, i == 4 ? 3071 : size(i)));
+        pages[(i - 1) / 3].push_back({"/photos/someone/" + id + "/in/set-1/", server.Url("/farm/" + id + "_s.jpg")});
+        lines += "Downloading " + id + "_o.jpg...OK\r\n";
+    }
+    server.Serve("/fl/photos/someone/4/sizes/o/", "<img src=\"" + server.Url("/orig/4_a1b2_o.jpg") + "\">");
+    server.Serve("/orig/4_a1b2_o.jpg", PictureBytes(4, size(4)));
+    lines.insert(lines.find("Downloading 5"),
+                 "File 4_o.jpg failed. Searching for original version...succesful.\r\nDownloading 4_o.jpg...OK\r\n");
+    server.Serve(set, FlickrSetPage(pages[0], {"1", true}));
+    server.Serve(set + "?page=2", FlickrSetPage(pages[1], {"2", true}));
+    server.Serve(set + "?page=3", FlickrSetPage(pages[2], {"3", false}));
+
+    const ProcessResult r = Cli({server.Url(set)}, {{"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n" + lines +
+                                       "\r\nEnd time:T\r\nToatal time: N seconds\r\n"
+                                       " 7 files successfully downloaded!\r\n");
+    for (int i = 1; i <= 7; ++i) {
+        EXPECT_EQ(ReadFile((Folder() / (std::to_string(i) + "_o.jpg")).string()), PictureBytes(i, size(i))) << i;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 7);
+}
+
+// A photo, and sets written with capitals ("/SETS/", "/Set-" count as absent).
+TEST_F(CliTest, FlickrAddressThatIsNotASetExitsWithThreeAndFetchesNothing) {
+    for (const std::string path : {"/flickr.com/photos/someone/5300123/", "/flickr.com/photos/someone/SETS/72157/",
+                                   "/www.FLICKR.com/photos/someone/Set-72157/?page=2"}) {
+        const ProcessResult r = Cli({server.Url(path)}, {{"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
+        EXPECT_EQ(r.exit_code, 3) << path;
+        EXPECT_EQ(r.err, "Only image sets are accepted !\n");
+        EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n");
+    }
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 0);
+}
+
 TEST_F(CliTest, RequestTimeOutComesFromTheEnvironment) {
     server.ServeHang("/p/hang.jpg");
     server.Serve("/picasaweb.google.com/a", PicasaPage({server.Url("/p/hang.jpg")}));

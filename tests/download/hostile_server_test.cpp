@@ -1,6 +1,6 @@
 // gathrix-cli against servers that misbehave, one row per misbehaviour: what
-// the server does, what the album page lists, the log lines and files expected,
-// and the exit status. A new case is one more row.
+// the server does, what the album page lists (or which album it serves), the
+// log lines and files expected, and the exit status. A new case is one more row.
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,9 @@ struct Row {
     std::string lines;  // the log between its header and its completion report
     Files files;        // everything in AlbumDownload afterwards
     int exit_code = 0;
+    // The album address when the setup serves the album itself (a Flickr set);
+    // otherwise a Picasa page at kAlbum lists the pictures.
+    const char* album = nullptr;
 };
 
 // A failing picture a.jpg at address, then a good b.jpg from the server.
@@ -57,6 +60,24 @@ std::string Raw(World& w, const std::string& headers) {
 }
 
 const std::string kFailedThenGood = "Downloading a.jpg...failed.\r\nDownloading b.jpg...OK\r\n";
+
+// A Flickr set: its first page lists a_s.jpg and shows the number shown, with
+// links on; next sets up the server's answer for "?page=2" (or another page).
+constexpr const char* kSet = "/flickr.com/photos/someone/sets/72157/";
+const std::string kSetPage2 = std::string(kSet) + "?page=2";
+
+std::vector<std::string> FlickrSet(World& w, const std::string& shown, void (*next)(FakeServer&)) {
+    w.server.Serve("/p/a_o.jpg", kGood);
+    w.server.Serve("/p/b_o.jpg", kGood);
+    w.server.Serve(kSet, FlickrSetPage({{"/photos/x/1/in/set-1/", w.server.Url("/p/a_s.jpg")}}, {shown, true}));
+    next(w.server);
+    return {};
+}
+// A page that lists b_s.jpg, shows the number shown and has links on.
+std::string PageB(FakeServer& s, const std::string& shown) {
+    return FlickrSetPage({{"/photos/x/2/in/set-1/", s.Url("/p/b_s.jpg")}}, {shown, true});
+}
+const std::string kA = "Downloading a_o.jpg...OK\r\n";
 
 const Row kRows[] = {
     {"UnknownHost", [](World& w) { return ThenGood(w, "http://nonexistent.invalid/a.jpg"); }, kFailedThenGood,
@@ -116,6 +137,21 @@ const Row kRows[] = {
      },
      "Downloading test.htm...OK\r\nDownloading original.htm...OK\r\nDownloading page.htm...OK\r\n",
      {{"test.htm", "test.htm"}, {"original.htm", "original.htm"}, {"page.htm", "page.htm"}}},
+    // A set page that cannot be fetched ends the set; no earlier page is read
+    // again in its place.
+    {"FlickrPageNotFound",
+     [](World& w) { return FlickrSet(w, "1", [](FakeServer& s) { s.ServeStatus(kSetPage2, 404, PageB(s, "2")); }); },
+     kA, {{"a_o.jpg", kGood}}, 0, kSet},
+    // Pages that lead back to a page already read end the set there; the
+    // first page is page 1.
+    {"FlickrPageNamesItselfAsNext",
+     [](World& w) { return FlickrSet(w, "1", [](FakeServer& s) { s.Serve(kSetPage2, PageB(s, "1")); }); },
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0, kSet},
+    {"FlickrPageNumberNotANumber",
+     [](World& w) {
+         return FlickrSet(w, "one", [](FakeServer& s) { s.Serve(std::string(kSet) + "?page=1", PageB(s, "one")); });
+     },
+     kA, {{"a_o.jpg", kGood}}, 0, kSet},
 };
 
 class HostileServer : public ::testing::TestWithParam<Row> {
@@ -144,10 +180,11 @@ TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
     const Row& row = GetParam();
     World world{server, raw, sandbox.Path()};
     const std::vector<std::string> pictures = row.setup(world);
-    server.Serve(kAlbum, PicasaPage(pictures));
+    if (!row.album) server.Serve(kAlbum, PicasaPage(pictures));
 
     const ProcessResult r =
-        RunProcess({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path(), {{"GATHRIX_REQUEST_TIMEOUT", "1"}});
+        RunProcess({GATHRIX_CLI_PATH, server.Url(row.album ? row.album : kAlbum)}, sandbox.Path(),
+                   {{"GATHRIX_REQUEST_TIMEOUT", "1"}, {"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
     EXPECT_EQ(r.exit_code, row.exit_code);
     const fs::path folder = fs::canonical(sandbox.Path()) / "AlbumDownload";
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + folder.string() + "\r\n" + row.lines +

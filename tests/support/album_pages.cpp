@@ -33,6 +33,31 @@ std::string PicasaPage(const std::vector<std::string>& pictures, const PicasaPag
     return page;
 }
 
+std::string FlickrSetPage(const std::vector<FlickrThumbnail>& thumbnails, const FlickrPageOptions& options) {
+    std::string filler;
+    for (std::size_t i = 0; i < options.filler_fields; ++i) filler += "<b>";
+    std::string page =
+        "<!DOCTYPE html>\r\n<html><head><title>Summer, 2009 - a set on Flickr</title>\r\n"
+        "<style>.Paginator .This-Page { font-weight: bold }</style></head>\r\n<body>\r\n";
+    if (!options.this_page.empty()) {
+        page += filler + "<div class=\"Paginator\"><a href=\"?page=1\" class=\"Prev\">&lt; Prev</a>";
+        page += "<span class=\"This-Page\">" + options.this_page + "</span>";
+        if (options.has_next) {
+            page += "<a href=\"?page=next\">next</a><a href=\"?page=next\" class=\"Next\">Next &gt;</a>";
+        }
+        page += "</div>\r\n";
+    }
+    page += filler + "<div class=\"setThumbs-indv\" id=\"setThumbs\">" + filler;
+    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
+        const std::string title = "picture " + std::to_string(i + 1);
+        page += "<span class=\"photo_container pc_s\"><a href=" + Quoted(thumbnails[i].photo_link) + " title=" +
+                Quoted(title) + "><img src=" + Quoted(thumbnails[i].thumbnail) + " width=\"75\" height=\"75\" alt=" +
+                Quoted(title) + " /></a></span>";
+    }
+    page += "</div>\r\n</body></html>\r\n";
+    return page;
+}
+
 std::string PictureBytes(int i, std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t k = 0; k < size; ++k) {

@@ -1,8 +1,10 @@
 #pragma once
-// Album pages in the form the Picasa reader takes apart: an HTML page whose
+// Album pages in the forms the readers take apart: a Picasa album page whose
 // script embeds the album feed after "feedPreload:", with each picture's address
-// following a "content$src" key.
+// following a "content$src" key, and a Flickr set page with its paginator and
+// its line of thumbnails.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,26 @@ struct PicasaPageOptions {
 
 // A page whose feed names the given picture addresses, on one long line.
 std::string PicasaPage(const std::vector<std::string>& pictures, const PicasaPageOptions& options = {});
+
+// One thumbnail of a Flickr set page: the link to the photo's own page (in the
+// field before the image) and the thumbnail's address.
+struct FlickrThumbnail {
+    std::string photo_link;
+    std::string thumbnail;
+};
+
+struct FlickrPageOptions {
+    std::string this_page;  // the number the "this-page" element shows; empty: no paginator
+    bool has_next = false;  // "?page" links follow the "this-page" element
+    // ">"-separated fields put before the paginator and the thumbnails (before
+    // the thumbnail line's marker as well as after it).
+    std::size_t filler_fields = 0;
+};
+
+// A Flickr set page: a style line that mentions "this-page" without "?page", a
+// paginator line, and all thumbnails on one line from "setThumbs-indv" on, in
+// the order given. Markers are written with capitals.
+std::string FlickrSetPage(const std::vector<FlickrThumbnail>& thumbnails, const FlickrPageOptions& options = {});
 
 // Some distinct bytes for picture number i, size bytes long (binary, with
 // commas, quotes, CR and LF among them).

@@ -46,6 +46,7 @@ TEST_F(PageFilesTest, LinesEndAtCrOrCrLfButNotBareLf) {
     EXPECT_EQ(Lines("one\r\ntwo\rthree"), (V{"one", "two", "three"}));
     EXPECT_EQ(Lines("a\nb\nc\n"), (V{"a\nb\nc\n"}));
     EXPECT_EQ(Lines("a\r\n\r\nb\r\n"), (V{"a", "", "b"}));
+    EXPECT_EQ(Lines(std::string("a\0b\r\n\0", 6)), (V{std::string("a\0b", 3), std::string(1, '\0')}));
 }
 
 TEST_F(PageFilesTest, QuotedItemsKeepCommasAndDropQuotes) {

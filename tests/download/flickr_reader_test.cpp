@@ -1,0 +1,168 @@
+// Flickr sets through the Download command against the local server: the pages
+// of a set, the address forms, and the original-size search for pictures that
+// come down too small.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "download/engine_fixture.h"
+#include "support/album_pages.h"
+#include "text/strings.h"
+
+namespace gathrix::test {
+namespace {
+
+using V = std::vector<std::string>;
+
+const std::string kSet = "/flickr.com/photos/someone/sets/72157/";
+
+class FlickrReaderTest : public EngineTest {
+protected:
+    FlickrReaderTest() { settings.flickr_base_url = server.Url("/fl"); }
+
+    // Photo id: its thumbnail /farm/ID_s.jpg and its picture /farm/ID_o.jpg.
+    FlickrThumbnail Photo(int id) {
+        const std::string stem = "/farm/" + std::to_string(id);
+        server.Serve(stem + "_o.jpg", PictureBytes(id, 5000));
+        return {"/photos/someone/" + std::to_string(id) + "/in/set-72157/", server.Url(stem + "_s.jpg")};
+    }
+    static std::string Line(int id) { return "Downloading " + std::to_string(id) + "_o.jpg...OK\r\n"; }
+
+    // The log between the header and the completion report.
+    std::string PictureLines() const {
+        const std::size_t begin = ui.log.find("\r\n", ui.log.find("Destination folder:")) + 2;
+        return ui.log.substr(begin, ui.log.rfind("\r\nEnd time:") - begin);
+    }
+};
+
+// The first page's line of thumbnails has more than 32767 fields, and its
+// markers stand beyond character 32767.
+TEST_F(FlickrReaderTest, LogIsEmptiedWhenTheReaderMovesOnAndEndsWithTheLastPage) {
+    clock_times = {LocalTime(2024, 5, 17, 9, 5, 3), LocalTime(2024, 5, 17, 9, 6, 0)};
+    FlickrPageOptions first{"1", true};
+    first.filler_fields = 40000;
+    server.Serve(kSet, FlickrSetPage({Photo(1), Photo(2)}, first));
+    server.Serve(kSet + "?page=2", FlickrSetPage({Photo(3)}, {"2", true}));
+    server.Serve(kSet + "?page=3", FlickrSetPage({Photo(4)}, {"3", false}));
+    EXPECT_EQ(Run(server.Url(kSet)), DownloadOutcome::Completed);
+
+    std::string transcript;
+    for (const std::string& event : ui.events) {
+        if (event.starts_with("replace:")) transcript.clear();  // the header
+        if (event.starts_with("append:")) transcript += event.substr(7);
+        if (event == "clear") transcript += "<clear>";
+    }
+    const std::string end = "\r\nEnd time:09:06:00\r\nToatal time: 57 seconds";
+    EXPECT_EQ(transcript, Line(1) + Line(2) + "<clear>" + Line(3) + "<clear>" + Line(4) + end);
+    EXPECT_EQ(ui.log, Line(4) + end);
+}
+
+TEST_F(FlickrReaderTest, FirstPageFromTheAddressNextPageFromTheShownNumber) {
+    struct Row {
+        std::string typed, first_page, shown, next_page;
+    };
+    const Row rows[] = {
+        {kSet + "?page=2", kSet, "12", kSet + "?page=13"},
+        {"/flickr.com/photos/someone/set-72157/", kSet, "9", kSet + "?page=10"},
+        {"/flickr.com/photos/someone/set-72157/?x=/set-1", kSet, "099", kSet + "?page=100"},
+        {"/flickr.com/photos/someone/5300123/in/set-72157/", kSet, " 7", kSet + "?page=8"},
+        // Without "/photos/", the "/" before "sets/" is the first one past "http://".
+        {"/flickr.com/set-72157/", "/sets/72157/", "3rd", "/sets/72157/?page=4"},
+        {kSet, kSet, "99999999999999999999", kSet + "?page=100000000000000000000"},
+    };
+    for (const Row& row : rows) {
+        server.Serve(row.first_page, FlickrSetPage({}, {row.shown, true}));
+        server.Serve(row.next_page, FlickrSetPage({}, {"last", false}));
+        V expected = server.Requests();
+        expected.insert(expected.end(), {row.first_page, row.next_page});
+        ui = RecordingFrontEnd();
+        EXPECT_EQ(Run(server.Url(row.typed)), DownloadOutcome::Completed) << row.typed;
+        EXPECT_EQ(server.Requests(), expected) << row.typed;
+    }
+}
+
+TEST_F(FlickrReaderTest, HandWrittenThumbnailLine) {
+    server.Serve("/farm/first_o.jpg", "tiny");
+    server.Serve("/farm/big_o.JPG", PictureBytes(2, 5000));
+    server.Serve("/farm/plain.jpg", PictureBytes(3, 5000));
+    // An image as the very first field (no link before it), a GIF, ".JPG", an
+    // address without "_s.", then two ">" side by side: nothing after them.
+    const std::string f = server.Url("/farm/");
+    server.Serve(kSet, "<html>\r\n<p>x SETTHUMBS-INDV <img src=\"" + f + "first_s.jpg\" />" +
+                           "<a href=\"/photos/someone/2/in/set-1/\"><img src=\"" + f + "g_s.gif\" />" +
+                           "<a href=\"l\"><IMG SRC=\"" + f + "big_s.JPG\">" +
+                           "<a href=\"l\"><img src=\"" + f + "plain.jpg\" title=\"t\"></a>>" +
+                           "<img src=\"" + f + "after_s.jpg\"></p>\r\n</html>\r\n");
+    Run(server.Url(kSet));
+    EXPECT_EQ(PictureLines(), "Downloading first_o.jpg...OK\r\n"
+                              "File first_o.jpg failed. Searching for original version...not found.\r\n"
+                              "Second try in progress...not found.\r\n"
+                              "Downloading big_o.JPG...OK\r\nDownloading plain.jpg...OK\r\n");
+    // Without a link the tries ask the base URL itself.
+    EXPECT_EQ(server.Requests(),
+              (V{kSet, "/farm/first_o.jpg", "/flsizes/o/", "/fl", "/farm/big_o.JPG", "/farm/plain.jpg"}));
+    EXPECT_EQ(Entries(Folder()), (V{"big_o.JPG", "plain.jpg"}));
+}
+
+// One picture, 1_o.jpg, that may come down too small, and what its search
+// finds. In the pages "ORIG" stands for the original's address before "_o.jpg".
+struct RepairRow {
+    const char* name;
+    int status;              // of the picture's own address
+    std::size_t size;        // of its body
+    const char* size_page;   // nullptr: 404
+    const char* photo_page;  // nullptr: 404
+    V search_requests;       // the requests after the picture's own
+    std::string result;      // the log after "File 1_o.jpg failed. Searching for original version..."
+    bool repaired;           // 1_o.jpg holds the original afterwards (else: absent)
+};
+
+const char* const kSizePage = "/fl/photos/someone/1/sizes/o/";
+const char* const kPhotoPage = "/fl/photos/someone/1/";
+
+const RepairRow kRepairRows[] = {
+    {"FoundOnTheSizePage", 200, 3071, "<img src=\"ORIG_s.jpg\"><img src=\"ORIG_o.jpg\" width=\"1\">,\"ORIG_o.jpg\"",
+     nullptr, {kSizePage, "/orig/big_o.jpg"}, "succesful.\r\n", true},
+    // The first item with the marker in any case; no double quote before it.
+    {"FoundOnThePhotoPage", 200, 100, nullptr, "<a href=\"x\">,ORIG_O.JPG is the biggest,\"ORIG_o.jpg\"",
+     {kSizePage, kPhotoPage, "/orig/big_O.JPG"}, "not found.\r\nSecond try in progress...succesful.\r\n", true},
+    {"NotFound", 200, 0, "<img src=\"ORIG_s.jpg\">,ORIG_o.gif", "no original here", {kSizePage, kPhotoPage},
+     "not found.\r\nSecond try in progress...not found.\r\n", false},
+    // A request that failed stored and counted nothing: it is searched all the
+    // same, but the count never drops below the files stored.
+    {"FailedRequest", 404, 10, nullptr, nullptr, {kSizePage, kPhotoPage},
+     "not found.\r\nSecond try in progress...not found.\r\n", false},
+};
+
+class FlickrRepair : public FlickrReaderTest, public ::testing::WithParamInterface<RepairRow> {};
+
+TEST_P(FlickrRepair, SmallPictureIsLookedForOnItsOwnPages) {
+    const RepairRow& row = GetParam();
+    const std::string original = PictureBytes(2, 9000);
+    server.ServeStatus("/farm/1_o.jpg", row.status, PictureBytes(1, row.size));
+    server.Serve("/orig/big_o.jpg", original);
+    server.Serve("/orig/big_O.JPG", original);
+    if (row.size_page) server.Serve(kSizePage, SandR(row.size_page, "ORIG", server.Url("/orig/big")));
+    if (row.photo_page) server.Serve(kPhotoPage, SandR(row.photo_page, "ORIG", server.Url("/orig/big")));
+    server.Serve(kSet, FlickrSetPage({{"/photos/someone/1/in/set-72157/", server.Url("/farm/1_s.jpg")}}));
+    Run(server.Url(kSet));
+
+    V requests{kSet, "/farm/1_o.jpg"};
+    requests.insert(requests.end(), row.search_requests.begin(), row.search_requests.end());
+    EXPECT_EQ(server.Requests(), requests);
+    EXPECT_EQ(PictureLines(), std::string("Downloading 1_o.jpg...") + (row.status == 200 ? "OK" : "failed.") +
+                                  "\r\nFile 1_o.jpg failed. Searching for original version..." + row.result +
+                                  (row.repaired ? "Downloading 1_o.jpg...OK\r\n" : ""));
+    EXPECT_EQ(ui.boxes.back().text, std::string(row.repaired ? " 1" : " 0") + " files successfully downloaded!");
+    EXPECT_EQ(ReadFile((Folder() / "1_o.jpg").string()), row.repaired ? original : "");
+    EXPECT_EQ(Entries(Folder()).size(), row.repaired ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FlickrRepair, ::testing::ValuesIn(kRepairRows),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace gathrix::test
