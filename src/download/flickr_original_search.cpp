@@ -23,7 +23,7 @@ constexpr std::string_view kOriginalMarker = "_o.jpg";
 // nullopt when the page cannot be fetched or names no original. The page is
 // gone again when this returns.
 std::optional<std::string> OriginalAddressOn(RunState& run, const std::string& page_address) {
-    const std::optional<net::SavedPage> page = FetchPage(run, page_address);
+    const std::optional<net::SavedPage> page = FetchPage(run, page_address, PageRole::Lookup);
     if (!page) return std::nullopt;
 
     PageFiles& files = run.files;
@@ -49,8 +49,8 @@ std::string FlickrPhotoPath(std::string_view photo_link) {
     return at == 0 ? std::string() : std::string(photo_link.substr(0, at));
 }
 
-void SearchFlickrOriginal(RunState& run, std::string_view link_field, bool counted) {
-    if (!DropSmallPicture(run, kFlickrSmallestPicture, counted)) return;
+bool SearchFlickrOriginal(RunState& run, std::string_view link_field, bool counted) {
+    if (!DropSmallPicture(run, kFlickrSmallestPicture, counted)) return true;
 
     const std::string photo_path = FlickrPhotoPath(retparm(link_field, 2, "\""));
     // The first try asks the photo's original-size page, the second the photo's
@@ -61,11 +61,13 @@ void SearchFlickrOriginal(RunState& run, std::string_view link_field, bool count
         if (const std::optional<std::string> original = OriginalAddressOn(run, page_address)) {
             run.front_end.AppendLog("succesful.\r\n");
             run.picture_address = *original;
-            FetchFile(run);  // same local name; not measured again
-            return;
+            return FetchFile(run);  // same local name; not measured again
         }
         run.front_end.AppendLog("not found.\r\n");
     }
+    // A picture that came down whole but too small: that is why it is missing.
+    if (counted) run.last_failure = "came down too small, and no original was found";
+    return false;
 }
 
 }  // namespace gathrix

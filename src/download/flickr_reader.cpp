@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "download/album_readers.h"
 #include "download/file_fetcher.h"
@@ -125,21 +126,38 @@ std::optional<SetPage> ReadSetPage(RunState& run, const std::string& page_addres
     return page;
 }
 
-// Fetches the pictures of a thumbnail line in the order of their thumbnails,
-// walking its fields up to the first empty one (the first field is always
-// looked at). Each picture goes to the original-size search right after.
-void TakePictures(RunState& run, std::string_view thumbnail_line) {
+struct Picture {
+    std::string address;     // the thumbnail address with every "_s." made "_o."
+    std::string link_field;  // the field before the image field: the photo's link
+};
+
+// The pictures of a thumbnail line in the order of their thumbnails, walking its
+// fields up to the first empty one (the first field is always looked at).
+std::vector<Picture> PicturesOf(std::string_view thumbnail_line) {
+    std::vector<Picture> pictures;
     FieldCursor field(thumbnail_line, '>');
     for (;;) {
         if (Contains(field.Field(), "img src=", true) && Contains(field.Field(), ".jpg", true)) {
             const std::string thumbnail_address = retparm(field.Field(), 2, "\"");
-            run.picture_address = SandR(thumbnail_address, "_s.", "_o.");
-            run.local_file_name = retlast(run.picture_address, "/");
-            const bool counted = FetchFile(run);
-            SearchFlickrOriginal(run, field.PreviousField(), counted);
+            pictures.push_back({SandR(thumbnail_address, "_s.", "_o."), std::string(field.PreviousField())});
         }
-        if (field.NextField().empty()) return;
+        if (field.NextField().empty()) return pictures;
         field.Advance();
+    }
+}
+
+// Fetches the pictures of a thumbnail line; each goes to the original-size
+// search right after its fetch.
+void TakePictures(RunState& run, std::string_view thumbnail_line) {
+    const std::vector<Picture> pictures = PicturesOf(thumbnail_line);
+    std::vector<std::string> addresses;
+    for (const Picture& picture : pictures) addresses.push_back(picture.address);
+    PlanPictures(run, addresses);
+    for (const Picture& picture : pictures) {
+        run.picture_address = picture.address;
+        run.local_file_name = retlast(run.picture_address, "/");
+        const bool counted = FetchFile(run);
+        if (!SearchFlickrOriginal(run, picture.link_field, counted)) ReportMissingPicture(run, picture.address);
     }
 }
 

@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(FolderEntries(folder), (std::set<std::string>{"1.jpg", "2.jpg"}));
         QVERIFY(ReadFile((folder / "1.jpg").string()) == Picture(1));
         QVERIFY(ReadFile((folder / "2.jpg").string()) == Picture(2));
-        QCOMPARE(server.Hits("/pics/6.jpg"), jobs == 4 ? 1 : 0);
+        QVERIFY(server.Hits("/pics/6.jpg") <= (jobs == 4 ? 1 : 0));
     }
 };
 

@@ -66,6 +66,7 @@ TEST_F(CliTest, FiftyPictureAlbumIsDownloadedByteForByte) {
 }
 
 TEST_F(CliTest, EmptyAlbumRunsToZeroFiles) {
+    server.Serve("/picasaweb.google.com/x", PicasaPage({}));
     const ProcessResult r = Cli({server.Url("/picasaweb.google.com/x")});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() +
@@ -83,7 +84,7 @@ TEST_F(CliTest, InvalidAddressExitsWithTwo) {
 }
 
 TEST_F(CliTest, UsageErrorsAndBlankAddressExitWithOne) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a", "b"}, {"--bogus"}, {"   "}, {""}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--bogus"}, {"-j", "17", "x"}, {"   "}, {""}}) {
         const ProcessResult r = Cli(args);
         EXPECT_EQ(r.exit_code, 1) << (args.empty() ? "(none)" : args[0]);
         EXPECT_EQ(r.out, "");
@@ -95,7 +96,7 @@ TEST_F(CliTest, UsageErrorsAndBlankAddressExitWithOne) {
 TEST_F(CliTest, HelpAndVersion) {
     const ProcessResult help = Cli({"--help"});
     EXPECT_EQ(help.exit_code, 0);
-    EXPECT_NE(help.out.find("Usage: gathrix-cli [--jobs N] ADDRESS"), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: gathrix-cli [OPTION]... ADDRESS..."), std::string::npos);
     const ProcessResult version = Cli({"--version"});
     EXPECT_EQ(version.exit_code, 0);
     EXPECT_EQ(version.out, "Gathrix 3.5\n");
@@ -103,7 +104,8 @@ TEST_F(CliTest, HelpAndVersion) {
 
 TEST_F(CliTest, AddressAfterDoubleDash) {
     const ProcessResult r = Cli({"--", "-picasaweb.google.com"});
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, 4);  // taken as the address, which is no web address
+    EXPECT_TRUE(r.err.starts_with("gathrix-cli: album page -picasaweb.google.com: ")) << r.err;
     EXPECT_NE(r.out.find(" 0 files successfully downloaded!\r\n"), std::string::npos);
 }
 
@@ -212,7 +214,7 @@ TEST_F(CliTest, RequestTimeOutComesFromTheEnvironment) {
     const auto started = std::chrono::steady_clock::now();
     const ProcessResult r = Cli({server.Url("/picasaweb.google.com/a")}, {{"GATHRIX_REQUEST_TIMEOUT", "1"}});
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, 5);
     EXPECT_NE(r.out.find("Downloading hang.jpg...failed.\r\n"), std::string::npos);
     EXPECT_NE(r.out.find(" 0 files successfully downloaded!\r\n"), std::string::npos);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -45,6 +46,8 @@ struct Row {
     // The album address when the setup serves the album itself (a Flickr set);
     // otherwise a Picasa page at kAlbum lists the pictures.
     const char* album = nullptr;
+    // stderr: one line per failure, local addresses written http://H.
+    std::string err;
 };
 
 // A failing picture a.jpg at address, then a good b.jpg from the server.
@@ -81,50 +84,50 @@ const std::string kA = "Downloading a_o.jpg...OK\r\n";
 
 const Row kRows[] = {
     {"UnknownHost", [](World& w) { return ThenGood(w, "http://nonexistent.invalid/a.jpg"); }, kFailedThenGood,
-     {{"b.jpg", kGood}}},
+     {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://nonexistent.invalid/a.jpg: could not resolve host\n"},
     {"ConnectionRefused", [](World& w) { return ThenGood(w, "http://127.0.0.1:1/a.jpg"); }, kFailedThenGood,
-     {{"b.jpg", kGood}}},
+     {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/a.jpg: connection refused\n"},
     {"RedirectToLocalFile",
      [](World& w) {
          w.server.ServeRedirect("/p/a.jpg", "file:///etc/passwd");
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}},
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: redirected to an address that is not http or https\n"},
     {"RedirectToFtp",
      [](World& w) {
          w.server.ServeRedirect("/p/a.jpg", "ftp://127.0.0.1/a.jpg");
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}},
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: redirected to an address that is not http or https\n"},
     {"RedirectLoop",
      [](World& w) {
          w.server.ServeRedirectLoop("/p/a.jpg");
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}},
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: too many redirects\n"},
     {"TimeOut",
      [](World& w) {
          w.server.ServeHang("/p/a.jpg");
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}},
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no data for 1 s\n"},
     {"NotFound",
      [](World& w) {
          w.server.ServeStatus("/p/a.jpg", 404);
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}},
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: HTTP 404\n"},
     {"BodyCutShort",
      [](World& w) {
          w.server.ServeTruncated("/p/a.jpg", PictureBytes(1, 9000), 4000);
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}},
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: body cut short\n"},
     {"LengthOverflows", [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 99999999999999999999999\r\n")); },
-     kFailedThenGood, {{"b.jpg", kGood}}},
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: bad Content-Length\n"},
     {"LengthTwiceDifferent",
      [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 100\r\nContent-Length: 99\r\n")); }, kFailedThenGood,
-     {{"b.jpg", kGood}}},
+     {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: bad Content-Length\n"},
     // Pictures that carry the names the program once used for its own pages.
     {"PicturesNamedLikeScratchPages",
      [](World& w) {
@@ -136,22 +139,23 @@ const Row kRows[] = {
          return pictures;
      },
      "Downloading test.htm...OK\r\nDownloading original.htm...OK\r\nDownloading page.htm...OK\r\n",
-     {{"test.htm", "test.htm"}, {"original.htm", "original.htm"}, {"page.htm", "page.htm"}}},
+     {{"test.htm", "test.htm"}, {"original.htm", "original.htm"}, {"page.htm", "page.htm"}}, 0, nullptr, ""},
     // A set page that cannot be fetched ends the set; no earlier page is read
     // again in its place.
     {"FlickrPageNotFound",
      [](World& w) { return FlickrSet(w, "1", [](FakeServer& s) { s.ServeStatus(kSetPage2, 404, PageB(s, "2")); }); },
-     kA, {{"a_o.jpg", kGood}}, 0, kSet},
+     kA, {{"a_o.jpg", kGood}}, 4, kSet,
+     "gathrix-cli: album page http://H/flickr.com/photos/someone/sets/72157/?page=2: HTTP 404\n"},
     // Pages that lead back to a page already read end the set there; the
     // first page is page 1.
     {"FlickrPageNamesItselfAsNext",
      [](World& w) { return FlickrSet(w, "1", [](FakeServer& s) { s.Serve(kSetPage2, PageB(s, "1")); }); },
-     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0, kSet},
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0, kSet, ""},
     {"FlickrPageNumberNotANumber",
      [](World& w) {
          return FlickrSet(w, "one", [](FakeServer& s) { s.Serve(std::string(kSet) + "?page=1", PageB(s, "one")); });
      },
-     kA, {{"a_o.jpg", kGood}}, 0, kSet},
+     kA, {{"a_o.jpg", kGood}}, 0, kSet, ""},
 };
 
 class HostileServer : public ::testing::TestWithParam<Row> {
@@ -176,21 +180,36 @@ Files FolderFiles(const fs::path& folder) {
     return files;
 }
 
+// Each row runs with one transfer and with four: the same log, files, status
+// and failures, and the same requests.
 TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
     const Row& row = GetParam();
     World world{server, raw, sandbox.Path()};
     const std::vector<std::string> pictures = row.setup(world);
     if (!row.album) server.Serve(kAlbum, PicasaPage(pictures));
 
-    const ProcessResult r =
-        RunProcess({GATHRIX_CLI_PATH, server.Url(row.album ? row.album : kAlbum)}, sandbox.Path(),
-                   {{"GATHRIX_REQUEST_TIMEOUT", "1"}, {"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
-    EXPECT_EQ(r.exit_code, row.exit_code);
-    const fs::path folder = fs::canonical(sandbox.Path()) / "AlbumDownload";
-    EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + folder.string() + "\r\n" + row.lines +
-                                       "\r\nEnd time:T\r\nToatal time: N seconds\r\n" +
-                                       " " + std::to_string(row.files.size()) + " files successfully downloaded!\r\n");
-    EXPECT_EQ(FolderFiles(folder), row.files);
+    std::vector<std::vector<std::string>> requests;
+    for (const char* jobs : {"1", "4"}) {
+        SCOPED_TRACE(std::string("jobs ") + jobs);
+        Sandbox start;
+        const std::size_t before = server.Requests().size();
+        const ProcessResult r = RunProcess({GATHRIX_CLI_PATH, server.Url(row.album ? row.album : kAlbum)}, start.Path(),
+                                           {{"GATHRIX_REQUEST_TIMEOUT", "1"},
+                                            {"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")},
+                                            {"GATHRIX_JOBS", jobs}});
+        EXPECT_EQ(r.exit_code, row.exit_code);
+        const fs::path folder = fs::canonical(start.Path()) / "AlbumDownload";
+        EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + folder.string() + "\r\n" + row.lines +
+                                           "\r\nEnd time:T\r\nToatal time: N seconds\r\n" + " " +
+                                           std::to_string(row.files.size()) + " files successfully downloaded!\r\n");
+        EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"), row.err);
+        EXPECT_EQ(FolderFiles(folder), row.files);
+        std::vector<std::string> seen = server.Requests();
+        seen.erase(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(before));
+        std::sort(seen.begin(), seen.end());
+        requests.push_back(seen);
+    }
+    EXPECT_EQ(requests[0], requests[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostileServer, ::testing::ValuesIn(kRows),
