@@ -274,6 +274,19 @@ void FakeServer::ServeGenerated(const std::string& path, std::size_t size) {
     });
 }
 
+void FakeServer::ServeFlaky(const std::string& path, std::string body, int failures, int status) {
+    auto left = std::make_shared<std::atomic<int>>(failures);
+    impl_->Route(path, [left, status, body = std::move(body)](const httplib::Request&, httplib::Response& res) {
+        if (left->fetch_sub(1) > 0) {
+            res.status = status;
+            res.set_content("", "text/plain");
+            return;
+        }
+        res.status = 200;
+        res.set_content(body, "application/octet-stream");
+    });
+}
+
 void FakeServer::ServeDelayed(const std::string& path, std::string body, std::chrono::milliseconds delay) {
     Impl* impl = impl_.get();
     auto shared = std::make_shared<const std::string>(std::move(body));

@@ -38,6 +38,8 @@ public:
     // A body of size bytes generated on the fly (byte i is static_cast<char>(i * 31 + 7)),
     // with Content-Length; for big transfers without holding them in memory.
     void ServeGenerated(const std::string& path, std::size_t size);
+    // status (with an empty body) for the first `failures` requests, then 200 with body.
+    void ServeFlaky(const std::string& path, std::string body, int failures, int status = 503);
     // 200 with body and a Content-Length, sent after waiting delay (a distant server).
     void ServeDelayed(const std::string& path, std::string body, std::chrono::milliseconds delay);
     // Accepts the request and never answers (until the server stops).

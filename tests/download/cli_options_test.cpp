@@ -1,0 +1,185 @@
+// gathrix-cli's options, one row per case: the arguments, what the server
+// serves, the exit status, the failures on stderr and the files left behind.
+// Plus the progress display, which needs a terminal.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "download/child_process.h"
+#include "support/album_pages.h"
+#include "support/fake_server.h"
+
+namespace gathrix::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An album at /picasaweb.google.com/<user>/<name> listing the given picture
+// paths of the server; returns its address.
+std::string Album(FakeServer& s, const std::string& user, const std::string& name,
+                  const std::vector<std::string>& pictures) {
+    std::vector<std::string> addresses;
+    for (const std::string& p : pictures) addresses.push_back(s.Url(p));
+    const std::string path = "/picasaweb.google.com/" + user + "/" + name;
+    s.Serve(path, PicasaPage(addresses));
+    return s.Url(path);
+}
+
+struct OptionsRow {
+    const char* name;
+    // Serves what the case needs; returns the arguments after the program name.
+    std::function<std::vector<std::string>(FakeServer&, const std::string& start)> setup;
+    int exit_code;
+    std::string err;                  // local addresses written http://H
+    std::vector<std::string> files;   // below the starting directory, each must exist
+    std::vector<std::pair<std::string, int>> hits = {};  // requests a path must have seen
+};
+
+const OptionsRow kRows[] = {
+    {"SeveralAlbumsEachInAFolderOfItsOwn",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         s.Serve("/p/b.jpg", "b");
+         return std::vector<std::string>{Album(s, "u", "Summer", {"/p/a.jpg"}), Album(s, "v", "Summer", {"/p/b.jpg"}),
+                                         Album(s, "u", "Winter?authkey=1", {"/p/b.jpg"})};
+     },
+     0, "", {"Summer/AlbumDownload/a.jpg", "Summer-2/AlbumDownload/b.jpg", "Winter/AlbumDownload/b.jpg"}},
+    {"AddressListWithCommentsAndBlankLines",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/list.txt", "# my albums\n\n   " + Album(s, "u", "Summer", {"/p/a.jpg"}) + "  \r\n#end\n");
+         return std::vector<std::string>{"-i", "list.txt"};
+     },
+     0, "", {"AlbumDownload/a.jpg"}},
+    {"StartDirectoryIsMade",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{"-P", "out/sub", Album(s, "u", "Summer", {"/p/a.jpg"})};
+     },
+     0, "", {"out/sub/AlbumDownload/a.jpg"}},
+    {"HighestStatusOfSeveralAlbums",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{Album(s, "u", "Good", {"/p/a.jpg"}), s.Url("/picasaweb.google.com/u/Gone"),
+                                         Album(s, "u", "Holey", {"/p/a.jpg", "/p/none.jpg"})};
+     },
+     5,
+     "gathrix-cli: album page http://H/picasaweb.google.com/u/Gone: HTTP 404\n"
+     "gathrix-cli: picture http://H/p/none.jpg: HTTP 404\n",
+     {"Good/AlbumDownload/a.jpg", "Holey/AlbumDownload/a.jpg"}},
+    {"AlbumPageThatCannotBeReachedExitsWithFour",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"http://127.0.0.1:1/picasaweb.google.com/a"}; },
+     4, "gathrix-cli: album page http://H/picasaweb.google.com/a: connection refused\n", {}},
+    {"RetriesUntilThePictureArrives",
+     [](FakeServer& s, const std::string&) {
+         s.ServeFlaky("/p/flaky.jpg", "late", 2, 503);
+         return std::vector<std::string>{"--retries", "2", Album(s, "u", "Summer", {"/p/flaky.jpg"})};
+     },
+     0, "", {"AlbumDownload/flaky.jpg"}, {{"/p/flaky.jpg", 3}}},
+    {"NoRetriesByDefault",
+     [](FakeServer& s, const std::string&) {
+         s.ServeFlaky("/p/flaky.jpg", "late", 2, 503);
+         return std::vector<std::string>{Album(s, "u", "Summer", {"/p/flaky.jpg"})};
+     },
+     5, "gathrix-cli: picture http://H/p/flaky.jpg: HTTP 503\n", {}, {{"/p/flaky.jpg", 1}}},
+    {"OtherStatusesAreNeverRetried",
+     [](FakeServer& s, const std::string&) {
+         s.ServeFlaky("/p/gone.jpg", "late", 1, 404);
+         return std::vector<std::string>{"--retries", "3", Album(s, "u", "Summer", {"/p/gone.jpg"})};
+     },
+     5, "gathrix-cli: picture http://H/p/gone.jpg: HTTP 404\n", {}, {{"/p/gone.jpg", 1}}},
+};
+
+class CliOptions : public ::testing::TestWithParam<OptionsRow> {};
+
+TEST_P(CliOptions, StatusFailuresAndFolders) {
+    const OptionsRow& row = GetParam();
+    Sandbox sandbox;
+    FakeServer server;
+    std::vector<std::string> argv = {GATHRIX_CLI_PATH};
+    const std::vector<std::string> args = row.setup(server, sandbox.Path());
+    argv.insert(argv.end(), args.begin(), args.end());
+    const ProcessResult r = RunProcess(argv, sandbox.Path(),
+                                       {{"GATHRIX_REQUEST_TIMEOUT", "2"}, {"GATHRIX_TEST_RETRY_UNIT_MS", "10"}});
+    EXPECT_EQ(r.exit_code, row.exit_code);
+    EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"), row.err);
+    for (const std::string& file : row.files) EXPECT_TRUE(fs::is_regular_file(fs::path(sandbox.Path()) / file)) << file;
+    for (const auto& [path, hits] : row.hits) EXPECT_EQ(server.Hits(path), hits) << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CliOptions, ::testing::ValuesIn(kRows),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Runs gathrix-cli with stderr on a pseudo-terminal (or a pipe); returns what
+// arrived there.
+std::string StderrOf(const std::vector<std::string>& args, const std::string& cwd, bool terminal) {
+    int master = -1;
+    int pipe_fds[2] = {-1, -1};
+    int slave = -1;
+    if (terminal) {
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return "openpty failed";
+    } else if (pipe(pipe_fds) != 0) {
+        return "pipe failed";
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) _exit(126);
+        const int null_fd = open("/dev/null", O_WRONLY);
+        dup2(null_fd, STDOUT_FILENO);
+        dup2(terminal ? slave : pipe_fds[1], STDERR_FILENO);
+        setenv("GATHRIX_REQUEST_TIMEOUT", "5", 1);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    const int read_fd = terminal ? master : pipe_fds[0];
+    close(terminal ? slave : pipe_fds[1]);
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(read_fd, buffer, sizeof buffer);
+        if (n <= 0) break;  // EIO on the terminal once the child has gone
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(read_fd);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return text;
+}
+
+TEST(CliProgress, DrawnOnATerminalOnlyAndClearedAtTheEnd) {
+    FakeServer server;
+    server.ServeTrickle("/p/slow.jpg", PictureBytes(1, 40000), 2000, std::chrono::milliseconds(30));
+    const std::string album = Album(server, "u", "Slow", {"/p/slow.jpg"});
+    Sandbox sandbox;
+
+    const std::string on_terminal = StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), true);
+    EXPECT_NE(on_terminal.find("\rslow.jpg  "), std::string::npos) << on_terminal;
+    EXPECT_NE(on_terminal.find(" of 40.0 KB"), std::string::npos);
+    EXPECT_NE(on_terminal.find("[####"), std::string::npos);
+    // Redrawn in place a few times, never more than ten times a second, and
+    // taken off the screen at the end.
+    const auto draws = std::count(on_terminal.begin(), on_terminal.end(), '\r');
+    EXPECT_GE(draws, 3);
+    EXPECT_LE(draws, 30);
+    EXPECT_TRUE(on_terminal.ends_with("\r\033[K")) << on_terminal;
+
+    EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, "--no-progress", album}, sandbox.Path(), true), "");
+    EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), false), "");
+}
+
+}  // namespace
+}  // namespace gathrix::test
