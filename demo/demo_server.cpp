@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "demo_album.h"
+#include "webshots_demo.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
     server.Get(kAlbumPath, [&page](const httplib::Request&, httplib::Response& res) {
         res.set_content(page, "text/html; charset=utf-8");
     });
+    const gathrix::demo::WebshotsDemo webshots = gathrix::demo::AddWebshotsDemo(server, base);
     server.Get("/.*", [&files](const httplib::Request& req, httplib::Response& res) {
         const auto it = files.find(req.path);
         if (it == files.end()) {
@@ -99,6 +101,8 @@ int main(int argc, char** argv) {
     while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
     std::printf("Album: %s%s\n", base.c_str(), kAlbumPath);
+    std::printf("Webshots: %s\nWebshots thumbnails: %s\nWebshots full size: %s\n", webshots.photo_address.c_str(),
+                webshots.thumbnail_prefix.c_str(), webshots.fullsize_base.c_str());
     std::printf("Serving %d pictures; stop with Ctrl-C.\n", pictures);
     std::fflush(stdout);
 
