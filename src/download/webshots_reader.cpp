@@ -102,8 +102,9 @@ ReaderEnd ReadWebshotsAlbum(RunState& run) {
     std::string page_address = album_base;
     run.file_counter = 0;
 
-    // A page that answers with its own address again (none of its pictures was
-    // stored, so "start=" did not move) would be read for ever: it ends the album.
+    // A next-page address already read in this run (a page none of whose
+    // pictures was stored, so "start=" did not move) would bring that page back
+    // for ever: the album ends there instead.
     std::set<std::string> pages_read;
     while (pages_read.insert(page_address).second) {
         // A page that cannot be fetched ends the album; nothing older is read in its place.
