@@ -18,6 +18,7 @@
 
 #include "demo_album.h"
 #include "flickr_demo.h"
+#include "webshots_demo.h"
 
 namespace {
 
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
         res.set_content(page, "text/html; charset=utf-8");
     });
     const gathrix::demo::FlickrDemo flickr = gathrix::demo::ServeFlickrSet(server, base);
+    const gathrix::demo::WebshotsDemo webshots = gathrix::demo::AddWebshotsDemo(server, base);
     server.Get("/.*", [&files](const httplib::Request& req, httplib::Response& res) {
         const auto it = files.find(req.path);
         if (it == files.end()) {
@@ -103,6 +105,8 @@ int main(int argc, char** argv) {
 
     std::printf("Album: %s%s\n", base.c_str(), kAlbumPath);
     std::printf("Flickr: %s\nFlickr base: %s\n", flickr.album_address.c_str(), flickr.base_url.c_str());
+    std::printf("Webshots: %s\nWebshots thumbnails: %s\nWebshots full size: %s\n", webshots.photo_address.c_str(),
+                webshots.thumbnail_prefix.c_str(), webshots.fullsize_base.c_str());
     std::printf("Serving %d pictures; stop with Ctrl-C.\n", pictures);
     std::fflush(stdout);
 

@@ -65,6 +65,46 @@ TEST_F(CliTest, FiftyPictureAlbumIsDownloadedByteForByte) {
     EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 50);
 }
 
+TEST_F(CliTest, WebshotsPhotoAddressLeadsToATwoPageAlbumWithASmallPictureRepaired) {
+    const std::string album = "/webshots.com/album/987654";
+    std::vector<WebshotsThumbnail> pages[2];
+    std::vector<std::string> requests = {"/webshots.com/photo/2001", album};
+    std::string lines = "Searching for album source...OK\r\n";
+    for (int i = 1; i <= 5; ++i) {
+        const std::string stem = "/thumb/u/IMG_" + std::to_string(i);
+        const std::string name = "IMG_" + std::to_string(i) + "_fs.jpg";
+        server.Serve(stem + "_fs.jpg", PictureBytes(i, i == 2 ? 1023 : 3000 + static_cast<std::size_t>(i)));
+        pages[i <= 3 ? 0 : 1].push_back({server.Url(stem + "_th.jpg"), server.Url("/webshots.com/photo/200" + std::to_string(i))});
+        if (i == 4) requests.push_back(album + "?start=3");
+        requests.push_back(stem + "_fs.jpg");
+        lines += "Downloading " + name + "...OK\r\n";
+        if (i != 2) continue;
+        requests.insert(requests.end(), {"/community/photo/fullsize/2002", "/full/IMG_2.jpg"});
+        lines += "File " + name + " failed. Searching for original version...succesful.\r\nDownloading " + name + "...OK\r\n";
+    }
+    server.Serve("/full/IMG_2.jpg", PictureBytes(20, 9000));
+    server.Serve("/community/photo/fullsize/2002", WebshotsFullSizePage(server.Url("/full/IMG_2.jpg")));
+    server.Serve("/webshots.com/photo/2001", WebshotsPhotoPage(server.Url(album + "?vhost=autumn")));
+    for (int n = 0; n < 10; ++n) server.Serve(album + "?start=" + std::to_string(n), "<p>end</p>\r\n");
+    server.Serve(album, WebshotsAlbumPage(pages[0], server.Url(album + "?page=2")));
+    server.Serve(album + "?start=3", WebshotsAlbumPage(pages[1]));
+
+    const ProcessResult r = Cli({server.Url("/webshots.com/photo/2001")},
+                                {{"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", server.Url("/thumb")},
+                                 {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", server.Url("/community")}});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n" + lines +
+                                       "\r\nEnd time:T\r\nToatal time: N seconds\r\n"
+                                       " 5 files successfully downloaded!\r\n");
+    EXPECT_EQ(server.Requests(), requests);
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_EQ(ReadFile((Folder() / ("IMG_" + std::to_string(i) + "_fs.jpg")).string()),
+                  i == 2 ? PictureBytes(20, 9000) : PictureBytes(i, 3000 + static_cast<std::size_t>(i)));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 5);
+}
+
 TEST_F(CliTest, EmptyAlbumRunsToZeroFiles) {
     server.Serve("/picasaweb.google.com/x", PicasaPage({}));
     const ProcessResult r = Cli({server.Url("/picasaweb.google.com/x")});

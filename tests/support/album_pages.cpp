@@ -58,6 +58,40 @@ std::string FlickrSetPage(const std::vector<FlickrThumbnail>& thumbnails, const 
     return page;
 }
 
+std::string WebshotsAlbumPage(const std::vector<WebshotsThumbnail>& thumbnails, const std::string& next_page) {
+    std::string page =
+        "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\">\r\n"
+        "<html><head><title>Autumn walk - photo album</title>\r\n"
+        "<link rel=\"stylesheet\" type=\"text/css\" href=\"/css/album.css\">\r\n</head><body>\r\n";
+    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
+        const std::string title = "Photo " + std::to_string(i + 1);
+        page += "<div class=\"photo\"><a href=" + Quoted(thumbnails[i].photo_link) +
+                " class=\"thumb\" style=\"background-image: url(" + thumbnails[i].address + ");\" title=" +
+                Quoted(title) + "></a><span class=\"caption\">" + title + "</span></div>\r\n";
+    }
+    if (!next_page.empty()) page += "<div class=\"pager\"><a href=" + Quoted(next_page) + " rel=\"next\">Next</a></div>\r\n";
+    return page + "</body></html>\r\n";
+}
+
+std::string WebshotsPhotoPage(const std::string& album) {
+    std::string page =
+        "<html><head><title>Photo - Autumn walk</title></head><body>\r\n"
+        "<div id=\"header\"><a href=\"http://www.webshots.com/explore\">Explore</a></div>\r\n";
+    if (!album.empty()) page += "<a href=" + Quoted(album) + " class=\"album-link\">Autumn walk</a> (24 photos)<br>\r\n";
+    return page + "<div id=\"photo\"><img src=\"/i/spacer.gif\" alt=\"Photo\"></div></body></html>\r\n";
+}
+
+std::string WebshotsFullSizePage(const std::string& picture) {
+    std::string page =
+        "<html><head><title>Photo - full size</title>\r\n"
+        "<script type=\"text/javascript\" src=\"/js/swfobject.js\"></script></head><body>\r\n"
+        "<div id=\"viewer\">Loading...</div><script type=\"text/javascript\">\r\n"
+        "var so = new SWFObject('/swf/viewer.swf', 'viewer', '100%', '100%', '8', '#000000');\r\n";
+    // A second call with the marker, which must not be taken.
+    if (!picture.empty()) page += "so.addVariable('src', '" + picture + "');\r\nso.addVariable('caption', 'Photo');\r\n";
+    return page + "so.write('viewer');\r\n</script></body></html>\r\n";
+}
+
 std::string PictureBytes(int i, std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t k = 0; k < size; ++k) {

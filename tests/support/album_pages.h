@@ -42,6 +42,21 @@ struct FlickrPageOptions {
 // the order given. Markers are written with capitals.
 std::string FlickrSetPage(const std::vector<FlickrThumbnail>& thumbnails, const FlickrPageOptions& options = {});
 
+// Webshots pages: album pages whose thumbnails are "url(...)" styles on links
+// to the photos' own pages, photo pages that link to their album, and
+// full-size pages that hand the picture to a viewer script.
+struct WebshotsThumbnail {
+    std::string address;     // ".../NAME_th.jpg"
+    std::string photo_link;  // the photo's own page
+};
+
+// One thumbnail a line; with a next_page address the pager links to it as rel="next".
+std::string WebshotsAlbumPage(const std::vector<WebshotsThumbnail>& thumbnails, const std::string& next_page = "");
+// A photo page that links to album (no album link when empty).
+std::string WebshotsPhotoPage(const std::string& album);
+// A full-size page whose script names picture (no script call when empty).
+std::string WebshotsFullSizePage(const std::string& picture);
+
 // Some distinct bytes for picture number i, size bytes long (binary, with
 // commas, quotes, CR and LF among them).
 std::string PictureBytes(int i, std::size_t size);
