@@ -17,6 +17,23 @@ bool IsUnsafe(char ch) {
 }
 }  // namespace
 
+// The longest file name the file systems we run on take, in bytes.
+constexpr std::size_t kLongestName = 255;
+
+// name cut to kLongestName bytes: the end of the stem goes, the extension (up to
+// 16 bytes) stays, and no UTF-8 character is cut in two.
+std::string Shortened(std::string name) {
+    std::string extension;
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0 && name.size() - dot <= 16) {
+        extension = name.substr(dot);
+        name.resize(dot);
+    }
+    std::size_t keep = kLongestName - extension.size();
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    name.resize(keep);
+    return name + extension;
+}
+
 std::string SafeLocalName(std::string_view name) {
     if (name.empty() || name == ".") return "_";
     if (name == "..") return "__";
@@ -24,7 +41,7 @@ std::string SafeLocalName(std::string_view name) {
     for (char& ch : safe) {
         if (IsUnsafe(ch)) ch = '_';
     }
-    return safe;
+    return safe.size() > kLongestName ? Shortened(std::move(safe)) : safe;
 }
 
 bool FetchFile(RunState& run) {

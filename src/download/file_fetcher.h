@@ -10,7 +10,9 @@ namespace gathrix {
 
 // A name that can only ever land in the working folder: the empty name, "." and
 // ".." become underscores, and every path separator ('/', '\\') or control
-// character is replaced by '_'. Any other name is returned unchanged.
+// character is replaced by '_'. A name longer than a file name may be (255
+// bytes) loses the end of its stem, keeping its extension. Any other name is
+// returned unchanged.
 std::string SafeLocalName(std::string_view name);
 
 // Fetches run.picture_address and stores its body under the safe form of

@@ -83,14 +83,16 @@ std::optional<std::string> PageFiles::ReadItem(int number) {
     std::FILE* f = Slot(number);
     if (f == nullptr || AtEnd(number)) return std::nullopt;
 
-    int ch = std::getc(f);
-    while (ch == ' ' || ch == '\t') ch = std::getc(f);
+    // The file is ours alone: no locking per character.
+    const auto next_byte = [f] { return getc_unlocked(f); };
+    int ch = next_byte();
+    while (ch == ' ' || ch == '\t') ch = next_byte();
 
     std::string item;
     if (ch == kQuote) {
-        for (ch = std::getc(f); ch != EOF && ch != kQuote; ch = std::getc(f)) item.push_back(static_cast<char>(ch));
+        for (ch = next_byte(); ch != EOF && ch != kQuote; ch = next_byte()) item.push_back(static_cast<char>(ch));
         if (ch == EOF) return item;
-        const int next = std::getc(f);
+        const int next = next_byte();
         if (next == kCR) {
             SkipLfAfterCr(f);
         } else if (next != kComma && next != kLF && next != EOF) {
@@ -99,7 +101,7 @@ std::optional<std::string> PageFiles::ReadItem(int number) {
         return item;
     }
 
-    for (; ch != EOF; ch = std::getc(f)) {
+    for (; ch != EOF; ch = next_byte()) {
         if (ch == kComma || ch == kLF) break;
         if (ch == kCR) {
             SkipLfAfterCr(f);

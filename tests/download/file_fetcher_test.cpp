@@ -169,6 +169,11 @@ TEST_F(FileFetcherTest, SafeLocalNameLeavesOrdinaryNamesAlone) {
     EXPECT_EQ(SafeLocalName("...jpg"), "...jpg");
     EXPECT_EQ(SafeLocalName("caf\xc3\xa9.jpg"), "caf\xc3\xa9.jpg");
     EXPECT_EQ(SafeLocalName("a?b=c&d"), "a?b=c&d");
+    // Too long for a file name: the stem is cut, the extension stays, and a
+    // two-byte character is not split.
+    EXPECT_EQ(SafeLocalName(std::string(300, 'x') + ".jpg"), std::string(251, 'x') + ".jpg");
+    const std::string accents = std::string(249, 'x') + "\xc3\xa9\xc3\xa9\xc3\xa9.jpeg";
+    EXPECT_EQ(SafeLocalName(accents), std::string(249, 'x') + ".jpeg");
 }
 
 TEST_F(FileFetcherTest, CounterGoesOnPast32767) {

@@ -83,6 +83,13 @@ std::string PageB(FakeServer& s, const std::string& shown) {
 }
 const std::string kA = "Downloading a_o.jpg...OK\r\n";
 
+// Webshots: an album and a photo whose page names no album.
+constexpr const char* kWebshotsAlbum = "/webshots.com/album/1";
+constexpr const char* kWebshotsPhoto = "/webshots.com/photo/7";
+
+// For rows whose setup only configures the server: no pictures of a Picasa page.
+std::vector<std::string> Nothing() { return {}; }
+
 const Row kRows[] = {
     {"UnknownHost", [](World& w) { return ThenGood(w, "http://nonexistent.invalid/a.jpg"); }, kFailedThenGood,
      {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://nonexistent.invalid/a.jpg: could not resolve host\n"},
@@ -150,6 +157,94 @@ const Row kRows[] = {
          return std::vector<std::string>{w.server.Url("/p/x/same.jpg"), w.server.Url("/p/y/same.jpg")};
      },
      "Downloading same.jpg...OK\r\nDownloading same.jpg...OK\r\n", {{"same.jpg", "second"}}, 0, nullptr, "", 2},
+    // Misbehaving album pages, for each service: the run ends in good time with
+    // what it has, every log line closed, and the page named on stderr.
+    {"PicasaPageNotFound", [](World& w) { w.server.ServeStatus(kAlbum, 404); return Nothing(); }, "", {}, 4, kAlbum,
+     "gathrix-cli: album page http://H/picasaweb.google.com/album: HTTP 404\n"},
+    {"PicasaPageServerError", [](World& w) { w.server.ServeStatus(kAlbum, 500, PicasaPage({"x"})); return Nothing(); },
+     "", {}, 4, kAlbum, "gathrix-cli: album page http://H/picasaweb.google.com/album: HTTP 500\n"},
+    {"PicasaPageNeverAnswers", [](World& w) { w.server.ServeHang(kAlbum); return Nothing(); }, "", {}, 4, kAlbum,
+     "gathrix-cli: album page http://H/picasaweb.google.com/album: no data for 1 s\n"},
+    {"PicasaPageRedirectLoop", [](World& w) { w.server.ServeRedirectLoop(kAlbum); return Nothing(); }, "", {}, 4, kAlbum,
+     "gathrix-cli: album page http://H/picasaweb.google.com/album: too many redirects\n"},
+    {"PicasaPageRedirectToFile", [](World& w) { w.server.ServeRedirect(kAlbum, "file:///etc/passwd"); return Nothing(); },
+     "", {}, 4, kAlbum,
+     "gathrix-cli: album page http://H/picasaweb.google.com/album: redirected to an address that is not http or https\n"},
+    {"PicasaPageCutShort",
+     [](World& w) {
+         w.server.Serve("/p/b.jpg", kGood);
+         w.server.ServeTruncated(kAlbum, PicasaPage({w.server.Url("/p/b.jpg")}), 300); return Nothing();
+     },
+     "", {}, 4, kAlbum, "gathrix-cli: album page http://H/picasaweb.google.com/album: body cut short\n"},
+    {"PicasaPageOf100MegabytesOnOneLine",
+     [](World& w) { w.server.ServeRepeated(kAlbum, "feedPreload:", "\"content\",x:", 100 << 20); return Nothing(); },
+     "", {}, 0, kAlbum, ""},
+    {"PicasaPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kAlbum, 4 << 20); return Nothing(); }, "", {}, 0,
+     kAlbum, ""},
+    {"FlickrPageServerError", [](World& w) { w.server.ServeStatus(kSet, 500); return Nothing(); }, "", {}, 4, kSet,
+     "gathrix-cli: album page http://H/flickr.com/photos/someone/sets/72157/: HTTP 500\n"},
+    {"FlickrThumbnailLineOf200000Fields",
+     [](World& w) {
+         w.server.Serve("/p/a_o.jpg", kGood);
+         FlickrPageOptions options;
+         options.filler_fields = 200000;
+         w.server.Serve(kSet, FlickrSetPage({{"/photos/x/1/in/set-1/", w.server.Url("/p/a_s.jpg")}}, options)); return Nothing();
+     },
+     kA, {{"a_o.jpg", kGood}}, 0, kSet, ""},
+    {"FlickrPageOf100MegabytesOnOneLine",
+     [](World& w) { w.server.ServeRepeated(kSet, "<div class=\"setThumbs-indv\">", "<i>", 100 << 20); return Nothing(); },
+     "", {}, 0, kSet, ""},
+    {"WebshotsAlbumPageNotFound", [](World& w) { w.server.ServeStatus(kWebshotsAlbum, 404); return Nothing(); }, "", {},
+     4, kWebshotsAlbum, "gathrix-cli: album page http://H/webshots.com/album/1: HTTP 404\n"},
+    {"WebshotsPhotoPageNotFound", [](World& w) { w.server.ServeStatus(kWebshotsPhoto, 404); return Nothing(); },
+     "Searching for album source...not found.\r\n", {}, 4, kWebshotsPhoto,
+     "gathrix-cli: album page http://H/webshots.com/photo/7: HTTP 404\n"
+     "gathrix-cli: album page http://H/webshots.com/photo/7: HTTP 404\n"},
+    {"WebshotsItemOf200000Fields",
+     [](World& w) {
+         w.server.Serve("/wt/a_fs.jpg", kGood);
+         std::string fields;
+         for (int i = 0; i < 200000; ++i) fields += "<i>";
+         w.server.Serve(kWebshotsAlbum, fields + "<a href=\"/p/1\" style=\"background: url(" +
+                                                           w.server.Url("/wt/a_th.jpg") + ")\"></a>\r\n"); return Nothing();
+     },
+     "Downloading a_fs.jpg...OK\r\n", {{"a_fs.jpg", kGood}}, 0, kWebshotsAlbum, ""},
+    {"WebshotsPageOf100MegabytesOnOneLine",
+     [](World& w) { w.server.ServeRepeated(kWebshotsAlbum, "<p rel=\"next\">", "<i>x", 100 << 20); return Nothing(); },
+     "", {}, 0, kWebshotsAlbum, ""},
+    // Misbehaving pictures beyond those above.
+    {"PictureServerError",
+     [](World& w) {
+         w.server.ServeStatus("/p/a.jpg", 500);
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: HTTP 500\n"},
+    {"PictureLongerThanItsContentLength",
+     [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 60\r\n")); },
+     "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(60, 'x')}, {"b.jpg", kGood}}, 0,
+     nullptr, ""},
+    {"PictureWithoutContentLength", [](World& w) { return ThenGood(w, Raw(w, "")); },
+     "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(100, 'x')}, {"b.jpg", kGood}}, 0,
+     nullptr, ""},
+    {"PictureNamedDotDot",
+     [](World& w) { return std::vector<std::string>{w.server.Url("/p/..")}; },
+     "Downloading __...failed.\r\n", {}, 5, nullptr, "gathrix-cli: picture http://H/p/..: HTTP 404\n"},
+    {"PictureWithAnEmptyAddress", [](World&) { return std::vector<std::string>{""}; },
+     "Downloading _...failed.\r\n", {}, 5, nullptr, "gathrix-cli: picture : not an http or https address\n"},
+    {"PictureNameOf300Characters",
+     [](World& w) {
+         w.server.Serve("/p/" + std::string(300, 'n') + ".jpg", kGood);
+         return std::vector<std::string>{w.server.Url("/p/" + std::string(300, 'n') + ".jpg")};
+     },
+     "Downloading " + std::string(251, 'n') + ".jpg...OK\r\n", {{std::string(251, 'n') + ".jpg", kGood}}, 0, nullptr,
+     ""},
+    {"PictureNameWithControlCharacters",
+     [](World& w) {
+         w.server.Serve("/p/a%01b.jpg", kGood);
+         return std::vector<std::string>{w.server.Url("/p/a\x01" "b.jpg"), w.server.Url("/p/a%01b.jpg")};
+     },
+     "Downloading a_b.jpg...failed.\r\nDownloading a%01b.jpg...OK\r\n", {{"a%01b.jpg", kGood}}, 5, nullptr,
+     "gathrix-cli: picture http://H/p/a\x01" "b.jpg: not an http or https address\n"},
     // A set page that cannot be fetched ends the set; no earlier page is read
     // again in its place.
     {"FlickrPageNotFound",
@@ -206,6 +301,8 @@ TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
         const ProcessResult r = RunProcess({GATHRIX_CLI_PATH, server.Url(row.album ? row.album : kAlbum)}, start.Path(),
                                            {{"GATHRIX_REQUEST_TIMEOUT", "1"},
                                             {"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")},
+                                            {"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", server.Url("/wt")},
+                                            {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", server.Url("/wf")},
                                             {"GATHRIX_JOBS", jobs}});
         EXPECT_EQ(r.exit_code, row.exit_code);
         const fs::path folder = fs::canonical(start.Path()) / "AlbumDownload";
@@ -215,6 +312,7 @@ TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
                                            " files successfully downloaded!\r\n");
         EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"), row.err);
         EXPECT_EQ(FolderFiles(folder), row.files);
+        EXPECT_EQ(FolderFiles(start.Path()).size(), 1u);  // nothing beside AlbumDownload
         std::vector<std::string> seen = server.Requests();
         seen.erase(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(before));
         std::sort(seen.begin(), seen.end());

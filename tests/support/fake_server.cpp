@@ -297,6 +297,25 @@ void FakeServer::ServeDelayed(const std::string& path, std::string body, std::ch
     });
 }
 
+void FakeServer::ServeRepeated(const std::string& path, std::string head, std::string unit, std::size_t size) {
+    // One piece of whole units after the head, so any offset is served by a copy.
+    auto text = std::make_shared<std::string>(head);
+    const std::size_t head_size = head.size();
+    auto units = std::make_shared<std::string>();
+    while (units->size() < kPiece) *units += unit;
+    Impl* impl = impl_.get();
+    impl_->Route(path, [text, units, head_size, size, unit_size = unit.size(), impl](const httplib::Request&,
+                                                                                    httplib::Response& res) {
+        res.status = 200;
+        res.set_content_provider(size, "text/html", [=](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            if (impl->Stopping()) return false;
+            if (offset < head_size) return sink.write(text->data() + offset, std::min(length, head_size - offset));
+            const std::size_t at = (offset - head_size) % unit_size;
+            return sink.write(units->data() + at, std::min({length, kPiece, units->size() - at}));
+        });
+    });
+}
+
 void FakeServer::ServeHang(const std::string& path) {
     Impl* impl = impl_.get();
     impl_->Route(path, [impl](const httplib::Request&, httplib::Response& res) {

@@ -42,6 +42,9 @@ public:
     void ServeFlaky(const std::string& path, std::string body, int failures, int status = 503);
     // 200 with body and a Content-Length, sent after waiting delay (a distant server).
     void ServeDelayed(const std::string& path, std::string body, std::chrono::milliseconds delay);
+    // 200 with a Content-Length: head, then unit repeated until size bytes in all;
+    // generated on the fly, for huge pages.
+    void ServeRepeated(const std::string& path, std::string head, std::string unit, std::size_t size);
     // Accepts the request and never answers (until the server stops).
     void ServeHang(const std::string& path);
     // 302 to location (absolute or a path on this server).
