@@ -210,7 +210,7 @@ const Row kRows[] = {
      },
      "Downloading a_fs.jpg...OK\r\n", {{"a_fs.jpg", kGood}}, 0, kWebshotsAlbum, ""},
     {"WebshotsPageOf100MegabytesOnOneLine",
-     [](World& w) { w.server.ServeRepeated(kWebshotsAlbum, "<p rel=\"next\">", "<i>x", 100 << 20); return Nothing(); },
+     [](World& w) { w.server.ServeRepeated(kWebshotsAlbum, "<p class=\"next\">", "<i>x", 100 << 20); return Nothing(); },
      "", {}, 0, kWebshotsAlbum, ""},
     // Misbehaving pictures beyond those above.
     {"PictureServerError",
