@@ -181,6 +181,10 @@ const Row kRows[] = {
      "", {}, 0, kAlbum, ""},
     {"PicasaPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kAlbum, 4 << 20); return Nothing(); }, "", {}, 0,
      kAlbum, ""},
+    {"FlickrPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kSet, 4 << 20); return Nothing(); }, "", {}, 0,
+     kSet, ""},
+    {"WebshotsPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kWebshotsAlbum, 4 << 20); return Nothing(); },
+     "", {}, 0, kWebshotsAlbum, ""},
     {"FlickrPageServerError", [](World& w) { w.server.ServeStatus(kSet, 500); return Nothing(); }, "", {}, 4, kSet,
      "gathrix-cli: album page http://H/flickr.com/photos/someone/sets/72157/: HTTP 500\n"},
     {"FlickrThumbnailLineOf200000Fields",
@@ -355,6 +359,7 @@ struct Interrupt {
     const char* name;
     int signal_number;
     bool during_page;  // else during the second picture
+    const char* jobs = "1";
 };
 
 class Interrupted : public ::testing::TestWithParam<Interrupt> {};
@@ -364,14 +369,20 @@ TEST_P(Interrupted, LeavesNoTemporaryFileOrSavedPage) {
     Sandbox sandbox;
     FakeServer server;
     server.Serve("/p/first.jpg", kGood);
-    server.ServeTrickle("/p/slow.jpg", PictureBytes(2, 200000), 1000, std::chrono::milliseconds(20));
-    const std::string page = PicasaPage({server.Url("/p/first.jpg"), server.Url("/p/slow.jpg")});
+    // Slow pictures after the first: with four transfers, three are in flight at once.
+    std::vector<std::string> pictures = {server.Url("/p/first.jpg")};
+    for (const char* name : {"slow.jpg", "slow2.jpg", "slow3.jpg"}) {
+        server.ServeTrickle(std::string("/p/") + name, PictureBytes(2, 200000), 1000, std::chrono::milliseconds(20));
+        pictures.push_back(server.Url(std::string("/p/") + name));
+    }
+    const std::string page = PicasaPage(pictures);
     if (row.during_page) {
         server.ServeTrickle(kAlbum, page, 100, std::chrono::milliseconds(50));
     } else {
         server.Serve(kAlbum, page);
     }
-    ChildProcess child({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path(), {{"GATHRIX_REQUEST_TIMEOUT", "5"}});
+    ChildProcess child({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path(),
+                       {{"GATHRIX_REQUEST_TIMEOUT", "5"}, {"GATHRIX_JOBS", row.jobs}});
     ASSERT_TRUE(child.WaitForOutput(row.during_page ? "Destination folder:" : "Downloading slow.jpg...",
                                     std::chrono::seconds(10)));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -388,7 +399,9 @@ INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
                                            Interrupt{"HupDuringPage", SIGHUP, true},
                                            Interrupt{"TermDuringPicture", SIGTERM, false},
                                            Interrupt{"IntDuringPicture", SIGINT, false},
-                                           Interrupt{"HupDuringPicture", SIGHUP, false}),
+                                           Interrupt{"HupDuringPicture", SIGHUP, false},
+                                           Interrupt{"TermWithFourTransfers", SIGTERM, false, "4"},
+                                           Interrupt{"IntWithFourTransfers", SIGINT, false, "4"}),
                          [](const auto& p) { return std::string(p.param.name); });
 
 // A reader that goes away (gathrix-cli ADDRESS | head -c 100) ends the run the
