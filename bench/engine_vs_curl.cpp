@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -109,32 +110,57 @@ bool FolderHolds(const fs::path& dir, int pictures, std::size_t size) {
     return true;
 }
 
+// Sets a server up with the pictures at paths (picture i at paths[i - 1], size
+// bytes) and an album page listing them; with a delay, every response waits
+// that long first.
+std::function<void(test::FakeServer&)> AlbumOf(const std::string& album, const std::vector<std::string>& paths,
+                                               std::size_t size, std::chrono::milliseconds delay) {
+    return [album, paths, size, delay](test::FakeServer& s) {
+        std::vector<std::string> addresses;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            const std::string body = PictureBody(static_cast<int>(i + 1), size);
+            if (delay.count() > 0) {
+                s.ServeDelayed(paths[i], body, delay);
+            } else {
+                s.Serve(paths[i], body, "image/jpeg");
+            }
+            addresses.push_back(s.Url(paths[i]));
+        }
+        const std::string page = demo::PicasaAlbumPage("Bench", addresses);
+        if (delay.count() > 0) {
+            s.ServeDelayed(album, page, delay);
+        } else {
+            s.Serve(album, page, "text/html");
+        }
+    };
+}
+
+std::vector<std::string> PicturePaths(int pictures) {
+    std::vector<std::string> paths;
+    for (int i = 1; i <= pictures; ++i) paths.push_back("/pics/" + PictureName(i));
+    return paths;
+}
+
+// A curl config in dir that fetches every path of the server into a file of
+// the picture's name; returns its path.
+std::string CurlConfig(const std::string& dir, const bench::ServerProcess& server, const std::vector<std::string>& paths) {
+    const std::string config = dir + "/curl.cfg";
+    std::ofstream cfg(config);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        cfg << "url = \"" << server.Url(paths[i]) << "\"\n"
+            << "output = \"" << PictureName(static_cast<int>(i + 1)) << "\"\n";
+    }
+    return config;
+}
+
 int Many(int pictures, int rounds) {
     constexpr std::size_t kSize = 10 * 1024;
     constexpr double kLimit = 1.5;
     const std::string album = "/picasaweb.google.com/bench/Many";
-
-    std::vector<std::string> paths;
-    for (int i = 1; i <= pictures; ++i) paths.push_back("/pics/" + PictureName(i));
-
-    bench::ServerProcess server([&](test::FakeServer& s) {
-        std::vector<std::string> addresses;
-        for (int i = 1; i <= pictures; ++i) {
-            s.Serve(paths[static_cast<std::size_t>(i - 1)], PictureBody(i, kSize), "image/jpeg");
-            addresses.push_back(s.Url(paths[static_cast<std::size_t>(i - 1)]));
-        }
-        s.Serve(album, demo::PicasaAlbumPage("Many", addresses), "text/html");
-    });
-
+    const std::vector<std::string> paths = PicturePaths(pictures);
+    bench::ServerProcess server(AlbumOf(album, paths, kSize, std::chrono::milliseconds(0)));
     test::Sandbox sandbox;
-    const std::string config = sandbox.Path() + "/curl.cfg";
-    {
-        std::ofstream cfg(config);
-        for (int i = 1; i <= pictures; ++i) {
-            cfg << "url = \"" << server.Url(paths[static_cast<std::size_t>(i - 1)]) << "\"\n"
-                << "output = \"" << PictureName(i) << "\"\n";
-        }
-    }
+    const std::string config = CurlConfig(sandbox.Path(), server, paths);
 
     std::vector<double> curl_times;
     std::vector<double> engine_times;
@@ -235,27 +261,10 @@ int Parallel(int pictures, int rounds) {
     constexpr auto kDelay = std::chrono::milliseconds(50);
     constexpr long long kRssLimit = 64LL * 1000 * 1000;
     const std::string album = "/picasaweb.google.com/bench/Distant";
-
-    std::vector<std::string> paths;
-    for (int i = 1; i <= pictures; ++i) paths.push_back("/pics/" + PictureName(i));
-    bench::ServerProcess server([&](test::FakeServer& s) {
-        std::vector<std::string> addresses;
-        for (int i = 1; i <= pictures; ++i) {
-            s.ServeDelayed(paths[static_cast<std::size_t>(i - 1)], PictureBody(i, kSize), kDelay);
-            addresses.push_back(s.Url(paths[static_cast<std::size_t>(i - 1)]));
-        }
-        s.ServeDelayed(album, demo::PicasaAlbumPage("Distant", addresses), kDelay);
-    });
-
+    const std::vector<std::string> paths = PicturePaths(pictures);
+    bench::ServerProcess server(AlbumOf(album, paths, kSize, kDelay));
     test::Sandbox sandbox;
-    const std::string config = sandbox.Path() + "/curl.cfg";
-    {
-        std::ofstream cfg(config);
-        for (int i = 1; i <= pictures; ++i) {
-            cfg << "url = \"" << server.Url(paths[static_cast<std::size_t>(i - 1)]) << "\"\n"
-                << "output = \"" << PictureName(i) << "\"\n";
-        }
-    }
+    const std::string config = CurlConfig(sandbox.Path(), server, paths);
 
     struct Contender {
         std::string name;

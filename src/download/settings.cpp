@@ -13,43 +13,20 @@ const char* Variable(const char* name) {
     return (value != nullptr && *value != '\0') ? value : nullptr;
 }
 
-// A whole number of seconds from 1 to one day, digits only.
-bool ParseSeconds(std::string_view text, long long& seconds) {
-    constexpr long long kMaxSeconds = 24 * 60 * 60;
-    if (text.empty() || text.size() > 6) return false;
-    long long value = 0;
-    for (char ch : text) {
-        if (ch < '0' || ch > '9') return false;
-        value = value * 10 + (ch - '0');
-    }
-    if (value < 1 || value > kMaxSeconds) return false;
-    seconds = value;
-    return true;
-}
-}  // namespace
-
-namespace {
-std::optional<int> ParseMilliseconds(std::string_view text) {
-    if (text.empty() || text.size() > 5) return std::nullopt;
+// A whole number from low to high written in digits only (no sign, no blanks).
+std::optional<int> ParseNumber(std::string_view text, int low, int high) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
     int value = 0;
     for (char ch : text) {
         if (ch < '0' || ch > '9') return std::nullopt;
         value = value * 10 + (ch - '0');
     }
+    if (value < low || value > high) return std::nullopt;
     return value;
 }
 }  // namespace
 
-std::optional<int> ParseJobs(std::string_view text) {
-    if (text.empty() || text.size() > 2) return std::nullopt;
-    int value = 0;
-    for (char ch : text) {
-        if (ch < '0' || ch > '9') return std::nullopt;
-        value = value * 10 + (ch - '0');
-    }
-    if (value < 1 || value > kMaxJobs) return std::nullopt;
-    return value;
-}
+std::optional<int> ParseJobs(std::string_view text) { return ParseNumber(text, 1, kMaxJobs); }
 
 Settings Settings::FromEnvironment() {
     Settings settings;
@@ -57,12 +34,14 @@ Settings Settings::FromEnvironment() {
     if (const char* v = Variable("GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX")) settings.webshots_thumbnail_prefix = v;
     if (const char* v = Variable("GATHRIX_WEBSHOTS_FULLSIZE_BASE")) settings.webshots_fullsize_base = v;
     if (const char* v = Variable("GATHRIX_REQUEST_TIMEOUT")) {
-        long long seconds = 0;
-        if (ParseSeconds(v, seconds)) settings.request_timeout = std::chrono::seconds(seconds);
+        // From one second to one day.
+        if (const std::optional<int> seconds = ParseNumber(v, 1, 24 * 60 * 60)) {
+            settings.request_timeout = std::chrono::seconds(*seconds);
+        }
     }
     // For tests only: shortens the pauses between retries.
     if (const char* v = Variable("GATHRIX_TEST_RETRY_UNIT_MS")) {
-        if (const std::optional<int> ms = ParseMilliseconds(v)) settings.retry_unit = std::chrono::milliseconds(*ms);
+        if (const std::optional<int> ms = ParseNumber(v, 0, 60000)) settings.retry_unit = std::chrono::milliseconds(*ms);
     }
     if (const char* v = Variable("GATHRIX_JOBS")) {
         if (const std::optional<int> jobs = ParseJobs(v)) {
