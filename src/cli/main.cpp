@@ -4,17 +4,11 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <algorithm>
-#include <cstdint>
-#include <filesystem>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
+#include <filesystem>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "cli/cli_front_end.h"
