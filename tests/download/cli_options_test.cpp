@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ struct OptionsRow {
     std::vector<std::string> files;   // below the starting directory, each must exist
     std::vector<std::pair<std::string, int>> hits = {};  // requests a path must have seen
 };
+
+// A row is shown by its name; printed byte for byte, its padding would be read
+// uninitialised.
+void PrintTo(const OptionsRow& row, std::ostream* os) { *os << row.name; }
 
 const OptionsRow kRows[] = {
     {"SeveralAlbumsEachInAFolderOfItsOwn",

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,10 @@ struct RepairRow {
     std::string result;      // the log after "File 1_o.jpg failed. Searching for original version..."
     bool repaired;           // 1_o.jpg holds the original afterwards (else: absent)
 };
+
+// A row is shown by its name; printed byte for byte, its padding would be read
+// uninitialised.
+void PrintTo(const RepairRow& row, std::ostream* os) { *os << row.name; }
 
 const char* const kSizePage = "/fl/photos/someone/1/sizes/o/";
 const char* const kPhotoPage = "/fl/photos/someone/1/";

@@ -43,6 +43,29 @@ TEST(FakeServer, QueryRoutesTakePrecedenceOverThePath) {
     EXPECT_EQ(ReadFile(file), "plain");
 }
 
+TEST(FakeServer, ServeOthersAnswersWhatNoRouteServesUntilReset) {
+    FakeServer server;
+    Sandbox sandbox;
+    const std::string file = sandbox.Path() + "/f";
+    server.Serve("/a", "a");
+    server.ServeOthers([](const std::string& host, const std::string& target) {
+        return FakeServer::Reply{target == "/gone" ? 410 : 200, host + " " + target};
+    });
+    ASSERT_TRUE(net::download_to_file(server.Url("/a"), file));
+    EXPECT_EQ(ReadFile(file), "a");
+    ASSERT_TRUE(net::download_to_file(server.Url("/b?c=d"), file));
+    EXPECT_EQ(ReadFile(file), "127.0.0.1:" + std::to_string(server.Port()) + " /b?c=d");
+    EXPECT_FALSE(net::download_to_file(server.Url("/gone"), file));
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/a", "/b?c=d", "/gone"}));
+
+    server.Reset();
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_FALSE(net::download_to_file(server.Url("/a"), file));
+    EXPECT_FALSE(net::download_to_file(server.Url("/b?c=d"), file));
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/a", "/b?c=d"}));
+}
+
 TEST(FakeServer, StopsWhileClientsHangOrKeepConnectionsOpen) {
     Sandbox sandbox;
     net::Transfer hanging;

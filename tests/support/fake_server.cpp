@@ -90,6 +90,7 @@ struct FakeServer::Impl {
     std::condition_variable stop_cv;
     bool stopping = false;
     std::map<std::string, Handler> routes;
+    Responder others;  // for requests that no route serves
     std::vector<std::string> requests;      // targets in arrival order
     std::vector<std::string> request_paths; // the same without query
     std::set<int> client_ports;
@@ -112,14 +113,20 @@ struct FakeServer::Impl {
 
     void Dispatch(const httplib::Request& req, httplib::Response& res) {
         Handler handler;
+        Responder respond;
         {
             std::lock_guard lock(mutex);
             auto it = routes.find(req.target);
             if (it == routes.end()) it = routes.find(req.path);
             if (it != routes.end()) handler = it->second;
+            respond = others;
         }
         if (handler) {
             handler(req, res);
+        } else if (respond) {
+            Reply reply = respond(req.get_header_value("Host"), req.target);
+            res.status = reply.status;
+            res.set_content(std::move(reply.body), "application/octet-stream");
         } else {
             res.status = 404;
             res.set_content("not found", "text/plain");
@@ -334,6 +341,20 @@ void FakeServer::ServeRedirect(const std::string& path, std::string location) {
 
 void FakeServer::ServeRedirectLoop(const std::string& path) {
     impl_->Route(path, [path](const httplib::Request&, httplib::Response& res) { res.set_redirect(path, 302); });
+}
+
+void FakeServer::ServeOthers(Responder respond) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->others = std::move(respond);
+}
+
+void FakeServer::Reset() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->routes.clear();
+    impl_->others = nullptr;
+    impl_->requests.clear();
+    impl_->request_paths.clear();
+    impl_->client_ports.clear();
 }
 
 int FakeServer::Hits(const std::string& path) const {

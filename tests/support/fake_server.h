@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +52,19 @@ public:
     void ServeRedirect(const std::string& path, std::string location);
     // A path that redirects to itself forever.
     void ServeRedirectLoop(const std::string& path);
+
+    // What ServeOthers answers: a status and a body, sent with a Content-Length.
+    struct Reply {
+        int status = 200;
+        std::string body;
+    };
+    // Answers every request that no route above serves (instead of a 404) with
+    // respond(host, target): the request's Host header and its path and query.
+    // Called on the server's threads, several at once.
+    using Responder = std::function<Reply(const std::string& host, const std::string& target)>;
+    void ServeOthers(Responder respond);
+    // Forgets every route, ServeOthers, and the requests and connections seen so far.
+    void Reset();
 
     // How many requests reached path (any route, also unknown paths -> 404).
     int Hits(const std::string& path) const;

@@ -1,0 +1,110 @@
+// Writes the seed pages of the reader harnesses, built with the same page
+// builders the tests use, into DIR/<harness>/ (existing seeds of the same
+// name are replaced):
+//
+//   build-fuzz/fuzz_seeds fuzz/corpus
+//
+// A seed of several pages has them one after another, each ending at
+// "<!--next page-->" (see reader_harness.h).
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/album_pages.h"
+#include "support/fake_server.h"
+
+namespace {
+
+using namespace gathrix::test;
+namespace fs = std::filesystem;
+
+constexpr const char* kBreak = "<!--next page-->";
+
+std::string Pages(const std::vector<std::string>& pages) {
+    std::string all;
+    for (std::size_t i = 0; i < pages.size(); ++i) all += (i > 0 ? kBreak : "") + pages[i];
+    return all;
+}
+
+void Write(const fs::path& dir, const std::string& name, const std::string& content) {
+    fs::create_directories(dir);
+    WriteFile((dir / name).string(), content);
+}
+
+// Picture addresses on another host than the album's.
+std::string Picture(int i, const std::string& suffix = ".jpg") {
+    return "http://lh3.ggpht.com/_someone/SomeAlbum/s1600/IMG_" + std::to_string(1000 + i) + suffix;
+}
+
+FlickrThumbnail FlickrPhoto(int id) {
+    const std::string n = std::to_string(id);
+    return {"/photos/someone/" + n + "/in/set-72157600000000000/",
+            "http://farm4.static.flickr.com/3001/" + n + "_5a1b2c3d4e_s.jpg"};
+}
+
+// A size page (or photo page) naming the original of photo id.
+std::string FlickrSizePage(int id) {
+    const std::string original = "http://farm4.static.flickr.com/3001/" + std::to_string(id) + "_9f8e7d6c5b_o.jpg";
+    return "<html><head><title>All sizes</title></head><body>\r\n"
+           "<p>Sizes: <a href=\"/photos/someone/" + std::to_string(id) + "/sizes/s/\">Small</a>,\r\n"
+           "<img src=\"" + original + "\" width=\"2048\" height=\"1536\">\r\n"
+           "<a href=\"" + original + "\">Download the original</a></p></body></html>\r\n";
+}
+
+WebshotsThumbnail WebshotsPhoto(int i) {
+    const std::string n = std::to_string(i);
+    return {"http://thumb11.webshots.net/t/24/624/1/" + n + "/IMG_" + n + "_th.jpg",
+            "http://community.webshots.com/photo/200" + n + "/300" + n};
+}
+
+std::string WebshotsFullSize(int i) {
+    const std::string n = std::to_string(i);
+    return WebshotsFullSizePage("http://image11.webshots.com/11/" + n + "/IMG_" + n + "_fs.jpg");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
+        return 2;
+    }
+    const fs::path root = argv[1];
+
+    const fs::path picasa = root / "picasa_reader_fuzz";
+    Write(picasa, "album", PicasaPage({Picture(1), Picture(2), Picture(3, ".JPG")}));
+    PicasaPageOptions around;
+    around.before_feed = {Picture(9)};
+    around.unquoted_addresses = true;
+    Write(picasa, "unquoted", PicasaPage({Picture(1), Picture(1), Picture(4)}, around));
+    PicasaPageOptions no_feed;
+    no_feed.without_feed = true;
+    Write(picasa, "no_feed", PicasaPage({Picture(1)}, no_feed));
+
+    const fs::path flickr = root / "flickr_reader_fuzz";
+    FlickrPageOptions paged;
+    paged.this_page = "1";
+    paged.has_next = true;
+    Write(flickr, "set_sizes_photo",
+          Pages({FlickrSetPage({FlickrPhoto(1001), FlickrPhoto(1002), FlickrPhoto(1003)}, paged), FlickrSizePage(1001),
+                 FlickrSizePage(1002)}));
+    Write(flickr, "one_page", FlickrSetPage({FlickrPhoto(1001), FlickrPhoto(1002)}));
+    FlickrPageOptions filler;
+    filler.this_page = "12";
+    filler.has_next = true;
+    filler.filler_fields = 2;
+    Write(flickr, "no_size_page", Pages({FlickrSetPage({FlickrPhoto(7)}, filler), "", FlickrSizePage(7)}));
+
+    const fs::path webshots = root / "webshots_reader_fuzz";
+    Write(webshots, "album_fullsize",
+          Pages({WebshotsAlbumPage({WebshotsPhoto(1), WebshotsPhoto(2), WebshotsPhoto(3)},
+                                   "http://community.webshots.com/album/987654?start=3"),
+                 WebshotsFullSize(1)}));
+    Write(webshots, "photo_album_fullsize",
+          Pages({WebshotsAlbumPage({WebshotsPhoto(4), WebshotsPhoto(5)}), WebshotsFullSize(4),
+                 WebshotsPhotoPage("http://community.webshots.com/album/987654?vhost=someone")}));
+    Write(webshots, "one_page", WebshotsAlbumPage({WebshotsPhoto(6)}));
+    return 0;
+}
