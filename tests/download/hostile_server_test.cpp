@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <thread>
@@ -50,6 +51,9 @@ struct Row {
     std::string err;
     int count = -1;  // the files counted, when not one per file left
 };
+
+// Rows print as their names: byte dumps of the padded struct mean nothing.
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 // A failing picture a.jpg at address, then a good b.jpg from the server.
 std::vector<std::string> ThenGood(World& w, const std::string& address) {
@@ -361,6 +365,8 @@ struct Interrupt {
     bool during_page;  // else during the second picture
     const char* jobs = "1";
 };
+
+void PrintTo(const Interrupt& row, std::ostream* os) { *os << row.name; }
 
 class Interrupted : public ::testing::TestWithParam<Interrupt> {};
 

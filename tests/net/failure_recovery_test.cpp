@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 
 namespace gathrix::test {
 namespace {
@@ -46,6 +47,8 @@ const Failure kFailures[] = {
     {"LengthOverflows", [](FakeServer&, auto& k) { return Raw(k, "Content-Length: 99999999999999999999999\r\n"); }},
     {"LengthTwiceDifferent", [](FakeServer&, auto& k) { return Raw(k, "Content-Length: 100\r\nContent-Length: 50\r\n"); }},
 };
+
+void PrintTo(const Failure& failure, std::ostream* os) { *os << failure.name; }
 
 class FailureThenGood : public ::testing::TestWithParam<Failure> {
 protected:
