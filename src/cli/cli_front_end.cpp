@@ -50,6 +50,7 @@ std::string ProgressLine(const TransferProgress& progress, double bytes_per_seco
 void CliFrontEnd::ClearProgress() {
     if (!drawn_) return;
     std::fputs("\r\033[K", err_);
+    if (shares_terminal_) std::fwrite(open_line_.data(), 1, open_line_.size(), err_);
     std::fflush(err_);
     drawn_ = false;
 }
@@ -60,6 +61,14 @@ void CliFrontEnd::WriteOut(std::string_view bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
     std::fflush(out_);
     at_line_start_ = bytes.back() == '\n';
+    if (shares_terminal_) {
+        const std::size_t line_end = bytes.rfind('\n');
+        if (line_end == std::string_view::npos) {
+            open_line_.append(bytes);
+        } else {
+            open_line_.assign(bytes.substr(line_end + 1));
+        }
+    }
 }
 
 void CliFrontEnd::WriteErr(std::string_view line) {
@@ -122,8 +131,24 @@ void CliFrontEnd::ShowProgress(const TransferProgress& progress) {
     std::size_t width = 80;
     winsize size{};
     if (ioctl(fileno(err_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) width = size.ws_col;
-    const std::string line = ProgressLine(progress, rate_, width);
-    std::fputs(("\r" + line + "\033[K").c_str(), err_);
+    // On a terminal shared with the log, after the log's open line, which
+    // already names the picture; with no room left on the screen's line for a
+    // useful display, none at all.
+    std::string text = "\r";
+    std::string line;
+    if (shares_terminal_) {
+        constexpr std::size_t kNarrowest = 20;
+        if (open_line_.size() + kNarrowest >= width) return;
+        TransferProgress unnamed = progress;
+        unnamed.name.clear();  // the line then starts with its gap
+        text += open_line_;
+        if (progress.in_flight > 1) text += "  ";
+        line = ProgressLine(unnamed, rate_, width - (text.size() - 1));
+    } else {
+        line = ProgressLine(progress, rate_, width);
+    }
+    text += line + "\033[K";
+    std::fputs(text.c_str(), err_);
     std::fflush(err_);
     drawn_ = true;
     last_draw_ = now;

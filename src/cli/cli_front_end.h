@@ -20,8 +20,15 @@ public:
     CliFrontEnd(std::string address, std::FILE* out, std::FILE* err)
         : address_(std::move(address)), out_(out), err_(err) {}
 
-    // Draws the progress display on err (a terminal) from now on.
-    void EnableProgress(bool on) { progress_ = on; }
+    // Draws the progress display on err (a terminal) from now on. When out is
+    // the same terminal, the display shares the line that the log has open
+    // ("Downloading NAME..."): it is drawn after that text, and the text is put
+    // back when the display goes, so that the log reads on the screen as it does
+    // in a file.
+    void EnableProgress(bool on, bool shares_terminal_with_log = false) {
+        progress_ = on;
+        shares_terminal_ = on && shares_terminal_with_log;
+    }
 
     std::string AddressText() override { return address_; }
     void ReplaceLog(std::string_view text) override;
@@ -65,6 +72,8 @@ private:
 
     bool progress_ = false;
     bool drawn_ = false;  // the display is on the screen
+    bool shares_terminal_ = false;
+    std::string open_line_;  // what the log has written since its last line end
     std::chrono::steady_clock::time_point last_draw_{};
     std::chrono::steady_clock::time_point rate_since_{};
     std::int64_t rate_bytes_ = -1;

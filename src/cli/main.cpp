@@ -2,6 +2,7 @@
 // directory, writing the progress log to stdout.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -110,10 +111,19 @@ int UsageError(const char* message) {
     return kExitUsage;
 }
 
+// Whether two descriptors are the same terminal (stdout and stderr in an
+// interactive shell).
+bool SameTerminal(int a, int b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::isatty(a) == 1 && ::isatty(b) == 1 && ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 &&
+           sa.st_rdev == sb.st_rdev;
+}
+
 int DownloadAlbum(const std::string& address, const gathrix::CliOptions& options) {
     gathrix::net::Transfer inet;
     gathrix::CliFrontEnd front_end(address, stdout, stderr);
-    front_end.EnableProgress(options.progress && ::isatty(STDERR_FILENO) == 1);
+    front_end.EnableProgress(options.progress && ::isatty(STDERR_FILENO) == 1, SameTerminal(STDOUT_FILENO, STDERR_FILENO));
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;

@@ -126,9 +126,14 @@ TEST_P(CliOptions, StatusFailuresAndFolders) {
 INSTANTIATE_TEST_SUITE_P(Rows, CliOptions, ::testing::ValuesIn(kRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// Runs gathrix-cli with stderr on a pseudo-terminal (or a pipe); returns what
+// Where gathrix-cli's stderr goes: a pipe, a pseudo-terminal, or a
+// pseudo-terminal that stdout shares (an interactive shell).
+enum class Stderr { Pipe, Terminal, TerminalWithStdout };
+
+// Runs gathrix-cli with stderr (and stdout, when shared) as given; returns what
 // arrived there.
-std::string StderrOf(const std::vector<std::string>& args, const std::string& cwd, bool terminal) {
+std::string StderrOf(const std::vector<std::string>& args, const std::string& cwd, Stderr where) {
+    const bool terminal = where != Stderr::Pipe;
     int master = -1;
     int pipe_fds[2] = {-1, -1};
     int slave = -1;
@@ -141,7 +146,7 @@ std::string StderrOf(const std::vector<std::string>& args, const std::string& cw
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(126);
         const int null_fd = open("/dev/null", O_WRONLY);
-        dup2(null_fd, STDOUT_FILENO);
+        dup2(where == Stderr::TerminalWithStdout ? slave : null_fd, STDOUT_FILENO);
         dup2(terminal ? slave : pipe_fds[1], STDERR_FILENO);
         setenv("GATHRIX_REQUEST_TIMEOUT", "5", 1);
         std::vector<char*> argv;
@@ -171,7 +176,7 @@ TEST(CliProgress, DrawnOnATerminalOnlyAndClearedAtTheEnd) {
     const std::string album = Album(server, "u", "Slow", {"/p/slow.jpg"});
     Sandbox sandbox;
 
-    const std::string on_terminal = StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), true);
+    const std::string on_terminal = StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), Stderr::Terminal);
     EXPECT_NE(on_terminal.find("\rslow.jpg  "), std::string::npos) << on_terminal;
     EXPECT_NE(on_terminal.find(" of 40.0 KB"), std::string::npos);
     EXPECT_NE(on_terminal.find("[####"), std::string::npos);
@@ -182,8 +187,33 @@ TEST(CliProgress, DrawnOnATerminalOnlyAndClearedAtTheEnd) {
     EXPECT_LE(draws, 30);
     EXPECT_TRUE(on_terminal.ends_with("\r\033[K")) << on_terminal;
 
-    EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, "--no-progress", album}, sandbox.Path(), true), "");
-    EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), false), "");
+    EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, "--no-progress", album}, sandbox.Path(), Stderr::Terminal), "");
+    EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), Stderr::Pipe), "");
+
+    // On the terminal of an interactive shell the display follows the log's
+    // open line, and once it goes the screen reads as the log does.
+    const std::string shared = StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), Stderr::TerminalWithStdout);
+    EXPECT_NE(shared.find("\rDownloading slow.jpg...  "), std::string::npos) << shared;
+    std::vector<std::string> screen(1);  // a plain terminal: \r, \n and erase to the end of the line
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < shared.size(); ++i) {
+        std::string& row = screen.back();
+        if (shared.compare(i, 3, "\033[K") == 0) {
+            row.resize(std::min(row.size(), column));
+            i += 2;
+        } else if (shared[i] == '\r') {
+            column = 0;
+        } else if (shared[i] == '\n') {
+            screen.emplace_back();
+            column = 0;
+        } else {
+            if (column < row.size()) row[column] = shared[i]; else row += shared[i];
+            ++column;
+        }
+    }
+    EXPECT_NE(std::find(screen.begin(), screen.end(), "Downloading slow.jpg...OK"), screen.end()) << shared;
+    EXPECT_EQ(screen.back(), "");
+    EXPECT_EQ(screen.end()[-2], " 1 files successfully downloaded!");
 }
 
 }  // namespace
