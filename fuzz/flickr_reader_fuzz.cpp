@@ -23,10 +23,6 @@ constexpr std::string_view kSetPath = "/photos/someone/sets/72157600000000000/";
 constexpr std::string_view kSizePage = "sizes/o/";
 constexpr int kLookupPages = 8;
 
-bool AllDigits(std::string_view text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 bool EndsWithOriginal(std::string_view address) {
     constexpr std::string_view kOriginal = "_o.jpg";
     return address.size() >= kOriginal.size() && gathrix::InStr(address.substr(address.size() - kOriginal.size()),
@@ -39,9 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace gathrix::fuzz;
     if (size > kMaxInput) return 0;
     const std::string input(reinterpret_cast<const char*>(data), size);
-    // Shared: the server copies its responder for every request.
-    const auto parts = std::make_shared<const std::vector<std::string>>(SplitPages(input, 3));
-    auto part = [parts](std::size_t n) -> const std::string& { return (*parts)[n < parts->size() ? n : 0]; };
+    const Pages pages(input, 3);
 
     Album album;
     const std::string set = "http://" + std::string(kPageHost) + std::string(kSetPath);
@@ -49,11 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     album.address = set;
     album.settings.jobs = JobsFor(input);
     auto lookups = std::make_shared<std::atomic<int>>(0);
-    album.respond = [part, lookups](const std::string& host, const std::string& target) {
+    album.respond = [pages, lookups](const std::string& host, const std::string& target) {
         if (HostName(host) != kPageHost) return PictureAnswer(target);
-        if (target == kSetPath || target.starts_with(std::string(kSetPath) + "?page=")) return PageAnswer(part(0));
+        if (target == kSetPath || target.starts_with(std::string(kSetPath) + "?page=")) return PageAnswer(pages[0]);
         if (++*lookups > kLookupPages) return PageAnswer("");
-        return PageAnswer(part(target.ends_with(kSizePage) ? 1 : 2));
+        return PageAnswer(pages[target.ends_with(kSizePage) ? 1 : 2]);
     };
     album.made_from_pages = [set, base](const std::string& address) {
         // The set's pages: its address, then with "?page=" and a number.

@@ -199,7 +199,7 @@ void CheckRequests(World& w) {
 
 }  // namespace
 
-std::vector<std::string> SplitPages(std::string_view input, std::size_t max_parts) {
+Pages::Pages(std::string_view input, std::size_t max_parts) {
     std::vector<std::string> parts;
     while (parts.size() + 1 < max_parts) {
         const std::size_t at = input.find(kPageBreak);
@@ -208,7 +208,11 @@ std::vector<std::string> SplitPages(std::string_view input, std::size_t max_part
         input.remove_prefix(at + kPageBreak.size());
     }
     parts.emplace_back(input);
-    return parts;
+    parts_ = std::make_shared<const std::vector<std::string>>(std::move(parts));
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 Answer PageAnswer(const std::string& body) {

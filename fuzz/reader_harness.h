@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,9 +32,22 @@ namespace gathrix::fuzz {
 inline constexpr std::size_t kMaxInput = 64 * 1024;
 
 // The input as up to max_parts pages, cut at each kPageBreak (the break itself
-// belongs to no page). An input without a break is one page.
+// belongs to no page). An input without a break is one page. Copies share the
+// pages: the server copies its responder for every request.
 inline constexpr std::string_view kPageBreak = "<!--next page-->";
-std::vector<std::string> SplitPages(std::string_view input, std::size_t max_parts);
+class Pages {
+public:
+    Pages(std::string_view input, std::size_t max_parts);
+    std::size_t Count() const { return parts_->size(); }
+    // Page n, or the first page when the input has fewer.
+    const std::string& operator[](std::size_t n) const { return (*parts_)[n < parts_->size() ? n : 0]; }
+
+private:
+    std::shared_ptr<const std::vector<std::string>> parts_;
+};
+
+// Whether text is a non-empty run of decimal digits.
+bool AllDigits(std::string_view text);
 
 // What the server answers one request with, and whether the body is a page
 // (pages are searched first for the addresses of a run).

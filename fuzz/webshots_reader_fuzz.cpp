@@ -36,7 +36,7 @@ bool PageOf(std::string_view address, std::string& base) {
     if (!start.starts_with("start=")) return false;
     start.remove_prefix(6);
     if (start.starts_with("-")) start.remove_prefix(1);
-    return !start.empty() && start.find_first_not_of("0123456789") == std::string_view::npos;
+    return gathrix::fuzz::AllDigits(start);
 }
 
 }  // namespace
@@ -45,10 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace gathrix::fuzz;
     if (size > kMaxInput) return 0;
     const std::string input(reinterpret_cast<const char*>(data), size);
-    // Shared: the server copies its responder for every request.
-    const auto parts = std::make_shared<const std::vector<std::string>>(SplitPages(input, 3));
-    auto part = [parts](std::size_t n) -> const std::string& { return (*parts)[n < parts->size() ? n : 0]; };
-    const bool from_photo = parts->size() == 3;
+    const Pages pages(input, 3);
+    const bool from_photo = pages.Count() == 3;
 
     Album album;
     const std::string host = "http://" + std::string(kPageHost);
@@ -56,12 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     album.settings.jobs = JobsFor(input);
     auto album_pages = std::make_shared<std::atomic<int>>(0);
     auto full_size_pages = std::make_shared<std::atomic<int>>(0);
-    album.respond = [part, album_pages, full_size_pages](const std::string& host_header, const std::string& target) {
+    album.respond = [pages, album_pages, full_size_pages](const std::string& host_header, const std::string& target) {
         if (HostName(host_header) != kPageHost) return PictureAnswer(target);
-        if (target.starts_with(kFullSizePath)) return PageAnswer(++*full_size_pages > kFullSizePages ? "" : part(1));
-        if (target == kPhotoPath) return PageAnswer(part(2));
+        if (target.starts_with(kFullSizePath)) return PageAnswer(++*full_size_pages > kFullSizePages ? "" : pages[1]);
+        if (target == kPhotoPath) return PageAnswer(pages[2]);
         if (++*album_pages > kAlbumPages) return PageAnswer("<p>The end</p>\r\n");
-        return PageAnswer(part(0));
+        return PageAnswer(pages[0]);
     };
     const std::string typed = album.address;
     const std::string prefix = album.settings.webshots_thumbnail_prefix;
