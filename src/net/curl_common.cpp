@@ -377,10 +377,4 @@ std::optional<std::filesystem::path> SpoolFile::Keep() {
     return std::exchange(path_, std::filesystem::path());
 }
 
-std::size_t WriteToSpool(char* data, std::size_t size, std::size_t count, void* userdata) {
-    auto* spool = static_cast<SpoolFile*>(userdata);
-    const std::size_t bytes = size * count;
-    return spool->Write(data, bytes) ? bytes : 0;
-}
-
 }  // namespace gathrix::net::detail

@@ -131,7 +131,4 @@ private:
     std::int64_t size_ = 0;
 };
 
-// libcurl write callback that appends to the SpoolFile passed as userdata.
-std::size_t WriteToSpool(char* data, std::size_t size, std::size_t count, void* userdata);
-
 }  // namespace gathrix::net::detail

@@ -161,6 +161,16 @@ public:
     // The session the transfer runs on.
     Session& GetSession();
 
+    // For the requests from now on: a response with a status of 400 or more
+    // ends the request at its headers, its body unread (for pages, whose
+    // error bodies are never wanted). Off by default.
+    void SetFailOnError(bool on);
+
+    // After a Complete transfer: hands the body file over as it stands, still a
+    // registered temporary file that the caller removes. nullopt when there is
+    // nothing to hand over.
+    std::optional<std::filesystem::path> KeepBody();
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

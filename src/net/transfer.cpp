@@ -19,6 +19,7 @@ struct Transfer::Impl : detail::Request {
     bool attached = false;  // easy is on the session, i.e. an attempt is running
 
     std::chrono::seconds timeout{60};
+    bool fail_on_error = false;
     std::string address;
     std::filesystem::path spool_dir;
     int retries_done = 0;
@@ -96,6 +97,7 @@ struct Transfer::Impl : detail::Request {
         spool = detail::SpoolFile::Create(spool_dir);
         if (!spool) return fail("could not write the file");
         if (!detail::ApplyRequestOptions(easy, address, timeout)) return fail("out of memory");
+        if (fail_on_error) curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &detail::ResponseHeaders::OnHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, &headers);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
@@ -202,6 +204,16 @@ bool Transfer::Commit(const std::filesystem::path& target) {
     bool ok = d.spool->MoveTo(target);
     d.spool.reset();
     return ok;
+}
+
+void Transfer::SetFailOnError(bool on) { impl_->fail_on_error = on; }
+
+std::optional<std::filesystem::path> Transfer::KeepBody() {
+    Impl& d = *impl_;
+    if (d.result != TransferResult::Complete || !d.spool) return std::nullopt;
+    std::optional<std::filesystem::path> kept = d.spool->Keep();
+    d.spool.reset();
+    return kept;
 }
 
 void Transfer::Cancel() {
