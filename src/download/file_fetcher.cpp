@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "download/log_format.h"
+#include "download/prefetch.h"
+#include "text/strings.h"
 
 namespace gathrix {
 
@@ -81,6 +83,22 @@ bool FetchFile(RunState& run) {
     }
     run.front_end.AppendLog(stored ? "OK\r\n" : "failed.\r\n");
     return stored;
+}
+
+void FetchPictures(RunState& run, const std::vector<FoundPicture>& pictures, Repair repair) {
+    if (run.prefetch != nullptr) {
+        std::vector<std::string> addresses;
+        for (const FoundPicture& picture : pictures) addresses.push_back(picture.address);
+        run.prefetch->Plan(addresses);
+    }
+    for (const FoundPicture& picture : pictures) {
+        run.picture_address = picture.address;
+        run.local_file_name = retlast(run.picture_address, "/");
+        bool stored = FetchFile(run);
+        run.picture_address.clear();
+        if (repair != nullptr) stored = repair(run, picture.photo_link, stored);
+        if (!stored) run.front_end.ReportFailure(FailureKind::Picture, picture.address, run.last_failure);
+    }
 }
 
 }  // namespace gathrix

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "download/run_state.h"
 
@@ -23,5 +24,23 @@ std::string SafeLocalName(std::string_view name);
 // 400 is stored; otherwise nothing is written and an older file of that name
 // survives. Returns whether the picture was stored.
 bool FetchFile(RunState& run);
+
+// A picture that a reader found on a page: its address and, where the service
+// can give a picture again at full size, the link the repair starts from.
+struct FoundPicture {
+    std::string address;
+    std::string photo_link;
+};
+
+// What a reader does right after a picture's fetch (counted: whether the fetch
+// stored it): a repair when the picture came down too small. Returns whether
+// the picture is stored in the end.
+using Repair = bool (*)(RunState& run, const std::string& photo_link, bool counted);
+
+// Fetches the pictures of a page in album order, each under the last part of
+// its address and followed by repair (when given). Several transfers at once
+// take them ahead of their turn; a picture stored neither way is reported
+// missing.
+void FetchPictures(RunState& run, const std::vector<FoundPicture>& pictures, Repair repair = nullptr);
 
 }  // namespace gathrix

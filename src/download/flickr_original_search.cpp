@@ -49,7 +49,7 @@ std::string FlickrPhotoPath(std::string_view photo_link) {
     return at == 0 ? std::string() : std::string(photo_link.substr(0, at));
 }
 
-bool SearchFlickrOriginal(RunState& run, std::string_view link_field, bool counted) {
+bool SearchFlickrOriginal(RunState& run, const std::string& link_field, bool counted) {
     if (!DropSmallPicture(run, kFlickrSmallestPicture, counted)) return true;
 
     const std::string photo_path = FlickrPhotoPath(retparm(link_field, 2, "\""));

@@ -16,7 +16,7 @@ namespace gathrix {
 // for the first field): between its first two double quotes stands the link to
 // the photo's page. counted is what the file fetcher returned for the picture.
 // Returns whether the picture is stored in the end (as it came, or repaired).
-bool SearchFlickrOriginal(RunState& run, std::string_view link_field, bool counted);
+bool SearchFlickrOriginal(RunState& run, const std::string& link_field, bool counted);
 
 // The address of the photo's page below the Flickr base URL: the photo link up
 // to and including the "/" that begins its first "/in/"; empty without "/in/".

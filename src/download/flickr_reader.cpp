@@ -126,15 +126,13 @@ std::optional<SetPage> ReadSetPage(RunState& run, const std::string& page_addres
     return page;
 }
 
-struct Picture {
-    std::string address;     // the thumbnail address with every "_s." made "_o."
-    std::string link_field;  // the field before the image field: the photo's link
-};
-
 // The pictures of a thumbnail line in the order of their thumbnails, walking its
-// fields up to the first empty one (the first field is always looked at).
-std::vector<Picture> PicturesOf(std::string_view thumbnail_line) {
-    std::vector<Picture> pictures;
+// fields up to the first empty one (the first field is always looked at): each
+// is its thumbnail address with every "_s." made "_o.", with the field before
+// its image field (the one holding the photo's link) for the original-size
+// search.
+std::vector<FoundPicture> PicturesOf(std::string_view thumbnail_line) {
+    std::vector<FoundPicture> pictures;
     FieldCursor field(thumbnail_line, '>');
     for (;;) {
         if (Contains(field.Field(), "img src=", true) && Contains(field.Field(), ".jpg", true)) {
@@ -143,21 +141,6 @@ std::vector<Picture> PicturesOf(std::string_view thumbnail_line) {
         }
         if (field.NextField().empty()) return pictures;
         field.Advance();
-    }
-}
-
-// Fetches the pictures of a thumbnail line; each goes to the original-size
-// search right after its fetch.
-void TakePictures(RunState& run, std::string_view thumbnail_line) {
-    const std::vector<Picture> pictures = PicturesOf(thumbnail_line);
-    std::vector<std::string> addresses;
-    for (const Picture& picture : pictures) addresses.push_back(picture.address);
-    PlanPictures(run, addresses);
-    for (const Picture& picture : pictures) {
-        run.picture_address = picture.address;
-        run.local_file_name = retlast(run.picture_address, "/");
-        const bool counted = FetchFile(run);
-        if (!SearchFlickrOriginal(run, picture.link_field, counted)) ReportMissingPicture(run, picture.address);
     }
 }
 
@@ -187,7 +170,7 @@ ReaderEnd ReadFlickrSet(RunState& run) {
         // read, and no earlier page stands in for it.
         const std::optional<SetPage> page = ReadSetPage(run, page_address);
         if (!page) break;
-        TakePictures(run, page->ThumbnailLine());
+        FetchPictures(run, PicturesOf(page->ThumbnailLine()), &SearchFlickrOriginal);
 
         if (page->next_page_address.empty() || pages_read.contains(PageKey(page->next_page_address))) break;
         page_address = page->next_page_address;

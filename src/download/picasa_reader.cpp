@@ -32,14 +32,14 @@ std::string PictureAddress(const std::string& address_item) {
 }
 
 // The picture addresses of the album page, in feed order.
-std::vector<std::string> FeedAddresses(PageFiles& files) {
-    std::vector<std::string> addresses;
+std::vector<FoundPicture> FeedPictures(PageFiles& files) {
+    std::vector<FoundPicture> pictures;
     bool feed_found = false;
     do {
         const std::optional<std::string> item = files.ReadItem(kPageNumber);
         feed_found = item && Contains(*item, "feedPreload:");
     } while (!feed_found && !files.AtEnd(kPageNumber));
-    if (!feed_found) return addresses;
+    if (!feed_found) return pictures;
 
     while (!files.AtEnd(kPageNumber)) {
         const std::optional<std::string> item = files.ReadItem(kPageNumber);
@@ -47,26 +47,21 @@ std::vector<std::string> FeedAddresses(PageFiles& files) {
         // A key at the very end of the page has no address after it.
         const std::optional<std::string> address_item = files.ReadItem(kPageNumber);
         if (!address_item) continue;
-        addresses.push_back(PictureAddress(*address_item));
+        pictures.push_back({PictureAddress(*address_item), ""});
     }
-    return addresses;
+    return pictures;
 }
 }  // namespace
 
 ReaderEnd ReadPicasaAlbum(RunState& run) {
-    std::vector<std::string> addresses;
+    std::vector<FoundPicture> pictures;
     if (const std::optional<net::SavedPage> page = FetchPage(run, PageAddress(run.album_address))) {
-        if (run.files.Open(page->Path(), OpenMode::Input, kPageNumber)) addresses = FeedAddresses(run.files);
+        if (run.files.Open(page->Path(), OpenMode::Input, kPageNumber)) pictures = FeedPictures(run.files);
         run.files.Close(kPageNumber);
     }  // the page is gone once read; a page that could not be fetched holds no pictures
     run.file_counter = 0;
 
-    PlanPictures(run, addresses);
-    for (const std::string& address : addresses) {
-        run.picture_address = address;
-        run.local_file_name = retlast(run.picture_address, "/");
-        if (!FetchFile(run)) ReportMissingPicture(run, address);
-    }
+    FetchPictures(run, pictures);
     return ReaderEnd::AlbumDone;
 }
 

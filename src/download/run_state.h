@@ -48,16 +48,4 @@ struct RunState {
     Prefetcher* prefetch = nullptr;
 };
 
-// Reports a picture that is missing in the end (neither its fetch nor a repair
-// stored it), with the reason its last fetch failed.
-inline void ReportMissingPicture(RunState& run, const std::string& address) {
-    run.front_end.ReportFailure(FailureKind::Picture, address, run.last_failure);
-}
-
-// Tells the prefetcher (if any) the picture addresses the reader will fetch
-// next, in order.
-inline void PlanPictures(RunState& run, const std::vector<std::string>& addresses) {
-    if (run.prefetch != nullptr) run.prefetch->Plan(addresses);
-}
-
 }  // namespace gathrix

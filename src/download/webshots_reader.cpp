@@ -57,13 +57,9 @@ bool HasNextPage(PageFiles& files, const net::SavedPage& page) {
     return found;
 }
 
-struct Picture {
-    std::string address;     // the thumbnail address with "_th." made "_fs."
-    std::string photo_link;  // the photo's own page
-};
-
-// The picture of a thumbnail field whose style url starts at marker_at (0-based).
-Picture PictureOf(std::string_view field, std::size_t marker_at) {
+// The picture of a thumbnail field whose style url starts at marker_at (0-based):
+// the thumbnail address with "_th." made "_fs.", and the photo's own page.
+FoundPicture PictureOf(std::string_view field, std::size_t marker_at) {
     std::string address = retparm(field.substr(marker_at + kStyleUrl.size()), 1, ")");
     address = SandR(SandR(address, "\"", ""), "_th.", "_fs.");
     return {address, retparm(field, 2, "\"")};
@@ -72,9 +68,9 @@ Picture PictureOf(std::string_view field, std::size_t marker_at) {
 // The pictures of the saved page, in page order. The fields of an item are
 // examined up to its first empty one, so nothing after two ">" side by side is
 // looked at.
-std::vector<Picture> PicturesOf(RunState& run, const net::SavedPage& page) {
+std::vector<FoundPicture> PicturesOf(RunState& run, const net::SavedPage& page) {
     const std::string thumbnail_marker = std::string(kStyleUrl) + run.settings.webshots_thumbnail_prefix;
-    std::vector<Picture> pictures;
+    std::vector<FoundPicture> pictures;
     PageFiles& files = run.files;
     files.Open(page.Path(), OpenMode::Binary, kPageNumber);
     while (!files.AtEnd(kPageNumber)) {
@@ -90,20 +86,6 @@ std::vector<Picture> PicturesOf(RunState& run, const net::SavedPage& page) {
     return pictures;
 }
 
-// Fetches the pictures of a page, each repaired right after its fetch when it
-// came down too small.
-void TakePictures(RunState& run, const std::vector<Picture>& pictures) {
-    std::vector<std::string> addresses;
-    for (const Picture& picture : pictures) addresses.push_back(picture.address);
-    PlanPictures(run, addresses);
-    for (const Picture& picture : pictures) {
-        run.local_file_name = retlast(picture.address, "/");
-        run.picture_address = picture.address;
-        const bool counted = FetchFile(run);
-        run.picture_address.clear();
-        if (!WebshotsFullSizeLookup(run, picture.photo_link, counted)) ReportMissingPicture(run, picture.address);
-    }
-}
 }  // namespace
 
 ReaderEnd ReadWebshotsAlbum(RunState& run) {
@@ -129,9 +111,9 @@ ReaderEnd ReadWebshotsAlbum(RunState& run) {
         std::optional<net::SavedPage> page = FetchPage(run, page_address);
         if (!page) break;
         const bool next_page = HasNextPage(run.files, *page);
-        const std::vector<Picture> pictures = PicturesOf(run, *page);
+        const std::vector<FoundPicture> pictures = PicturesOf(run, *page);
         page.reset();
-        TakePictures(run, pictures);
+        FetchPictures(run, pictures, &WebshotsFullSizeLookup);
         if (!next_page) break;
         page_address = album_base + "?start=" + std::to_string(run.file_counter);
     }
