@@ -123,7 +123,8 @@ bool SameTerminal(int a, int b) {
 int DownloadAlbum(const std::string& address, const gathrix::CliOptions& options) {
     gathrix::net::Transfer inet;
     gathrix::CliFrontEnd front_end(address, stdout, stderr);
-    front_end.EnableProgress(options.progress && ::isatty(STDERR_FILENO) == 1, SameTerminal(STDOUT_FILENO, STDERR_FILENO));
+    front_end.EnableProgress(options.progress && ::isatty(STDERR_FILENO) == 1,
+                             SameTerminal(STDOUT_FILENO, STDERR_FILENO));
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;
@@ -163,7 +164,8 @@ int DownloadAlbums(const std::vector<std::string>& addresses, const gathrix::Cli
         fs::create_directory(folder, ec);
         const fs::path start = fs::current_path(ec);
         int status = kExitNoFolder;
-        if (fs::current_path(folder, ec), !ec) {
+        fs::current_path(folder, ec);
+        if (!ec) {
             status = DownloadAlbum(address, options);
             fs::current_path(start, ec);
         } else {

@@ -7,12 +7,6 @@ namespace gathrix {
 
 namespace {
 
-std::optional<int> ParseRetries(const std::string& text) {
-    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-    const int value = std::stoi(text);
-    return value <= 100 ? std::optional<int>(value) : std::nullopt;
-}
-
 ParsedOptions Error(std::string message) { return {std::nullopt, std::move(message)}; }
 
 // The value of an option: the next argument for "-x VALUE" and "--long VALUE",
@@ -101,7 +95,7 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
         } else if (Matches(arg, "", "--retries")) {
             const std::optional<std::string> value = Value(args, i, "", "--retries");
             if (!value) return Error("option '" + arg + "' needs a number of retries");
-            const std::optional<int> retries = ParseRetries(*value);
+            const std::optional<int> retries = ParseNumber(*value, 0, 100);
             if (!retries) return Error("the number of retries must be from 0 to 100, not '" + *value + "'");
             options.retries = *retries;
         } else if (Matches(arg, "-i", "--input-file")) {

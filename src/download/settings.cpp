@@ -12,8 +12,8 @@ const char* Variable(const char* name) {
     const char* value = std::getenv(name);
     return (value != nullptr && *value != '\0') ? value : nullptr;
 }
+}  // namespace
 
-// A whole number from low to high written in digits only (no sign, no blanks).
 std::optional<int> ParseNumber(std::string_view text, int low, int high) {
     if (text.empty() || text.size() > 9) return std::nullopt;
     int value = 0;
@@ -24,7 +24,6 @@ std::optional<int> ParseNumber(std::string_view text, int low, int high) {
     if (value < low || value > high) return std::nullopt;
     return value;
 }
-}  // namespace
 
 std::optional<int> ParseJobs(std::string_view text) { return ParseNumber(text, 1, kMaxJobs); }
 

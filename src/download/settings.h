@@ -16,6 +16,10 @@ inline constexpr const char* kWebshotsSiteMarker = "webshots.com/";
 
 inline constexpr int kMaxJobs = 16;
 
+// A whole number from low to high written in digits only (no sign, no
+// blanks); nullopt otherwise.
+std::optional<int> ParseNumber(std::string_view text, int low, int high);
+
 // A number of transfers from 1 to kMaxJobs, digits only; nullopt otherwise.
 std::optional<int> ParseJobs(std::string_view text);
 
