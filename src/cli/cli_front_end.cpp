@@ -154,4 +154,10 @@ void CliFrontEnd::ShowProgress(const TransferProgress& progress) {
     last_draw_ = now;
 }
 
+// Said only when no page failed: a failed page has its own line already. The
+// log and the exit status stay those of an empty album.
+void CliFrontEnd::NoPicturesListed(std::string_view album_address) {
+    if (page_failures_ == 0) WriteErr("gathrix-cli: no pictures found on the album's pages: " + std::string(album_address));
+}
+
 }  // namespace gathrix

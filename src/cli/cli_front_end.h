@@ -42,6 +42,7 @@ public:
     void OpenFolder(const std::filesystem::path& /*folder*/) override {}
     void EndProgram() override { ended_ = true; }
     void ReportFailure(FailureKind kind, std::string_view address, std::string_view reason) override;
+    void NoPicturesListed(std::string_view album_address) override;
     void ShowProgress(const TransferProgress& progress) override;
 
     bool Ended() const { return ended_; }

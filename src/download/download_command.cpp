@@ -112,6 +112,7 @@ DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings
     run.album_address = album_address;
     run.site_number = site_number;
     run.start_time = clock();
+    run.names.emplace(run.working_folder);
 
     // More than one transfer: pictures are fetched ahead, at most `jobs`
     // connections to a host.
@@ -129,6 +130,7 @@ DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings
     files.CloseAll();
     if (prefetch) prefetch->CancelAll();
     if (reader_end == ReaderEnd::Rejected) return EndRun(front_end, starting_directory, DownloadOutcome::Rejected);
+    if (run.pictures_listed == 0) front_end.NoPicturesListed(album_address);
 
     // Completion report.
     const auto end_time = clock();

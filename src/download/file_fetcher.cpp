@@ -91,12 +91,15 @@ void FetchPictures(RunState& run, const std::vector<FoundPicture>& pictures, Rep
         for (const FoundPicture& picture : pictures) addresses.push_back(picture.address);
         run.prefetch->Plan(addresses);
     }
+    run.pictures_listed += static_cast<std::int64_t>(pictures.size());
     for (const FoundPicture& picture : pictures) {
         run.picture_address = picture.address;
-        run.local_file_name = retlast(run.picture_address, "/");
+        const std::string safe_name = SafeLocalName(retlast(run.picture_address, "/"));
+        run.local_file_name = run.names ? run.names->NameFor(picture.address, safe_name) : safe_name;
         bool stored = FetchFile(run);
         run.picture_address.clear();
         if (repair != nullptr) stored = repair(run, picture.photo_link, stored);
+        if (stored && run.names) run.names->Stored(picture.address, run.local_file_name);
         if (!stored) run.front_end.ReportFailure(FailureKind::Picture, picture.address, run.last_failure);
     }
 }

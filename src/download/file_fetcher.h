@@ -38,7 +38,8 @@ struct FoundPicture {
 using Repair = bool (*)(RunState& run, const std::string& photo_link, bool counted);
 
 // Fetches the pictures of a page in album order, each under the last part of
-// its address and followed by repair (when given). Several transfers at once
+// its address (numbered when another picture of the run stored a file under
+// that name: see PictureNames) and followed by repair (when given). Several transfers at once
 // take them ahead of their turn; a picture stored neither way is reported
 // missing.
 void FetchPictures(RunState& run, const std::vector<FoundPicture>& pictures, Repair repair = nullptr);

@@ -8,6 +8,8 @@
 // to the photo's own page. "_s." becomes "_o." for the picture at original size;
 // pictures that still come down too small go to the original-size search.
 
+#include <charconv>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,10 +29,16 @@ namespace {
 
 constexpr int kPageNumber = 1;
 
-// What one set page tells: the address of the next page (empty on the last
+// A set ends after this many pages in a row without a picture (a server that
+// leads from one empty page to the next for ever), or at a page number longer
+// than this many digits; a single empty page inside a set is read past.
+constexpr int kMostEmptyPagesInARow = 10;
+constexpr std::size_t kMostPageNumberDigits = 9;
+
+// What one set page tells: the number of the next page (empty on the last
 // page), and the line that holds the thumbnails.
 struct SetPage {
-    std::string next_page_address;
+    std::string next_page_number;
     std::string line;             // the first line holding "setthumbs-indv", whole
     std::size_t thumbnails_at = 0;  // where the marker starts in it
 
@@ -72,11 +80,12 @@ std::optional<std::string> NextPageOnLine(std::string_view line) {
     return NextPageNumber(retparm(number_text, 2, ">"));
 }
 
-// Normalises a set address once: everything from the first "?" on goes, and the
+// Normalises a set address once: everything from the first "?" or "#" on goes
+// (a fragment, as browsers copy it, is not part of the page), and the
 // "/set-" form (".../photos/USER/set-NUMBER") becomes the "/sets/" form
 // (".../photos/USER/sets/NUMBER").
 std::string SetAddress(std::string_view album_address) {
-    std::string address = retparm(album_address, 1, "?");
+    std::string address = retparm(retparm(album_address, 1, "?"), 1, "#");
     const std::size_t set_at = InStr(address, "/set-");
     if (set_at == 0) return address;
 
@@ -108,8 +117,8 @@ std::optional<SetPage> ReadSetPage(RunState& run, const std::string& page_addres
         std::optional<std::string> line = files.ReadLine(kPageNumber);
         if (!line) break;
         if (!next_found) {
-            if (const std::optional<std::string> number = NextPageOnLine(*line)) {
-                page.next_page_address = retparm(page_address, 1, "?") + "?page=" + *number;
+            if (std::optional<std::string> number = NextPageOnLine(*line)) {
+                page.next_page_number = std::move(*number);
                 next_found = true;
             }
         }
@@ -144,36 +153,38 @@ std::vector<FoundPicture> PicturesOf(std::string_view thumbnail_line) {
     }
 }
 
-// The key under which a page counts as read. A set's first page, addressed
-// without a query, is its page 1.
-std::string PageKey(const std::string& page_address) {
-    return Contains(page_address, "?") ? page_address : page_address + "?page=1";
-}
-
 }  // namespace
 
 ReaderEnd ReadFlickrSet(RunState& run) {
     run.album_address = SetAddress(run.album_address);
     std::string page_address = run.album_address;
-    // Pages read in this run: a set whose pages lead back to one of them ends
-    // there instead of going round for ever.
-    std::unordered_set<std::string> pages_read;
+    // The numbers of the pages read in this run (the first page, addressed
+    // without a query, is page 1): a set whose pages lead back to one of them
+    // ends there instead of going round for ever.
+    std::unordered_set<std::uint32_t> pages_read{1};
+    int empty_in_a_row = 0;
 
     for (;;) {
         if (!Contains(page_address, "/sets/")) {
             run.front_end.MessageBox("Only image sets are accepted !", "Rejected", BoxIcon::Critical);
             return ReaderEnd::Rejected;
         }
-        pages_read.insert(PageKey(page_address));
 
         // A page that cannot be fetched ends the set: there is nothing of it to
         // read, and no earlier page stands in for it.
         const std::optional<SetPage> page = ReadSetPage(run, page_address);
         if (!page) break;
-        FetchPictures(run, PicturesOf(page->ThumbnailLine()), &SearchFlickrOriginal);
+        const std::vector<FoundPicture> pictures = PicturesOf(page->ThumbnailLine());
+        empty_in_a_row = pictures.empty() ? empty_in_a_row + 1 : 0;
+        FetchPictures(run, pictures, &SearchFlickrOriginal);
 
-        if (page->next_page_address.empty() || pages_read.contains(PageKey(page->next_page_address))) break;
-        page_address = page->next_page_address;
+        const std::string& next = page->next_page_number;
+        if (next.empty() || next.size() > kMostPageNumberDigits || empty_in_a_row >= kMostEmptyPagesInARow) break;
+        std::uint32_t number = 0;
+        std::from_chars(next.data(), next.data() + next.size(), number);
+        if (!pages_read.insert(number).second) break;
+        // Every page address is the set address with the page's number.
+        page_address = run.album_address + "?page=" + next;
         run.front_end.ClearLog();
     }
     return ReaderEnd::AlbumDone;

@@ -59,6 +59,9 @@ public:
     // A failure for good, with the address and why in words. The window has
     // its log for that; the command line reports it on stderr.
     virtual void ReportFailure(FailureKind /*kind*/, std::string_view /*address*/, std::string_view /*reason*/) {}
+    // The album's pages were read, and none of them listed a picture (an empty
+    // album, or a page layout the readers do not know); address as given.
+    virtual void NoPicturesListed(std::string_view /*album_address*/) {}
     // Called while a picture comes in, as often as events are pumped.
     virtual void ShowProgress(const TransferProgress& /*progress*/) {}
 };

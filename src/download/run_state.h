@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "download/frontend.h"
+#include "download/picture_names.h"
 #include "download/prefetch.h"
 #include "download/settings.h"
 #include "net/http.h"
@@ -42,6 +44,11 @@ struct RunState {
     std::string last_failure;
     // Bytes of the pictures stored so far.
     std::int64_t bytes_stored = 0;
+
+    // The names pictures are stored under; made when the working folder is known.
+    std::optional<PictureNames> names;
+    // Pictures the album's pages listed, stored or not.
+    std::int64_t pictures_listed = 0;
 
     // Pictures fetched ahead of their turn, when more than one transfer is
     // allowed; nullptr for one transfer at a time.

@@ -14,7 +14,10 @@ bool DropSmallPicture(RunState& run, std::int64_t threshold, bool counted) {
 
     // Only the file this fetch stored is ours to delete; a failed fetch left
     // whatever was there before untouched, and it stays.
-    if (counted) PageFiles::Delete(run.working_folder / name);
+    if (counted) {
+        PageFiles::Delete(run.working_folder / name);
+        if (run.names) run.names->Freed(name);
+    }
     run.front_end.AppendLog("File " + name + " failed. Searching for original version...");
     if (counted) --run.file_counter;
     return true;

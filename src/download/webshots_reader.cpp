@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "download/album_readers.h"
@@ -96,7 +97,10 @@ ReaderEnd ReadWebshotsAlbum(RunState& run) {
         run.front_end.AppendLog(album ? "OK\r\n" : "not found.\r\n");
     }
 
-    run.album_address = retparm(run.album_address, 1, "?");
+    // Cut at the first "?" or "#": a fragment (as browsers copy addresses, or as
+    // a photo page may name its album) is no part of a page address, and
+    // "?start=" after one would never reach the server.
+    run.album_address = retparm(retparm(run.album_address, 1, "?"), 1, "#");
     const std::string album_base = run.album_address;
     std::string page_address = album_base;
     run.file_counter = 0;
@@ -105,6 +109,11 @@ ReaderEnd ReadWebshotsAlbum(RunState& run) {
     // pictures was stored, so "start=" did not move) would bring that page back
     // for ever: the album ends there instead.
     std::set<std::string> pages_read;
+    // The full-size addresses the album's pages listed so far: a page that
+    // lists nothing new (a server that ignores "?start=" and answers every page
+    // with the same pictures and a next link) ends the album, and its pictures
+    // are not fetched again.
+    std::unordered_set<std::string> listed;
     while (pages_read.insert(page_address).second) {
         // A page that cannot be fetched ends the album; nothing older is read in
         // its place. The page is gone as soon as it has been read.
@@ -113,6 +122,9 @@ ReaderEnd ReadWebshotsAlbum(RunState& run) {
         const bool next_page = HasNextPage(run.files, *page);
         const std::vector<FoundPicture> pictures = PicturesOf(run, *page);
         page.reset();
+        bool anything_new = false;
+        for (const FoundPicture& picture : pictures) anything_new = listed.insert(picture.address).second || anything_new;
+        if (!pictures.empty() && !anything_new) break;
         FetchPictures(run, pictures, &WebshotsFullSizeLookup);
         if (!next_page) break;
         page_address = album_base + "?start=" + std::to_string(run.file_counter);

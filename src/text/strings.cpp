@@ -170,9 +170,10 @@ std::size_t InStr(std::string_view haystack, std::string_view needle, bool ignor
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
+    constexpr std::string_view kBlanks = " \r\n";
+    const auto first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
+    const auto last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
 }
 

@@ -64,7 +64,8 @@ inline bool Contains(std::string_view haystack, std::string_view needle, bool ig
     return InStr(haystack, needle, ignore_case) != 0;
 }
 
-// Removes leading and trailing blanks (the space character only; tabs stay).
+// Removes leading and trailing blanks: spaces, and the line breaks (CR, LF) that
+// Enter after a pasted address leaves in a multi-line box. Tabs stay.
 std::string_view TrimBlanks(std::string_view text);
 
 }  // namespace gathrix

@@ -105,14 +105,14 @@ TEST_F(CliTest, WebshotsPhotoAddressLeadsToATwoPageAlbumWithASmallPictureRepaire
     EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 5);
 }
 
-TEST_F(CliTest, EmptyAlbumRunsToZeroFiles) {
+TEST_F(CliTest, EmptyAlbumRunsToZeroFilesAndSaysSoOnStderr) {
     server.Serve("/picasaweb.google.com/x", PicasaPage({}));
     const ProcessResult r = Cli({server.Url("/picasaweb.google.com/x")});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() +
                                        "\r\n\r\nEnd time:T\r\nToatal time: N seconds\r\n"
                                        " 0 files successfully downloaded!\r\n");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "gathrix-cli: no pictures found on the album's pages: " + server.Url("/picasaweb.google.com/x") + "\n");
 }
 
 TEST_F(CliTest, InvalidAddressExitsWithTwo) {

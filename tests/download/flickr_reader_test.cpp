@@ -72,7 +72,9 @@ TEST_F(FlickrReaderTest, FirstPageFromTheAddressNextPageFromTheShownNumber) {
         {"/flickr.com/photos/someone/5300123/in/set-72157/", kSet, " 7", kSet + "?page=8"},
         // Without "/photos/", the "/" before "sets/" is the first one past "http://".
         {"/flickr.com/set-72157/", "/sets/72157/", "3rd", "/sets/72157/?page=4"},
-        {kSet, kSet, "99999999999999999999", kSet + "?page=100000000000000000000"},
+        {kSet, kSet, "999999998", kSet + "?page=999999999"},
+        // A fragment, as browsers copy addresses, is no part of any page address.
+        {kSet + "#top?page=3", kSet, "1", kSet + "?page=2"},
     };
     for (const Row& row : rows) {
         server.Serve(row.first_page, FlickrSetPage({}, {row.shown, true}));

@@ -50,6 +50,7 @@ struct Row {
     // stderr: one line per failure, local addresses written http://H.
     std::string err;
     int count = -1;  // the files counted, when not one per file left
+    int requests = -1;  // the requests the run sends, when it matters that it ends
 };
 
 // Rows print as their names: byte dumps of the padded struct mean nothing.
@@ -90,6 +91,26 @@ const std::string kA = "Downloading a_o.jpg...OK\r\n";
 // Webshots: an album and a photo whose page names no album.
 constexpr const char* kWebshotsAlbum = "/webshots.com/album/1";
 constexpr const char* kWebshotsPhoto = "/webshots.com/photo/7";
+
+// The line for an album whose pages list no picture at all.
+std::string NoPictures(const char* album) {
+    return std::string("gathrix-cli: no pictures found on the album's pages: http://H") + album + "\n";
+}
+
+// A Webshots album of two pages: a_fs.jpg on the first, b_fs.jpg on the second
+// ("?start=1"), reached from the address the row downloads or, with
+// photo_names_album, from a photo page whose link to the album ends in a fragment.
+std::vector<std::string> WebshotsTwoPages(World& w, bool photo_names_album = false) {
+    w.server.Serve("/wt/a_fs.jpg", kGood);
+    w.server.Serve("/wt/b_fs.jpg", kGood);
+    w.server.Serve(kWebshotsAlbum, WebshotsAlbumPage({{w.server.Url("/wt/a_th.jpg"), "/photo/1"}}, "?start=1"));
+    w.server.Serve(std::string(kWebshotsAlbum) + "?start=1",
+                   WebshotsAlbumPage({{w.server.Url("/wt/b_th.jpg"), "/photo/2"}}));
+    if (photo_names_album) w.server.Serve(kWebshotsPhoto, WebshotsPhotoPage(w.server.Url(kWebshotsAlbum) + "#top"));
+    return {};
+}
+const std::string kWebshotsAB = "Downloading a_fs.jpg...OK\r\nDownloading b_fs.jpg...OK\r\n";
+const Files kWebshotsABFiles = {{"a_fs.jpg", kGood}, {"b_fs.jpg", kGood}};
 
 // For rows whose setup only configures the server: no pictures of a Picasa page.
 std::vector<std::string> Nothing() { return {}; }
@@ -152,15 +173,6 @@ const Row kRows[] = {
      },
      "Downloading test.htm...OK\r\nDownloading original.htm...OK\r\nDownloading page.htm...OK\r\n",
      {{"test.htm", "test.htm"}, {"original.htm", "original.htm"}, {"page.htm", "page.htm"}}, 0, nullptr, ""},
-    // Two pictures under one name: the later one replaces the earlier, also when
-    // both come in at once.
-    {"TwoPicturesOneName",
-     [](World& w) {
-         w.server.Serve("/p/x/same.jpg", "first");
-         w.server.ServeTrickle("/p/y/same.jpg", "second", 2, std::chrono::milliseconds(20));
-         return std::vector<std::string>{w.server.Url("/p/x/same.jpg"), w.server.Url("/p/y/same.jpg")};
-     },
-     "Downloading same.jpg...OK\r\nDownloading same.jpg...OK\r\n", {{"same.jpg", "second"}}, 0, nullptr, "", 2},
     // Misbehaving album pages, for each service: the run ends in good time with
     // what it has, every log line closed, and the page named on stderr.
     {"PicasaPageNotFound", [](World& w) { w.server.ServeStatus(kAlbum, 404); return Nothing(); }, "", {}, 4, kAlbum,
@@ -182,13 +194,13 @@ const Row kRows[] = {
      "", {}, 4, kAlbum, "gathrix-cli: album page http://H/picasaweb.google.com/album: body cut short\n"},
     {"PicasaPageOf100MegabytesOnOneLine",
      [](World& w) { w.server.ServeRepeated(kAlbum, "feedPreload:", "\"content\",x:", 100 << 20); return Nothing(); },
-     "", {}, 0, kAlbum, ""},
+     "", {}, 0, kAlbum, NoPictures(kAlbum)},
     {"PicasaPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kAlbum, 4 << 20); return Nothing(); }, "", {}, 0,
-     kAlbum, ""},
+     kAlbum, NoPictures(kAlbum)},
     {"FlickrPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kSet, 4 << 20); return Nothing(); }, "", {}, 0,
-     kSet, ""},
+     kSet, NoPictures(kSet)},
     {"WebshotsPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kWebshotsAlbum, 4 << 20); return Nothing(); },
-     "", {}, 0, kWebshotsAlbum, ""},
+     "", {}, 0, kWebshotsAlbum, NoPictures(kWebshotsAlbum)},
     {"FlickrPageServerError", [](World& w) { w.server.ServeStatus(kSet, 500); return Nothing(); }, "", {}, 4, kSet,
      "gathrix-cli: album page http://H/flickr.com/photos/someone/sets/72157/: HTTP 500\n"},
     {"FlickrThumbnailLineOf200000Fields",
@@ -201,7 +213,7 @@ const Row kRows[] = {
      kA, {{"a_o.jpg", kGood}}, 0, kSet, ""},
     {"FlickrPageOf100MegabytesOnOneLine",
      [](World& w) { w.server.ServeRepeated(kSet, "<div class=\"setThumbs-indv\">", "<i>", 100 << 20); return Nothing(); },
-     "", {}, 0, kSet, ""},
+     "", {}, 0, kSet, NoPictures(kSet)},
     {"WebshotsAlbumPageNotFound", [](World& w) { w.server.ServeStatus(kWebshotsAlbum, 404); return Nothing(); }, "", {},
      4, kWebshotsAlbum, "gathrix-cli: album page http://H/webshots.com/album/1: HTTP 404\n"},
     {"WebshotsPhotoPageNotFound", [](World& w) { w.server.ServeStatus(kWebshotsPhoto, 404); return Nothing(); },
@@ -219,7 +231,7 @@ const Row kRows[] = {
      "Downloading a_fs.jpg...OK\r\n", {{"a_fs.jpg", kGood}}, 0, kWebshotsAlbum, ""},
     {"WebshotsPageOf100MegabytesOnOneLine",
      [](World& w) { w.server.ServeRepeated(kWebshotsAlbum, "<p class=\"next\">", "<i>x", 100 << 20); return Nothing(); },
-     "", {}, 0, kWebshotsAlbum, ""},
+     "", {}, 0, kWebshotsAlbum, NoPictures(kWebshotsAlbum)},
     // Misbehaving pictures beyond those above.
     {"PictureServerError",
      [](World& w) {
@@ -269,6 +281,98 @@ const Row kRows[] = {
          return FlickrSet(w, "one", [](FakeServer& s) { s.Serve(std::string(kSet) + "?page=1", PageB(s, "one")); });
      },
      kA, {{"a_o.jpg", kGood}}, 0, kSet, ""},
+    // Addresses copied from a browser end in a fragment, and a page may name its
+    // album with one: the album downloads exactly as without it.
+    {"WebshotsAlbumAddressWithFragment", [](World& w) { return WebshotsTwoPages(w); }, kWebshotsAB, kWebshotsABFiles, 0,
+     "/webshots.com/album/1#top", "", -1, 4},
+    {"WebshotsAlbumAddressEndingInHash", [](World& w) { return WebshotsTwoPages(w); }, kWebshotsAB, kWebshotsABFiles, 0,
+     "/webshots.com/album/1#", "", -1, 4},
+    {"WebshotsPhotoPageNamesAlbumWithFragment", [](World& w) { return WebshotsTwoPages(w, true); },
+     "Searching for album source...OK\r\n" + kWebshotsAB, kWebshotsABFiles, 0, kWebshotsPhoto, "", -1, 5},
+    {"FlickrSetAddressWithFragment",
+     [](World& w) {
+         return FlickrSet(w, "1", [](FakeServer& s) {
+             s.Serve(kSetPage2, FlickrSetPage({{"/photos/x/2/in/set-1/", s.Url("/p/b_s.jpg")}}, {"2", false}));
+         });
+     },
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0,
+     "/flickr.com/photos/someone/sets/72157/#top", "", -1, 4},
+    // A Webshots server that ignores "?start=": the page that brings nothing new
+    // ends the album.
+    {"WebshotsServerIgnoresStart",
+     [](World& w) {
+         w.server.Serve("/wt/a_fs.jpg", kGood);
+         w.server.Serve("/wt/b_fs.jpg", kGood);
+         w.server.Serve(kWebshotsAlbum, WebshotsAlbumPage({{w.server.Url("/wt/a_th.jpg"), "/photo/1"},
+                                                           {w.server.Url("/wt/b_th.jpg"), "/photo/2"}},
+                                                          "?start=1"));
+         return Nothing();
+     },
+     kWebshotsAB, kWebshotsABFiles, 0, kWebshotsAlbum, "", -1, 4},
+    // Flickr pages without pictures that lead on for ever: ten in a row end the
+    // set; so does a page number of more than nine digits.
+    {"FlickrEndlessEmptyPages",
+     [](World& w) {
+         w.server.Serve("/p/a_o.jpg", kGood);
+         w.server.ServeOthers([a = w.server.Url("/p/a_s.jpg")](const std::string&, const std::string& target) {
+             const std::size_t at = target.find("?page=");
+             if (at == std::string::npos) {
+                 return FakeServer::Reply{200, FlickrSetPage({{"/photos/x/1/in/set-1/", a}}, {"1", true})};
+             }
+             return FakeServer::Reply{200, FlickrSetPage({}, {target.substr(at + 6), true})};
+         });
+         return Nothing();
+     },
+     kA, {{"a_o.jpg", kGood}}, 0, kSet, "", -1, 12},
+    {"FlickrPageNumberOfTenDigits",
+     [](World& w) {
+         return FlickrSet(w, "999999998", [](FakeServer& s) {
+             s.Serve(std::string(kSet) + "?page=999999999", PageB(s, "999999999"));
+         });
+     },
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0, kSet, "", -1, 4},
+    // Pictures of one name at different addresses never replace each other: the
+    // later ones are numbered in album order, a failed one takes no name, and
+    // the same address again replaces its own file.
+    {"PicturesOfOneName",
+     [](World& w) {
+         w.server.Serve("/p/x/IMG.JPG", "first");
+         w.server.ServeTrickle("/p/y/IMG.JPG", "second", 2, std::chrono::milliseconds(20));
+         w.server.ServeStatus("/p/w/IMG.JPG", 404);
+         w.server.Serve("/p/z/IMG.JPG", "third");
+         w.server.Serve("/p/x/noext", "n1");
+         w.server.Serve("/p/y/noext", "n2");
+         std::vector<std::string> pictures;
+         for (const char* path : {"/p/x/IMG.JPG", "/p/y/IMG.JPG", "/p/w/IMG.JPG", "/p/x/IMG.JPG", "/p/z/IMG.JPG",
+                                  "/p/x/noext", "/p/y/noext"}) {
+             pictures.push_back(w.server.Url(path));
+         }
+         return pictures;
+     },
+     "Downloading IMG.JPG...OK\r\nDownloading IMG-2.JPG...OK\r\nDownloading IMG-3.JPG...failed.\r\n"
+     "Downloading IMG.JPG...OK\r\nDownloading IMG-3.JPG...OK\r\nDownloading noext...OK\r\nDownloading noext-2...OK\r\n",
+     {{"IMG.JPG", "first"}, {"IMG-2.JPG", "second"}, {"IMG-3.JPG", "third"}, {"noext", "n1"}, {"noext-2", "n2"}}, 5,
+     nullptr, "gathrix-cli: picture http://H/p/w/IMG.JPG: HTTP 404\n", 6},
+    // The size check and the repair use the picture's own name; a too-small
+    // file that is deleted frees its name.
+    {"WebshotsPicturesOfOneNameRepaired",
+     [](World& w) {
+         w.server.Serve("/wt/x/a_fs.jpg", "tiny");
+         w.server.Serve("/wt/y/a_fs.jpg", kGood);
+         w.server.Serve("/wt/z/a_fs.jpg", "tiny");
+         w.server.Serve("/p/big.jpg", PictureBytes(3, 5000));
+         w.server.Serve("/wf/photo/fullsize/3", WebshotsFullSizePage(w.server.Url("/p/big.jpg")));
+         w.server.Serve(kWebshotsAlbum, WebshotsAlbumPage({{w.server.Url("/wt/x/a_th.jpg"), "/photo/1"},
+                                                           {w.server.Url("/wt/y/a_th.jpg"), "/photo/2"},
+                                                           {w.server.Url("/wt/z/a_th.jpg"), "/photo/3"}}));
+         return Nothing();
+     },
+     "Downloading a_fs.jpg...OK\r\nFile a_fs.jpg failed. Searching for original version...not found.\r\n"
+     "Downloading a_fs.jpg...OK\r\n"
+     "Downloading a_fs-2.jpg...OK\r\nFile a_fs-2.jpg failed. Searching for original version...succesful.\r\n"
+     "Downloading a_fs-2.jpg...OK\r\n",
+     {{"a_fs.jpg", kGood}, {"a_fs-2.jpg", PictureBytes(3, 5000)}}, 5, kWebshotsAlbum,
+     "gathrix-cli: picture http://H/wt/x/a_fs.jpg: came down too small, and no full-size version was found\n", -1, 7},
 };
 
 class HostileServer : public ::testing::TestWithParam<Row> {
@@ -323,6 +427,9 @@ TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
         EXPECT_EQ(FolderFiles(start.Path()).size(), 1u);  // nothing beside AlbumDownload
         std::vector<std::string> seen = server.Requests();
         seen.erase(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(before));
+        if (row.requests >= 0) {
+            EXPECT_EQ(seen.size(), static_cast<std::size_t>(row.requests));
+        }
         std::sort(seen.begin(), seen.end());
         requests.push_back(seen);
     }

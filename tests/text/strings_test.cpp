@@ -84,10 +84,11 @@ TEST(InStr, FindsFirstPositionWithOptionalCaseFolding) {
     EXPECT_EQ(InStr("abc", "abcd", true), 0u);
 }
 
-TEST(TrimBlanks, RemovesOnlySpaces) {
+TEST(TrimBlanks, RemovesSpacesAndLineBreaksAtTheEnds) {
     EXPECT_EQ(TrimBlanks("  a b  "), "a b");
     EXPECT_EQ(TrimBlanks("\ta\t"), "\ta\t");
     EXPECT_EQ(TrimBlanks("    "), "");
+    EXPECT_EQ(TrimBlanks("\r\n a\r\nb \n\r\n"), "a\r\nb");
 }
 
 }  // namespace

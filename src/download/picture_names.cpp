@@ -1,0 +1,76 @@
+#include "download/picture_names.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace gathrix {
+
+namespace {
+constexpr std::size_t kLongestName = 255;
+
+// Cuts text to at most bytes, never inside a UTF-8 character.
+void CutTo(std::string& text, std::size_t bytes) {
+    if (text.size() <= bytes) return;
+    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) --bytes;
+    text.resize(bytes);
+}
+}  // namespace
+
+std::string NumberedName(std::string_view name, std::int64_t number) {
+    const std::string suffix = "-" + std::to_string(number);
+    const std::size_t dot = name.rfind('.');
+    std::string stem(name);
+    std::string extension;
+    if (dot != std::string_view::npos && dot > 0) {
+        stem = std::string(name.substr(0, dot));
+        extension = std::string(name.substr(dot));
+    }
+    if (extension.size() + suffix.size() >= kLongestName) {
+        // An "extension" that long is part of the name: number the whole.
+        stem += extension;
+        extension.clear();
+    }
+    CutTo(stem, kLongestName - suffix.size() - extension.size());
+    return stem + suffix + extension;
+}
+
+std::string PictureNames::NameFor(const std::string& address, const std::string& safe_name) {
+    // The same picture again keeps the name it stored its file under.
+    if (const auto own = names_.find(address); own != names_.end()) {
+        const auto owner = owners_.find(own->second);
+        if (owner != owners_.end() && owner->second.address == address) return own->second;
+    }
+    std::int64_t& first_free = first_free_.try_emplace(safe_name, 1).first->second;
+    for (std::int64_t number = first_free;; ++number) {
+        std::string name = number == 1 ? safe_name : NumberedName(safe_name, number);
+        const auto owner = owners_.find(name);
+        std::error_code ec;
+        if (owner == owners_.end() || owner->second.address == address ||
+            std::filesystem::symlink_status(folder_ / name, ec).type() == std::filesystem::file_type::not_found) {
+            first_free = number;
+            given_[name] = {safe_name, number};
+            return name;
+        }
+    }
+}
+
+void PictureNames::Stored(const std::string& address, const std::string& name) {
+    Given given{name, 1};
+    if (const auto it = given_.find(name); it != given_.end()) given = it->second;
+    // A name stored under is taken: the next search for its safe name goes past it.
+    if (std::int64_t& first_free = first_free_[given.base]; first_free == given.number) ++first_free;
+    if (const auto previous = owners_.find(name); previous != owners_.end()) names_.erase(previous->second.address);
+    owners_[name] = {address, given.base, given.number};
+    names_[address] = name;
+}
+
+void PictureNames::Freed(const std::string& name) {
+    const auto owner = owners_.find(name);
+    if (owner == owners_.end()) return;
+    std::int64_t& first_free = first_free_[owner->second.base];
+    first_free = std::min(first_free, owner->second.number);
+    names_.erase(owner->second.address);
+    owners_.erase(owner);
+}
+
+}  // namespace gathrix
