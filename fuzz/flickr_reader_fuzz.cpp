@@ -5,11 +5,19 @@
 // (404). Only the first eight size or photo pages asked for are served, so
 // that a page of many thumbnails is not read again for each of them; later
 // ones are missing. Every address on another host than the set's is a picture.
+// In a set page, "{n}" stands for the number of the page asked for, so that
+// pages can lead on for ever; only the first 64 set pages are served. However
+// the pages lead on, the set must end within eleven pages of one that listed a
+// new picture: ten empty pages in a row end it, and so does a page of pictures
+// listed before.
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -22,6 +30,14 @@ constexpr std::string_view kPageHost = "www.flickr.com";
 constexpr std::string_view kSetPath = "/photos/someone/sets/72157600000000000/";
 constexpr std::string_view kSizePage = "sizes/o/";
 constexpr int kLookupPages = 8;
+constexpr int kSetPages = 64;
+
+// What the set's server saw: set pages, and the pictures asked for.
+struct Seen {
+    std::atomic<int> set_pages{0};
+    std::mutex mutex;
+    std::set<std::string> pictures;
+};
 
 bool EndsWithOriginal(std::string_view address) {
     constexpr std::string_view kOriginal = "_o.jpg";
@@ -43,9 +59,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     album.address = set;
     album.settings.jobs = JobsFor(input);
     auto lookups = std::make_shared<std::atomic<int>>(0);
-    album.respond = [pages, lookups](const std::string& host, const std::string& target) {
-        if (HostName(host) != kPageHost) return PictureAnswer(target);
-        if (target == kSetPath || target.starts_with(std::string(kSetPath) + "?page=")) return PageAnswer(pages[0]);
+    auto seen = std::make_shared<Seen>();
+    album.respond = [pages, lookups, seen](const std::string& host, const std::string& target) {
+        if (HostName(host) != kPageHost) {
+            const std::lock_guard lock(seen->mutex);
+            seen->pictures.insert(target);
+            return PictureAnswer(target);
+        }
+        const std::string page_query = std::string(kSetPath) + "?page=";
+        if (target == kSetPath || target.starts_with(page_query)) {
+            if (++seen->set_pages > kSetPages) return PageAnswer("");
+            const std::string number = target == kSetPath ? "1" : target.substr(page_query.size());
+            return PageAnswer(gathrix::SandR(pages[0], "{n}", number));
+        }
         if (++*lookups > kLookupPages) return PageAnswer("");
         return PageAnswer(pages[target.ends_with(kSizePage) ? 1 : 2]);
     };
@@ -69,5 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return EndsWithOriginal(address) && Served(address);
     };
     RunAlbum(std::move(album));
+    const int bound = 11 * (static_cast<int>(seen->pictures.size()) + 1) + 1;
+    Check(seen->set_pages <= std::min(bound, kSetPages),
+          std::to_string(seen->set_pages) + " set pages for " + std::to_string(seen->pictures.size()) + " pictures");
     return 0;
 }

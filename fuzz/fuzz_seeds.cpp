@@ -96,6 +96,13 @@ int main(int argc, char** argv) {
     filler.has_next = true;
     filler.filler_fields = 2;
     Write(flickr, "no_size_page", Pages({FlickrSetPage({FlickrPhoto(7)}, filler), "", FlickrSizePage(7)}));
+    // Every page shows the number asked for and leads on: empty pages, and
+    // pages of the same picture.
+    FlickrPageOptions endless;
+    endless.this_page = "{n}";
+    endless.has_next = true;
+    Write(flickr, "endless_empty_pages", FlickrSetPage({}, endless));
+    Write(flickr, "endless_same_picture", FlickrSetPage({FlickrPhoto(9)}, endless));
 
     const fs::path webshots = root / "webshots_reader_fuzz";
     Write(webshots, "album_fullsize",

@@ -34,18 +34,6 @@ const fs::path& StartingDirectory() {
     return start;
 }
 
-[[noreturn]] void Fail(const std::string& what) {
-    std::error_code ec;
-    fs::current_path(StartingDirectory(), ec);
-    std::fprintf(stderr, "\nreader harness: %s\n", what.c_str());
-    std::fflush(stderr);
-    std::abort();
-}
-
-void Check(bool condition, const std::string& what) {
-    if (!condition) Fail(what);
-}
-
 std::uint64_t Fnv1a(std::string_view text) {
     std::uint64_t hash = 14695981039346656037ull;
     for (char ch : text) {
@@ -198,6 +186,19 @@ void CheckRequests(World& w) {
 }
 
 }  // namespace
+
+[[noreturn]] void Fail(const std::string& what) {
+    std::error_code ec;
+    fs::current_path(StartingDirectory(), ec);
+    std::fprintf(stderr, "\nreader harness: %s\n", what.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+void Check(bool condition, const std::string& what) {
+    if (!condition) Fail(what);
+}
+
 
 Pages::Pages(std::string_view input, std::size_t max_parts) {
     std::vector<std::string> parts;

@@ -77,6 +77,10 @@ struct Album {
     std::function<bool(const std::string& address)> made_from_pages;
 };
 
+// A failed check: prints what and aborts, which libFuzzer reports.
+[[noreturn]] void Fail(const std::string& what);
+void Check(bool condition, const std::string& what);
+
 // One execution: runs the album and makes every check above.
 void RunAlbum(Album album);
 

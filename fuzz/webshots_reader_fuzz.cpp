@@ -3,9 +3,12 @@
 // full-size pages and a photo page, in that order; a part that is not there is
 // the first one again, and an empty part is a page that is missing (404).
 // With a photo page, the address typed is that photo's, so the album is first
-// looked for there. The album's fifth page and any after it end the album,
-// and only the first eight full-size pages asked for are served (later ones
-// are missing), so that a page of many thumbnails is not read again for each.
+// looked for there. Every album page is the same page, so the album must end
+// by itself at the latest on its third page: the second brings nothing new
+// (or comes back to the address of the first). The fifth page and any after
+// it would end the album; only the first eight full-size pages asked for are
+// served (later ones are missing), so that a page of many thumbnails is not
+// read again for each.
 // Every address on another host than the pages' is a picture.
 
 #include <atomic>
@@ -84,5 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return Served(address);
     };
     RunAlbum(std::move(album));
+    Check(*album_pages <= 3, std::to_string(album_pages->load()) + " album pages of one and the same page");
     return 0;
 }

@@ -85,6 +85,12 @@ bool FetchFile(RunState& run) {
     return stored;
 }
 
+bool ListsSomethingNew(const std::vector<FoundPicture>& pictures, std::unordered_set<std::string>& listed) {
+    bool something_new = pictures.empty();
+    for (const FoundPicture& picture : pictures) something_new = listed.insert(picture.address).second || something_new;
+    return something_new;
+}
+
 void FetchPictures(RunState& run, const std::vector<FoundPicture>& pictures, Repair repair) {
     if (run.prefetch != nullptr) {
         std::vector<std::string> addresses;

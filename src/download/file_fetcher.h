@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "download/run_state.h"
@@ -31,6 +32,13 @@ struct FoundPicture {
     std::string address;
     std::string photo_link;
 };
+
+// Whether a page's pictures hold one that is not in listed (the full-size
+// addresses of the album's earlier pages), or none at all; adds them to listed.
+// A page of pictures that earlier pages all listed already brings nothing new
+// to the album, and the album ends there: a server that answers every page the
+// same way would otherwise keep a run going for ever.
+bool ListsSomethingNew(const std::vector<FoundPicture>& pictures, std::unordered_set<std::string>& listed);
 
 // What a reader does right after a picture's fetch (counted: whether the fetch
 // stored it): a repair when the picture came down too small. Returns whether

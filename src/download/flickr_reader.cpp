@@ -163,6 +163,10 @@ ReaderEnd ReadFlickrSet(RunState& run) {
     // ends there instead of going round for ever.
     std::unordered_set<std::uint32_t> pages_read{1};
     int empty_in_a_row = 0;
+    // The pictures earlier pages listed: a page that lists nothing new (a
+    // server that answers every page number with the same thumbnails) ends the
+    // set, as Webshots albums end.
+    std::unordered_set<std::string> listed;
 
     for (;;) {
         if (!Contains(page_address, "/sets/")) {
@@ -176,6 +180,7 @@ ReaderEnd ReadFlickrSet(RunState& run) {
         if (!page) break;
         const std::vector<FoundPicture> pictures = PicturesOf(page->ThumbnailLine());
         empty_in_a_row = pictures.empty() ? empty_in_a_row + 1 : 0;
+        if (!ListsSomethingNew(pictures, listed)) break;
         FetchPictures(run, pictures, &SearchFlickrOriginal);
 
         const std::string& next = page->next_page_number;

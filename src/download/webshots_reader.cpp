@@ -122,9 +122,7 @@ ReaderEnd ReadWebshotsAlbum(RunState& run) {
         const bool next_page = HasNextPage(run.files, *page);
         const std::vector<FoundPicture> pictures = PicturesOf(run, *page);
         page.reset();
-        bool anything_new = false;
-        for (const FoundPicture& picture : pictures) anything_new = listed.insert(picture.address).second || anything_new;
-        if (!pictures.empty() && !anything_new) break;
+        if (!ListsSomethingNew(pictures, listed)) break;
         FetchPictures(run, pictures, &WebshotsFullSizeLookup);
         if (!next_page) break;
         page_address = album_base + "?start=" + std::to_string(run.file_counter);

@@ -101,6 +101,9 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::keyClicks(window.Text1, QString::fromStdString("  " + server.Url(kAlbumPath) + " "));
+        // Enter after the address, as one presses it after pasting: the line
+        // break goes with the blanks.
+        QTest::keyClick(window.Text1, Qt::Key_Return);
         QTest::mouseClick(window.Dowload, Qt::LeftButton);
 
         // The run is over when the press returns: one "Finished" box, the folder

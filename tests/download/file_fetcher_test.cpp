@@ -10,6 +10,7 @@
 #include "support/album_pages.h"
 #include "download/engine_fixture.h"
 #include "download/file_fetcher.h"
+#include "download/picture_names.h"
 #include "download/run_state.h"
 #include "text/page_files.h"
 
@@ -184,6 +185,26 @@ TEST_F(FileFetcherTest, CounterGoesOnPast32767) {
     EXPECT_EQ(ui.labels.back(), "Download in progress... 32767 files finished.");
     Fetch("/a.jpg", "a.jpg");
     EXPECT_EQ(ui.labels.back(), "Download in progress... 32768 files finished.");
+}
+
+// A picture that must not replace another's file is numbered before its
+// extension; the whole stays a file name, cut only between characters.
+TEST(NumberedName, NumberGoesBeforeTheExtension) {
+    const std::string accents = std::string(248, 'x') + "\xc3\xa9.jpg";  // 254 bytes
+    const struct {
+        std::string name;
+        std::int64_t number;
+        std::string numbered;
+    } rows[] = {
+        {"IMG_0001.JPG", 2, "IMG_0001-2.JPG"},
+        {"archive.tar.gz", 3, "archive.tar-3.gz"},
+        {"noext", 2, "noext-2"},
+        {".hidden", 2, ".hidden-2"},
+        {std::string(251, 'x') + ".jpg", 12, std::string(248, 'x') + "-12.jpg"},
+        {accents, 2, std::string(248, 'x') + "-2.jpg"},
+        {"a." + std::string(260, 'e'), 2, ("a." + std::string(260, 'e')).substr(0, 253) + "-2"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(NumberedName(row.name, row.number), row.numbered) << row.name;
 }
 
 }  // namespace

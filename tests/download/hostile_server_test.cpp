@@ -112,6 +112,19 @@ std::vector<std::string> WebshotsTwoPages(World& w, bool photo_names_album = fal
 const std::string kWebshotsAB = "Downloading a_fs.jpg...OK\r\nDownloading b_fs.jpg...OK\r\n";
 const Files kWebshotsABFiles = {{"a_fs.jpg", kGood}, {"b_fs.jpg", kGood}};
 
+// A Flickr set whose every page shows the number asked for and links on: the
+// first lists a_s.jpg, the others nothing or, with repeat, a_s.jpg again.
+std::vector<std::string> EndlessFlickrSet(World& w, bool repeat) {
+    w.server.Serve("/p/a_o.jpg", kGood);
+    w.server.ServeOthers([a = w.server.Url("/p/a_s.jpg"), repeat](const std::string&, const std::string& target) {
+        const std::size_t at = target.find("?page=");
+        const std::vector<FlickrThumbnail> thumbnails{{"/photos/x/1/in/set-1/", a}};
+        return FakeServer::Reply{200, FlickrSetPage(at == std::string::npos || repeat ? thumbnails : std::vector<FlickrThumbnail>{},
+                                                    {at == std::string::npos ? "1" : target.substr(at + 6), true})};
+    });
+    return {};
+}
+
 // For rows whose setup only configures the server: no pictures of a Picasa page.
 std::vector<std::string> Nothing() { return {}; }
 
@@ -311,19 +324,10 @@ const Row kRows[] = {
      kWebshotsAB, kWebshotsABFiles, 0, kWebshotsAlbum, "", -1, 4},
     // Flickr pages without pictures that lead on for ever: ten in a row end the
     // set; so does a page number of more than nine digits.
-    {"FlickrEndlessEmptyPages",
-     [](World& w) {
-         w.server.Serve("/p/a_o.jpg", kGood);
-         w.server.ServeOthers([a = w.server.Url("/p/a_s.jpg")](const std::string&, const std::string& target) {
-             const std::size_t at = target.find("?page=");
-             if (at == std::string::npos) {
-                 return FakeServer::Reply{200, FlickrSetPage({{"/photos/x/1/in/set-1/", a}}, {"1", true})};
-             }
-             return FakeServer::Reply{200, FlickrSetPage({}, {target.substr(at + 6), true})};
-         });
-         return Nothing();
-     },
-     kA, {{"a_o.jpg", kGood}}, 0, kSet, "", -1, 12},
+    {"FlickrEndlessEmptyPages", [](World& w) { return EndlessFlickrSet(w, false); }, kA, {{"a_o.jpg", kGood}}, 0, kSet,
+     "", -1, 12},
+    {"FlickrEndlessPagesOfTheSamePicture", [](World& w) { return EndlessFlickrSet(w, true); }, kA,
+     {{"a_o.jpg", kGood}}, 0, kSet, "", -1, 3},
     {"FlickrPageNumberOfTenDigits",
      [](World& w) {
          return FlickrSet(w, "999999998", [](FakeServer& s) {
