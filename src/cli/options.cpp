@@ -2,6 +2,7 @@
 
 #include "download/file_fetcher.h"
 #include "download/settings.h"
+#include "text/utf8.h"
 
 namespace gathrix {
 
@@ -57,7 +58,7 @@ std::string AlbumFolderName(const std::string& address, const std::function<bool
     }
     std::string name = SafeLocalName(segment);
     if (segment.empty() || name.find_first_not_of("._") == std::string::npos) name = "album";
-    if (name.size() > 100) name.resize(100);
+    if (name.size() > 100) name = std::string(CutUtf8(name, 100));
     if (!taken(name)) return name;
     for (int n = 2;; ++n) {
         const std::string numbered = name + "-" + std::to_string(n);

@@ -38,10 +38,7 @@ std::string Shortened(std::string name) {
         extension = name.substr(dot);
         name.resize(dot);
     }
-    std::size_t keep = kLongestName - extension.size();
-    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    name.resize(keep);
-    return name + extension;
+    return std::string(CutUtf8(name, kLongestName - extension.size())) + extension;
 }
 
 std::string SafeLocalName(std::string_view name) {

@@ -37,6 +37,12 @@ std::string Album(FakeServer& s, const std::string& user, const std::string& nam
     return s.Url(path);
 }
 
+std::string Times(int n, const std::string& text) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += text;
+    return out;
+}
+
 struct OptionsRow {
     const char* name;
     // Serves what the case needs; returns the arguments after the program name.
@@ -67,6 +73,14 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"-i", "list.txt"};
      },
      0, "", {"AlbumDownload/a.jpg"}},
+    // A folder name cut to 100 bytes ends before a two-byte character, not in it.
+    {"LongAlbumNameCutBetweenCharacters",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{Album(s, "u", "a" + Times(60, "\xC3\xA9"), {"/p/a.jpg"}),
+                                         Album(s, "u", "Summer", {"/p/a.jpg"})};
+     },
+     0, "", {"a" + Times(49, "\xC3\xA9") + "/AlbumDownload/a.jpg", "Summer/AlbumDownload/a.jpg"}},
     {"StartDirectoryIsMade",
      [](FakeServer& s, const std::string&) {
          s.Serve("/p/a.jpg", "a");
