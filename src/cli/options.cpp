@@ -32,7 +32,8 @@ bool Matches(const std::string& arg, const std::string& short_name, const std::s
 
 std::vector<std::string> AddressesFromList(const std::string& text) {
     std::vector<std::string> addresses;
-    std::size_t start = 0;
+    // A list saved by an editor that marks UTF-8 files with a byte-order mark.
+    std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (start <= text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();

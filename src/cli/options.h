@@ -20,7 +20,8 @@ struct CliOptions {
 };
 
 // The addresses in an address list: one per line, blank lines and lines that
-// start with "#" skipped, blanks around an address removed.
+// start with "#" skipped, blanks around an address removed. A UTF-8 byte-order
+// mark at the start of the list is passed over.
 std::vector<std::string> AddressesFromList(const std::string& text);
 
 // The folder for one of several albums: the last non-empty path segment of its

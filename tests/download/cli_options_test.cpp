@@ -73,6 +73,13 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"-i", "list.txt"};
      },
      0, "", {"AlbumDownload/a.jpg"}},
+    {"AddressListWithAByteOrderMark",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/list.txt", "\xEF\xBB\xBF" + Album(s, "u", "Summer", {"/p/a.jpg"}) + "\r\n");
+         return std::vector<std::string>{"-i", "list.txt"};
+     },
+     0, "", {"AlbumDownload/a.jpg"}},
     // A folder name cut to 100 bytes ends before a two-byte character, not in it.
     {"LongAlbumNameCutBetweenCharacters",
      [](FakeServer& s, const std::string&) {
