@@ -88,6 +88,9 @@ const OptionsRow kRows[] = {
                                          Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
      0, "", {"a" + Times(49, "\xC3\xA9") + "/AlbumDownload/a.jpg", "Summer/AlbumDownload/a.jpg"}},
+    {"UnreadableAddressListNamedWithControls",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"-i", "no\x1B]0;x\x07.txt"}; },
+     1, "gathrix-cli: cannot read the address list 'no\\x1B]0;x\\x07.txt'\n", {}},
     {"StartDirectoryIsMade",
      [](FakeServer& s, const std::string&) {
          s.Serve("/p/a.jpg", "a");
@@ -235,6 +238,20 @@ TEST(CliProgress, DrawnOnATerminalOnlyAndClearedAtTheEnd) {
     EXPECT_NE(std::find(screen.begin(), screen.end(), "Downloading slow.jpg...OK"), screen.end()) << shared;
     EXPECT_EQ(screen.back(), "");
     EXPECT_EQ(screen.end()[-2], " 1 files successfully downloaded!");
+}
+
+// A name from the server is drawn escaped, in the display's own line and in
+// the log's open line that it echoes.
+TEST(CliProgress, NameIsEscapedOnTheTerminal) {
+    FakeServer server;
+    server.ServeTrickle("/p/sl\xE9w.jpg", PictureBytes(1, 20000), 2000, std::chrono::milliseconds(30));
+    const std::string album = Album(server, "u", "Slow", {"/p/sl\xE9w.jpg"});
+    Sandbox sandbox;
+    const std::string alone = StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), Stderr::Terminal);
+    EXPECT_NE(alone.find("\rsl\\xE9w.jpg  "), std::string::npos) << alone;
+    EXPECT_EQ(alone.find('\xE9'), std::string::npos) << alone;
+    const std::string shared = StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), Stderr::TerminalWithStdout);
+    EXPECT_NE(shared.find("\rDownloading sl\\xE9w.jpg...  "), std::string::npos) << shared;
 }
 
 }  // namespace
