@@ -263,6 +263,20 @@ const Row kRows[] = {
      },
      "Downloading a_]0;owned__[2J_.jpg...failed.\r\nDownloading b__\xE9.jpg...OK\r\n", {{"b__\xE9.jpg", kGood}}, 5,
      nullptr, "gathrix-cli: picture http://H/p/a\\x1B]0;owned\\x07\\x1B[2J\\xC2\\x9B.jpg: not an http or https address\n"},
+    // Bytes with no status line, also at the end of a redirect.
+    {"PictureWithoutStatusLine",
+     [](World& w) {
+         w.raw = std::make_unique<RawServer>("no status line\r\n");
+         return ThenGood(w, w.raw->Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no HTTP status line\n"},
+    {"PictureRedirectedToAReplyWithoutStatusLine",
+     [](World& w) {
+         w.raw = std::make_unique<RawServer>("no status line\r\n");
+         w.server.ServeRedirect("/p/a.jpg", w.raw->Url("/p/z.jpg"));
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no HTTP status line\n"},
     // A set page that cannot be fetched ends the set; no earlier page is read
     // again in its place.
     {"FlickrPageNotFound",
