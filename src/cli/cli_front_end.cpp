@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "text/utf8.h"
+
 namespace gathrix {
 
 namespace {
@@ -32,7 +34,7 @@ std::string ProgressLine(const TransferProgress& progress, double bytes_per_seco
                " in flight, " + Bytes(static_cast<double>(progress.album_bytes)) + ", " + Bytes(bytes_per_second) +
                "/s";
     } else {
-        line = progress.name + "  " + Bytes(static_cast<double>(progress.received));
+        line = EscapeForTerminal(progress.name) + "  " + Bytes(static_cast<double>(progress.received));
         if (progress.total) line += " of " + Bytes(static_cast<double>(*progress.total));
         line += "  " + Bytes(bytes_per_second) + "/s";
         if (progress.total && *progress.total > 0) {
@@ -43,14 +45,14 @@ std::string ProgressLine(const TransferProgress& progress, double bytes_per_seco
         }
     }
     // Never wider than the terminal, so that the line can be redrawn in place.
-    if (width > 1 && line.size() >= width) line.resize(width - 1);
+    if (width > 1 && line.size() >= width) line = std::string(CutUtf8(line, width - 1));
     return line;
 }
 
 void CliFrontEnd::ClearProgress() {
     if (!drawn_) return;
     std::fputs("\r\033[K", err_);
-    if (shares_terminal_) std::fwrite(open_line_.data(), 1, open_line_.size(), err_);
+    if (shares_terminal_) std::fputs(EscapeForTerminal(open_line_).c_str(), err_);
     std::fflush(err_);
     drawn_ = false;
 }
@@ -71,9 +73,11 @@ void CliFrontEnd::WriteOut(std::string_view bytes) {
     }
 }
 
+// The line's own text is plain; what it quotes from servers and users is
+// escaped with it.
 void CliFrontEnd::WriteErr(std::string_view line) {
     ClearProgress();
-    std::fwrite(line.data(), 1, line.size(), err_);
+    std::fputs(EscapeForTerminal(line).c_str(), err_);
     std::fputc('\n', err_);
     std::fflush(err_);
 }
@@ -138,10 +142,11 @@ void CliFrontEnd::ShowProgress(const TransferProgress& progress) {
     std::string line;
     if (shares_terminal_) {
         constexpr std::size_t kNarrowest = 20;
-        if (open_line_.size() + kNarrowest >= width) return;
+        const std::string open_line = EscapeForTerminal(open_line_);
+        if (open_line.size() + kNarrowest >= width) return;
         TransferProgress unnamed = progress;
         unnamed.name.clear();  // the line then starts with its gap
-        text += open_line_;
+        text += open_line;
         if (progress.in_flight > 1) text += "  ";
         line = ProgressLine(unnamed, rate_, width - (text.size() - 1));
     } else {

@@ -2,7 +2,10 @@
 // The front end of gathrix-cli: the progress log goes to stdout as it is
 // written, message boxes become lines on stdout (results) or stderr (errors),
 // failures are reported on stderr as they happen, and on a terminal a one-line
-// progress display is kept up to date on stderr.
+// progress display is kept up to date on stderr. Names and addresses shown on
+// stderr have their control characters and stray bytes escaped (see
+// EscapeForTerminal), so that no server can steer the terminal; stdout gets the
+// log exactly as the window would show it.
 
 #include <chrono>
 #include <csignal>
@@ -83,6 +86,7 @@ private:
 
 // The progress line for a terminal of the given width: the picture's name,
 // bytes of total, rate and a bar; with several transfers, the album's totals.
+// The name is escaped for the terminal.
 std::string ProgressLine(const TransferProgress& progress, double bytes_per_second, std::size_t width);
 
 }  // namespace gathrix

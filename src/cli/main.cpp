@@ -18,6 +18,7 @@
 #include "download/settings.h"
 #include "net/http.h"
 #include "net/temp_files.h"
+#include "text/utf8.h"
 #include "update/update_check.h"
 #include "update/version.h"
 
@@ -43,8 +44,9 @@ constexpr const char* kUsage =
     "The progress log is written to stdout as it grows (CR LF line ends), followed\n"
     "by the number of files downloaded. Each album page that could not be\n"
     "downloaded and each picture that is missing in the end is reported on stderr\n"
-    "with the reason. Several albums are downloaded one after another, each in a\n"
-    "folder of its own named after the album (\"-2\", \"-3\", ... when taken).\n"
+    "with the reason. Addresses and names on stderr show control characters and\n"
+    "invalid UTF-8 as \\xNN. Several albums are downloaded one after another, each\n"
+    "in a folder of its own named after the album (\"-2\", \"-3\", ... when taken).\n"
     "\n"
     "Options:\n"
     "  -j, --jobs N          fetch up to N pictures at once (1 to 16; default 1, or\n"
@@ -106,8 +108,10 @@ bool ReadWhole(const std::string& name, std::string& text) {
     return ok;
 }
 
-int UsageError(const char* message) {
-    std::fprintf(stderr, "gathrix-cli: %s\n%s", message, kUsage);
+// message quotes arguments as the user gave them, so it is escaped for the
+// terminal; the usage text is our own.
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "gathrix-cli: %s\n%s", gathrix::EscapeForTerminal(message).c_str(), kUsage);
     return kExitUsage;
 }
 
@@ -169,7 +173,8 @@ int DownloadAlbums(const std::vector<std::string>& addresses, const gathrix::Cli
             status = DownloadAlbum(address, options);
             fs::current_path(start, ec);
         } else {
-            std::fprintf(stderr, "gathrix-cli: the folder %s could not be made or entered\n", folder.c_str());
+            std::fprintf(stderr, "gathrix-cli: the folder %s could not be made or entered\n",
+                         gathrix::EscapeForTerminal(folder).c_str());
         }
         worst = std::max(worst, status);
     }
@@ -187,7 +192,7 @@ int CheckUpdate() {
 
 int main(int argc, char** argv) {
     const gathrix::ParsedOptions parsed = gathrix::ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.options) return UsageError(parsed.error.c_str());
+    if (!parsed.options) return UsageError(parsed.error);
     const gathrix::CliOptions& options = *parsed.options;
     switch (options.action) {
         case gathrix::CliOptions::Action::Help:
@@ -206,7 +211,8 @@ int main(int argc, char** argv) {
     for (const std::string& file : options.input_files) {
         std::string text;
         if (!ReadWhole(file, text)) {
-            std::fprintf(stderr, "gathrix-cli: cannot read the address list '%s'\n", file.c_str());
+            std::fprintf(stderr, "gathrix-cli: cannot read the address list '%s'\n",
+                         gathrix::EscapeForTerminal(file).c_str());
             return kExitUsage;
         }
         const std::vector<std::string> listed = gathrix::AddressesFromList(text);
@@ -219,7 +225,8 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(*options.directory, ec);
         std::filesystem::current_path(*options.directory, ec);
         if (ec) {
-            std::fprintf(stderr, "gathrix-cli: cannot make or enter the directory '%s'\n", options.directory->c_str());
+            std::fprintf(stderr, "gathrix-cli: cannot make or enter the directory '%s'\n",
+                         gathrix::EscapeForTerminal(*options.directory).c_str());
             return kExitUsage;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "download/file_fetcher.h"
 #include "download/settings.h"
+#include "text/utf8.h"
 
 namespace gathrix {
 
@@ -31,7 +32,8 @@ bool Matches(const std::string& arg, const std::string& short_name, const std::s
 
 std::vector<std::string> AddressesFromList(const std::string& text) {
     std::vector<std::string> addresses;
-    std::size_t start = 0;
+    // A list saved by an editor that marks UTF-8 files with a byte-order mark.
+    std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (start <= text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
@@ -57,7 +59,7 @@ std::string AlbumFolderName(const std::string& address, const std::function<bool
     }
     std::string name = SafeLocalName(segment);
     if (segment.empty() || name.find_first_not_of("._") == std::string::npos) name = "album";
-    if (name.size() > 100) name.resize(100);
+    if (name.size() > 100) name = std::string(CutUtf8(name, 100));
     if (!taken(name)) return name;
     for (int n = 2;; ++n) {
         const std::string numbered = name + "-" + std::to_string(n);

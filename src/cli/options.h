@@ -20,11 +20,13 @@ struct CliOptions {
 };
 
 // The addresses in an address list: one per line, blank lines and lines that
-// start with "#" skipped, blanks around an address removed.
+// start with "#" skipped, blanks around an address removed. A UTF-8 byte-order
+// mark at the start of the list is passed over.
 std::vector<std::string> AddressesFromList(const std::string& text);
 
 // The folder for one of several albums: the last non-empty path segment of its
-// address (query and fragment left out), made safe as a file name, with "-2",
+// address (query and fragment left out), made safe as a file name and cut to
+// at most 100 bytes without splitting a UTF-8 character, with "-2",
 // "-3", ... appended while taken(name) says that name is in use.
 std::string AlbumFolderName(const std::string& address, const std::function<bool(const std::string&)>& taken);
 

@@ -1,11 +1,13 @@
 #include "download/file_fetcher.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
 #include "download/log_format.h"
 #include "download/prefetch.h"
 #include "text/strings.h"
+#include "text/utf8.h"
 
 namespace gathrix {
 
@@ -13,9 +15,15 @@ namespace {
 // Longest sleep on the transfer's sockets between two rounds of window events.
 constexpr std::chrono::milliseconds kPumpInterval{20};
 
-bool IsUnsafe(char ch) {
-    const auto byte = static_cast<unsigned char>(ch);
-    return ch == '/' || ch == '\\' || byte < 0x20 || byte == 0x7f;
+// Whether the character at name[pos] may not stand in a file name: a path
+// separator, a control character (C1 controls as UTF-8 included) or a stray
+// byte 0x80 to 0x9F, which some terminals take for a C1 control. Other bytes
+// that are no UTF-8, such as a Latin-1 letter, are kept.
+bool IsUnsafe(std::string_view name, std::size_t pos) {
+    const auto byte = static_cast<unsigned char>(name[pos]);
+    if (byte == '/' || byte == '\\' || byte < 0x20 || byte == 0x7f) return true;
+    if (IsC1Control(name, pos)) return true;
+    return byte >= 0x80 && byte <= 0x9f && Utf8CharacterLength(name, pos) == 0;
 }
 }  // namespace
 
@@ -30,18 +38,23 @@ std::string Shortened(std::string name) {
         extension = name.substr(dot);
         name.resize(dot);
     }
-    std::size_t keep = kLongestName - extension.size();
-    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    name.resize(keep);
-    return name + extension;
+    return std::string(CutUtf8(name, kLongestName - extension.size())) + extension;
 }
 
 std::string SafeLocalName(std::string_view name) {
     if (name.empty() || name == ".") return "_";
     if (name == "..") return "__";
-    std::string safe(name);
-    for (char& ch : safe) {
-        if (IsUnsafe(ch)) ch = '_';
+    std::string safe;
+    safe.reserve(name.size());
+    for (std::size_t pos = 0; pos < name.size();) {
+        if (IsUnsafe(name, pos)) {
+            safe += '_';
+            pos += IsC1Control(name, pos) ? 2 : 1;  // one "_" for the character
+        } else {
+            const std::size_t length = std::max<std::size_t>(Utf8CharacterLength(name, pos), 1);
+            safe.append(name.substr(pos, length));
+            pos += length;
+        }
     }
     return safe.size() > kLongestName ? Shortened(std::move(safe)) : safe;
 }

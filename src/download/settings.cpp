@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "text/utf8.h"
+
 namespace gathrix {
 
 namespace {
@@ -47,7 +49,7 @@ Settings Settings::FromEnvironment() {
             settings.jobs = *jobs;
         } else {
             std::fprintf(stderr, "gathrix: GATHRIX_JOBS=%s is not a number from 1 to %d; fetching one picture at a time\n",
-                         v, kMaxJobs);
+                         EscapeForTerminal(v).c_str(), kMaxJobs);
         }
     }
     return settings;

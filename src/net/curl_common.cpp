@@ -246,9 +246,17 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
         case CURLE_TOO_MANY_REDIRECTS:
             outcome.failure = "too many redirects";
             break;
-        case CURLE_UNSUPPORTED_PROTOCOL:
-            outcome.failure = "redirected to an address that is not http or https";
+        case CURLE_UNSUPPORTED_PROTOCOL: {
+            // Both a redirect to another scheme and a reply without a status
+            // line (HTTP/0.9, which libcurl refuses) end so, also after a
+            // redirect; the address last asked for tells them apart.
+            char* last = nullptr;
+            curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &last);
+            outcome.failure = last != nullptr && !AddressAccepted(last)
+                                  ? "redirected to an address that is not http or https"
+                                  : "no HTTP status line";
             break;
+        }
         case CURLE_GOT_NOTHING:
             outcome.failure = "empty reply";
             break;
@@ -279,8 +287,9 @@ bool Retryable(const Outcome& outcome) {
             break;
     }
     if (outcome.complete || outcome.status >= 400) return false;
-    // Connection errors and time-outs; not a redirect to another scheme, a
-    // redirect loop, a bad Content-Length or a file that could not be written.
+    // Connection errors and time-outs; not a redirect to another scheme, a reply
+    // without a status line, a redirect loop, a bad Content-Length or a file that
+    // could not be written.
     return outcome.failure == "could not resolve host" || outcome.failure == "connection refused" ||
            outcome.failure == "could not connect" || outcome.failure.starts_with("no data for") ||
            outcome.failure == "body cut short" || outcome.failure == "empty reply" ||

@@ -37,6 +37,12 @@ std::string Album(FakeServer& s, const std::string& user, const std::string& nam
     return s.Url(path);
 }
 
+std::string Times(int n, const std::string& text) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += text;
+    return out;
+}
+
 struct OptionsRow {
     const char* name;
     // Serves what the case needs; returns the arguments after the program name.
@@ -67,6 +73,24 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"-i", "list.txt"};
      },
      0, "", {"AlbumDownload/a.jpg"}},
+    {"AddressListWithAByteOrderMark",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/list.txt", "\xEF\xBB\xBF" + Album(s, "u", "Summer", {"/p/a.jpg"}) + "\r\n");
+         return std::vector<std::string>{"-i", "list.txt"};
+     },
+     0, "", {"AlbumDownload/a.jpg"}},
+    // A folder name cut to 100 bytes ends before a two-byte character, not in it.
+    {"LongAlbumNameCutBetweenCharacters",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{Album(s, "u", "a" + Times(60, "\xC3\xA9"), {"/p/a.jpg"}),
+                                         Album(s, "u", "Summer", {"/p/a.jpg"})};
+     },
+     0, "", {"a" + Times(49, "\xC3\xA9") + "/AlbumDownload/a.jpg", "Summer/AlbumDownload/a.jpg"}},
+    {"UnreadableAddressListNamedWithControls",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"-i", "no\x1B]0;x\x07.txt"}; },
+     1, "gathrix-cli: cannot read the address list 'no\\x1B]0;x\\x07.txt'\n", {}},
     {"StartDirectoryIsMade",
      [](FakeServer& s, const std::string&) {
          s.Serve("/p/a.jpg", "a");
@@ -214,6 +238,20 @@ TEST(CliProgress, DrawnOnATerminalOnlyAndClearedAtTheEnd) {
     EXPECT_NE(std::find(screen.begin(), screen.end(), "Downloading slow.jpg...OK"), screen.end()) << shared;
     EXPECT_EQ(screen.back(), "");
     EXPECT_EQ(screen.end()[-2], " 1 files successfully downloaded!");
+}
+
+// A name from the server is drawn escaped, in the display's own line and in
+// the log's open line that it echoes.
+TEST(CliProgress, NameIsEscapedOnTheTerminal) {
+    FakeServer server;
+    server.ServeTrickle("/p/sl\xE9w.jpg", PictureBytes(1, 20000), 2000, std::chrono::milliseconds(30));
+    const std::string album = Album(server, "u", "Slow", {"/p/sl\xE9w.jpg"});
+    Sandbox sandbox;
+    const std::string alone = StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), Stderr::Terminal);
+    EXPECT_NE(alone.find("\rsl\\xE9w.jpg  "), std::string::npos) << alone;
+    EXPECT_EQ(alone.find('\xE9'), std::string::npos) << alone;
+    const std::string shared = StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), Stderr::TerminalWithStdout);
+    EXPECT_NE(shared.find("\rDownloading sl\\xE9w.jpg...  "), std::string::npos) << shared;
 }
 
 }  // namespace

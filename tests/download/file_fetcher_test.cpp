@@ -155,6 +155,10 @@ TEST_F(FileFetcherTest, UnsafeLocalNamesStayInTheWorkingFolder) {
         {"../escape.jpg", ".._escape.jpg"}, {"/etc/passwd", "_etc_passwd"}, {"..", "__"},
         {".", "_"},                         {"", "_"},                      {"a\\b.jpg", "a_b.jpg"},
         {"new\nline.jpg", "new_line.jpg"},  {"tab\t.jpg", "tab_.jpg"},      {"del\x7f.jpg", "del_.jpg"},
+        // C1 controls: as UTF-8 (one "_" for the two bytes) and as stray bytes,
+        // also after a character cut short.
+        {"csi\xc2\x9b.jpg", "csi_.jpg"},   {"nel\xc2\x85\xc2\x9fx.jpg", "nel__x.jpg"},
+        {"raw\x9b.jpg", "raw_.jpg"},       {"cut\xe4\x9b.jpg", "cut\xe4_.jpg"},
     };
     for (const auto& [name, safe] : cases) {
         EXPECT_EQ(Fetch("/a.jpg", name), "Downloading " + safe + "...OK\r\n");
@@ -168,7 +172,11 @@ TEST_F(FileFetcherTest, SafeLocalNameLeavesOrdinaryNamesAlone) {
     EXPECT_EQ(SafeLocalName("IMG_0001.JPG"), "IMG_0001.JPG");
     EXPECT_EQ(SafeLocalName("photo (1).jpg"), "photo (1).jpg");
     EXPECT_EQ(SafeLocalName("...jpg"), "...jpg");
-    EXPECT_EQ(SafeLocalName("caf\xc3\xa9.jpg"), "caf\xc3\xa9.jpg");
+    // UTF-8 (U+00A0 and U+011B end in bytes that are C1 codes on their own),
+    // and a Latin-1 letter outside UTF-8.
+    for (const char* name : {"caf\xc3\xa9.jpg", "\xc2\xa0\xc4\x9b.jpg", "\xe6\x97\xa5\xe6\x9c\xac.jpg", "caf\xe9.jpg"}) {
+        EXPECT_EQ(SafeLocalName(name), name);
+    }
     EXPECT_EQ(SafeLocalName("a?b=c&d"), "a?b=c&d");
     // Too long for a file name: the stem is cut, the extension stays, and a
     // two-byte character is not split.

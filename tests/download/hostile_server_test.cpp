@@ -277,7 +277,31 @@ const Row kRows[] = {
          return std::vector<std::string>{w.server.Url("/p/a\x01" "b.jpg"), w.server.Url("/p/a%01b.jpg")};
      },
      "Downloading a_b.jpg...failed.\r\nDownloading a%01b.jpg...OK\r\n", {{"a%01b.jpg", kGood}}, 5, nullptr,
-     "gathrix-cli: picture http://H/p/a\x01" "b.jpg: not an http or https address\n"},
+     "gathrix-cli: picture http://H/p/a\\x01b.jpg: not an http or https address\n"},
+    // Terminal controls in addresses: escaped on stderr, "_" in names (a C1
+    // control as UTF-8 and as a stray byte alike); a Latin-1 letter stays.
+    {"PictureAddressWithTerminalControls",
+     [](World& w) {
+         w.server.Serve("/p/b\xC2\x9B\x9B\xE9.jpg", kGood);
+         return std::vector<std::string>{w.server.Url("/p/a\x1B]0;owned\x07\x1B[2J\xC2\x9B.jpg"),
+                                         w.server.Url("/p/b\xC2\x9B\x9B\xE9.jpg")};
+     },
+     "Downloading a_]0;owned__[2J_.jpg...failed.\r\nDownloading b__\xE9.jpg...OK\r\n", {{"b__\xE9.jpg", kGood}}, 5,
+     nullptr, "gathrix-cli: picture http://H/p/a\\x1B]0;owned\\x07\\x1B[2J\\xC2\\x9B.jpg: not an http or https address\n"},
+    // Bytes with no status line, also at the end of a redirect.
+    {"PictureWithoutStatusLine",
+     [](World& w) {
+         w.raw = std::make_unique<RawServer>("no status line\r\n");
+         return ThenGood(w, w.raw->Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no HTTP status line\n"},
+    {"PictureRedirectedToAReplyWithoutStatusLine",
+     [](World& w) {
+         w.raw = std::make_unique<RawServer>("no status line\r\n");
+         w.server.ServeRedirect("/p/a.jpg", w.raw->Url("/p/z.jpg"));
+         return ThenGood(w, w.server.Url("/p/a.jpg"));
+     },
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no HTTP status line\n"},
     // A set page that cannot be fetched ends the set; no earlier page is read
     // again in its place.
     {"FlickrPageNotFound",
