@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <system_error>
 
+#include "text/utf8.h"
+
 namespace gathrix {
 
 namespace {
 constexpr std::size_t kLongestName = 255;
-
-// Cuts text to at most bytes, never inside a UTF-8 character.
-void CutTo(std::string& text, std::size_t bytes) {
-    if (text.size() <= bytes) return;
-    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) --bytes;
-    text.resize(bytes);
-}
 }  // namespace
 
 std::string NumberedName(std::string_view name, std::int64_t number) {
@@ -30,8 +25,7 @@ std::string NumberedName(std::string_view name, std::int64_t number) {
         stem += extension;
         extension.clear();
     }
-    CutTo(stem, kLongestName - suffix.size() - extension.size());
-    return stem + suffix + extension;
+    return std::string(CutUtf8(stem, kLongestName - suffix.size() - extension.size())) + suffix + extension;
 }
 
 std::string PictureNames::NameFor(const std::string& address, const std::string& safe_name) {
