@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
         for (int r = 0; r < kRepeats; ++r) {
             QuietFrontEnd ui(address);
             auto start = std::chrono::steady_clock::now();
-            const gathrix::DownloadOutcome outcome = gathrix::Dowload(ui, inet, settings);
+            const gathrix::DownloadOutcome outcome = gathrix::RunDownload(ui, inet, settings);
             run_times.push_back(SecondsSince(start));
             if (outcome != gathrix::DownloadOutcome::Completed || ui.box != " 0 files successfully downloaded!" ||
                 ui.pictures != 0) {

@@ -40,11 +40,11 @@ int main(int argc, char** argv) {
         std::function<void()> work;
     };
     const Row rows[] = {
-        {"retlast", [&] { sink += gathrix::retlast(address, "/").size(); }},
-        {"retparm (last field)", [&] { sink += gathrix::retparm(address, 1 << 30, "/").size(); }},
-        {"SandR", [&] { sink += gathrix::SandR(address, "//", "/_").size(); }},
-        {"InStr (absent, any case)", [&] { sink += gathrix::InStr(address, "//////////z", true); }},
-        {"InStr (absent)", [&] { sink += gathrix::InStr(address, "/a/a/a/b"); }},
+        {"LastField", [&] { sink += gathrix::LastField(address, "/").size(); }},
+        {"Field (last field)", [&] { sink += gathrix::Field(address, 1 << 30, "/").size(); }},
+        {"ReplaceAll", [&] { sink += gathrix::ReplaceAll(address, "//", "/_").size(); }},
+        {"Find (absent, any case)", [&] { sink += gathrix::Find(address, "//////////z", true); }},
+        {"Find (absent)", [&] { sink += gathrix::Find(address, "/a/a/a/b"); }},
     };
 
     bool ok = true;

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
             gathrix::test::ScopedCwd cwd(sandbox.Path());
             QuietFrontEnd ui(server.Url(album_path(mb)));
             gathrix::net::Transfer inet;
-            gathrix::Dowload(ui, inet, gathrix::Settings());
+            gathrix::RunDownload(ui, inet, gathrix::Settings());
             if (ui.box != " 0 files successfully downloaded!") {
                 std::fprintf(stderr, "unexpected end of the run: %s\n", ui.box.c_str());
                 std::exit(2);

@@ -41,8 +41,8 @@ struct Seen {
 
 bool EndsWithOriginal(std::string_view address) {
     constexpr std::string_view kOriginal = "_o.jpg";
-    return address.size() >= kOriginal.size() && gathrix::InStr(address.substr(address.size() - kOriginal.size()),
-                                                                kOriginal, true) == 1;
+    return address.size() >= kOriginal.size() && gathrix::Find(address.substr(address.size() - kOriginal.size()),
+                                                                kOriginal, true) == 0;
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (target == kSetPath || target.starts_with(page_query)) {
             if (++seen->set_pages > kSetPages) return PageAnswer("");
             const std::string number = target == kSetPath ? "1" : target.substr(page_query.size());
-            return PageAnswer(gathrix::SandR(pages[0], "{n}", number));
+            return PageAnswer(gathrix::ReplaceAll(pages[0], "{n}", number));
         }
         if (++*lookups > kLookupPages) return PageAnswer("");
         return PageAnswer(pages[target.ends_with(kSizePage) ? 1 : 2]);

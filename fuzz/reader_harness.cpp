@@ -252,7 +252,7 @@ bool Served(std::string_view text, std::optional<Rewrite> rewrite, bool quotes_d
     if (quotes_dropped) {
         if (w.pages_without_quotes.size() != w.pages.size()) {
             w.pages_without_quotes.clear();
-            for (const std::string& page : w.pages) w.pages_without_quotes.push_back(SandR(page, "\"", ""));
+            for (const std::string& page : w.pages) w.pages_without_quotes.push_back(ReplaceAll(page, "\"", ""));
         }
         for (const std::string& page : w.pages_without_quotes) {
             if (FoundIn(page, text, rewrite)) return true;
@@ -264,7 +264,7 @@ bool Served(std::string_view text, std::optional<Rewrite> rewrite, bool quotes_d
     }
     // A picture may have been read as a page (an album at the address of one).
     for (const std::string& picture : w.pictures) {
-        if (FoundIn(quotes_dropped ? SandR(picture, "\"", "") : picture, text, rewrite)) return true;
+        if (FoundIn(quotes_dropped ? ReplaceAll(picture, "\"", "") : picture, text, rewrite)) return true;
     }
     return false;
 }
@@ -299,7 +299,7 @@ void RunAlbum(Album album) {
     DownloadOutcome outcome;
     {
         net::Transfer inet;
-        outcome = Dowload(ui, inet, album.settings);
+        outcome = RunDownload(ui, inet, album.settings);
     }  // every connection closed
     Check(fs::current_path() == w.run, "the run did not return to its starting folder");
     fs::current_path(w.root);

@@ -33,14 +33,14 @@ bool MatchesAt(std::string_view text, std::size_t at, std::string_view needle, b
     return true;
 }
 
-std::size_t NaiveInStr(std::string_view text, std::string_view needle, bool ignore_case) {
+std::size_t NaiveFind(std::string_view text, std::string_view needle, bool ignore_case) {
     for (std::size_t at = 0; at + needle.size() <= text.size(); ++at) {
-        if (MatchesAt(text, at, needle, ignore_case)) return at + 1;
+        if (MatchesAt(text, at, needle, ignore_case)) return at;
     }
-    return 0;
+    return std::string_view::npos;
 }
 
-std::string NaiveSandR(std::string_view text, std::string_view look_for, std::string_view replace_with) {
+std::string NaiveReplaceAll(std::string_view text, std::string_view look_for, std::string_view replace_with) {
     if (look_for.empty() || look_for == replace_with) return std::string(text);
     std::string out;
     std::size_t i = 0;
@@ -98,16 +98,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = rest;
     const std::string c(1, delimiter);
 
-    Check(gathrix::SandR(text, needle, replacement) == NaiveSandR(text, needle, replacement));
-    Check(gathrix::InStr(text, needle) == NaiveInStr(text, needle, false));
-    Check(gathrix::InStr(text, needle, true) == NaiveInStr(text, needle, true));
-    Check(gathrix::retlast(text, c) == NaiveRetlast(text, delimiter));
+    Check(gathrix::ReplaceAll(text, needle, replacement) == NaiveReplaceAll(text, needle, replacement));
+    Check(gathrix::Find(text, needle) == NaiveFind(text, needle, false));
+    Check(gathrix::Find(text, needle, true) == NaiveFind(text, needle, true));
+    Check(gathrix::LastField(text, c) == NaiveRetlast(text, delimiter));
 
     const long long fields = static_cast<long long>(Fields(text, delimiter).size());
     gathrix::FieldCursor cursor(text, delimiter);
     for (long long n = 1; n <= fields + 2; ++n, cursor.Advance()) {
         const std::string field = NaiveRetparm(text, n, delimiter);
-        Check(gathrix::retparm(text, n, c) == field);
+        Check(gathrix::Field(text, n, c) == field);
         Check(cursor.Number() == n && cursor.Field() == field);
         Check(cursor.NextField() == NaiveRetparm(text, n + 1, delimiter));
         Check(cursor.PreviousField() == NaiveRetparm(text, n - 1, delimiter));

@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // the photo address itself, cut at "?"; then with "?start=".
         std::string base;
         if (PageOf(address, base) && !base.empty() &&
-            (base == gathrix::retparm(typed, 1, "?") || Served(base))) {
+            (base == gathrix::Field(typed, 1, "?") || Served(base))) {
             return true;
         }
         // A full-size picture: named by the script of a full-size page.

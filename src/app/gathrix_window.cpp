@@ -203,7 +203,7 @@ void Gathrix::OpenFolder(const std::filesystem::path& folder) { shell_.OpenFolde
 
 void Gathrix::EndProgram() { shell_.EndProgram(); }
 
-void Gathrix::OnDowload() { gathrix::Dowload(*this, Inet1, Settings::FromEnvironment()); }
+void Gathrix::OnDowload() { gathrix::RunDownload(*this, Inet1, Settings::FromEnvironment()); }
 
 void Gathrix::OnUpdate() { CheckForUpdate(*this, MakerSiteUrl()); }
 

@@ -136,7 +136,7 @@ int DownloadAlbum(const std::string& address, const gathrix::CliOptions& options
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;
     g_front_end = &front_end;
-    const gathrix::DownloadOutcome outcome = gathrix::Dowload(front_end, inet, settings);
+    const gathrix::DownloadOutcome outcome = gathrix::RunDownload(front_end, inet, settings);
     front_end.ClearProgress();
     front_end.EndLine();
     g_front_end = nullptr;

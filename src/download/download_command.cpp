@@ -73,11 +73,11 @@ int SiteNumber(std::string_view album_address) {
     return 0;
 }
 
-DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings) {
-    return Dowload(front_end, inet, settings, [] { return std::chrono::system_clock::now(); });
+DownloadOutcome RunDownload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings) {
+    return RunDownload(front_end, inet, settings, [] { return std::chrono::system_clock::now(); });
 }
 
-DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings,
+DownloadOutcome RunDownload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings,
                         const WallClock& clock) {
     inet.SetRequestTimeout(settings.request_timeout);
     inet.GetSession().SetRetries(settings.retries, settings.retry_unit);

@@ -29,13 +29,13 @@ inline constexpr const char* kNoFolderMessage = "The folder AlbumDownload could 
 // empty address, then returns what happened. The current directory is the
 // starting directory again when it returns. Never throws on account of the
 // network, the pages or the file system.
-DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings);
+DownloadOutcome RunDownload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings);
 
 // The clock from which the run takes its start and end times.
 using WallClock = std::function<std::chrono::system_clock::time_point()>;
 
 // The same, with the clock given (for runs that must pass a chosen time).
-DownloadOutcome Dowload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings,
+DownloadOutcome RunDownload(FrontEnd& front_end, net::Transfer& inet, const Settings& settings,
                         const WallClock& clock);
 
 // The site number of an album address: the row of the first site marker that

@@ -113,7 +113,7 @@ void FetchPictures(RunState& run, const std::vector<FoundPicture>& pictures, Rep
     run.pictures_listed += static_cast<std::int64_t>(pictures.size());
     for (const FoundPicture& picture : pictures) {
         run.picture_address = picture.address;
-        const std::string safe_name = SafeLocalName(retlast(run.picture_address, "/"));
+        const std::string safe_name = SafeLocalName(LastField(run.picture_address, "/"));
         run.local_file_name = run.names ? run.names->NameFor(picture.address, safe_name) : safe_name;
         bool stored = FetchFile(run);
         run.picture_address.clear();

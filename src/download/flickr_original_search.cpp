@@ -32,10 +32,10 @@ std::optional<std::string> OriginalAddressOn(RunState& run, const std::string& p
     do {
         const std::optional<std::string> item = files.ReadItem(kSizePageNumber);
         if (!item) break;
-        const std::size_t at = InStr(*item, kOriginalMarker, true);
-        if (at != 0) {
-            const std::string_view up_to_marker = std::string_view(*item).substr(0, at - 1 + kOriginalMarker.size());
-            original = retlast(up_to_marker, "\"");
+        const std::size_t at = Find(*item, kOriginalMarker, true);
+        if (at != std::string::npos) {
+            const std::string_view up_to_marker = std::string_view(*item).substr(0, at + kOriginalMarker.size());
+            original = LastField(up_to_marker, "\"");
         }
     } while (!original && !files.AtEnd(kSizePageNumber));
     files.Close(kSizePageNumber);
@@ -45,14 +45,14 @@ std::optional<std::string> OriginalAddressOn(RunState& run, const std::string& p
 }  // namespace
 
 std::string FlickrPhotoPath(std::string_view photo_link) {
-    const std::size_t at = InStr(photo_link, "/in/");
-    return at == 0 ? std::string() : std::string(photo_link.substr(0, at));
+    const std::size_t at = Find(photo_link, "/in/");
+    return at == std::string_view::npos ? std::string() : std::string(photo_link.substr(0, at + 1));
 }
 
 bool SearchFlickrOriginal(RunState& run, const std::string& link_field, bool counted) {
     if (!DropSmallPicture(run, kFlickrSmallestPicture, counted)) return true;
 
-    const std::string photo_path = FlickrPhotoPath(retparm(link_field, 2, "\""));
+    const std::string photo_path = FlickrPhotoPath(Field(link_field, 2, "\""));
     // The first try asks the photo's original-size page, the second the photo's
     // page itself.
     for (const bool second_try : {false, true}) {

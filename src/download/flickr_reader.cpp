@@ -72,12 +72,12 @@ std::string NextPageNumber(std::string_view shown) {
 // "?page" (both in any case), the number shown after "this-page" (after its
 // first ">", before the next "<") plus one. nullopt for any other line.
 std::optional<std::string> NextPageOnLine(std::string_view line) {
-    const std::size_t at = InStr(line, "this-page", true);
-    if (at == 0) return std::nullopt;
-    const std::string_view rest = line.substr(at - 1);
+    const std::size_t at = Find(line, "this-page", true);
+    if (at == std::string_view::npos) return std::nullopt;
+    const std::string_view rest = line.substr(at);
     if (!Contains(rest, "?page", true)) return std::nullopt;
-    const std::string number_text = retparm(rest, 1, "<");
-    return NextPageNumber(retparm(number_text, 2, ">"));
+    const std::string number_text = Field(rest, 1, "<");
+    return NextPageNumber(Field(number_text, 2, ">"));
 }
 
 // Normalises a set address once: everything from the first "?" or "#" on goes
@@ -85,15 +85,15 @@ std::optional<std::string> NextPageOnLine(std::string_view line) {
 // "/set-" form (".../photos/USER/set-NUMBER") becomes the "/sets/" form
 // (".../photos/USER/sets/NUMBER").
 std::string SetAddress(std::string_view album_address) {
-    std::string address = retparm(retparm(album_address, 1, "?"), 1, "#");
-    const std::size_t set_at = InStr(address, "/set-");
-    if (set_at == 0) return address;
+    std::string address = Field(Field(album_address, 1, "?"), 1, "#");
+    const std::size_t set_at = Find(address, "/set-");
+    if (set_at == std::string::npos) return address;
 
-    const std::string set_part = address.substr(set_at - 1 + 5);
+    const std::string set_part = address.substr(set_at + 5);
     // The "/" that ends the user name: the first one after "/photos/", or
     // without "/photos/" the first from the eighth character on (past "http://").
-    const std::size_t photos_at = InStr(address, "/photos/");
-    const std::size_t search_from = photos_at == 0 ? 7 : photos_at - 1 + 8;
+    const std::size_t photos_at = Find(address, "/photos/");
+    const std::size_t search_from = photos_at == std::string::npos ? 7 : photos_at + 8;
     const std::size_t slash = search_from < address.size() ? address.find('/', search_from) : std::string::npos;
     if (slash == std::string::npos) return "sets/" + set_part;
     return address.substr(0, slash + 1) + "sets/" + set_part;
@@ -123,10 +123,10 @@ std::optional<SetPage> ReadSetPage(RunState& run, const std::string& page_addres
             }
         }
         if (!thumbnails_found) {
-            const std::size_t at = InStr(*line, "setthumbs-indv", true);
-            if (at != 0) {
+            const std::size_t at = Find(*line, "setthumbs-indv", true);
+            if (at != std::string::npos) {
                 page.line = std::move(*line);
-                page.thumbnails_at = at - 1;
+                page.thumbnails_at = at;
                 thumbnails_found = true;
             }
         }
@@ -145,8 +145,8 @@ std::vector<FoundPicture> PicturesOf(std::string_view thumbnail_line) {
     FieldCursor field(thumbnail_line, '>');
     for (;;) {
         if (Contains(field.Field(), "img src=", true) && Contains(field.Field(), ".jpg", true)) {
-            const std::string thumbnail_address = retparm(field.Field(), 2, "\"");
-            pictures.push_back({SandR(thumbnail_address, "_s.", "_o."), std::string(field.PreviousField())});
+            const std::string thumbnail_address = Field(field.Field(), 2, "\"");
+            pictures.push_back({ReplaceAll(thumbnail_address, "_s.", "_o."), std::string(field.PreviousField())});
         }
         if (field.NextField().empty()) return pictures;
         field.Advance();

@@ -21,13 +21,13 @@ constexpr int kPageNumber = 1;  // the album page
 // The album page: the address up to its first "photo#" (a link to one photo of
 // the album), or the whole address.
 std::string PageAddress(const std::string& album_address) {
-    const std::size_t at = InStr(album_address, "photo#");
-    return at == 0 ? album_address : album_address.substr(0, at - 1);
+    const std::size_t at = Find(album_address, "photo#");
+    return at == std::string::npos ? album_address : album_address.substr(0, at);
 }
 
 // The address item without its double quotes and without its first character.
 std::string PictureAddress(const std::string& address_item) {
-    const std::string unquoted = SandR(address_item, "\"", "");
+    const std::string unquoted = ReplaceAll(address_item, "\"", "");
     return unquoted.size() > 1 ? unquoted.substr(1) : std::string();
 }
 

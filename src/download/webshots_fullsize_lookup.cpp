@@ -20,7 +20,7 @@ constexpr const char* kScriptMarker = "so.addVariable('";
 bool WebshotsFullSizeLookup(RunState& run, const std::string& photo_link, bool counted) {
     if (!DropSmallPicture(run, kWebshotsSmallestPicture, counted)) return true;
 
-    const std::string page_address = run.settings.webshots_fullsize_base + "/photo/fullsize/" + retlast(photo_link, "/");
+    const std::string page_address = run.settings.webshots_fullsize_base + "/photo/fullsize/" + LastField(photo_link, "/");
     bool found = false;
     bool stored = false;
     if (const std::optional<net::SavedPage> page = FetchPage(run, page_address, PageRole::Lookup)) {
@@ -33,7 +33,7 @@ bool WebshotsFullSizeLookup(RunState& run, const std::string& photo_link, bool c
             run.front_end.AppendLog("succesful.\r\n");
             // A marker in the page's last item names nothing: the fetch of the
             // empty address then fails and says so in its own line.
-            run.picture_address = retparm(files.ReadItem(kFullSizePageNumber).value_or(std::string()), 2, "'");
+            run.picture_address = Field(files.ReadItem(kFullSizePageNumber).value_or(std::string()), 2, "'");
             stored = FetchFile(run);
             run.picture_address.clear();
         }

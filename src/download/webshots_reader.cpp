@@ -40,7 +40,7 @@ std::optional<std::string> AlbumSource(RunState& run, const std::string& photo_a
     files.Open(page->Path(), OpenMode::Input, kPageNumber);
     while (!album && !files.AtEnd(kPageNumber)) {
         const std::optional<std::string> line = files.ReadLine(kPageNumber);
-        if (line && Contains(*line, album_marker, true)) album = retparm(*line, 2, "\"");
+        if (line && Contains(*line, album_marker, true)) album = Field(*line, 2, "\"");
     }
     files.CloseAll();
     return album;
@@ -61,9 +61,9 @@ bool HasNextPage(PageFiles& files, const net::SavedPage& page) {
 // The picture of a thumbnail field whose style url starts at marker_at (0-based):
 // the thumbnail address with "_th." made "_fs.", and the photo's own page.
 FoundPicture PictureOf(std::string_view field, std::size_t marker_at) {
-    std::string address = retparm(field.substr(marker_at + kStyleUrl.size()), 1, ")");
-    address = SandR(SandR(address, "\"", ""), "_th.", "_fs.");
-    return {address, retparm(field, 2, "\"")};
+    std::string address = Field(field.substr(marker_at + kStyleUrl.size()), 1, ")");
+    address = ReplaceAll(ReplaceAll(address, "\"", ""), "_th.", "_fs.");
+    return {address, Field(field, 2, "\"")};
 }
 
 // The pictures of the saved page, in page order. The fields of an item are
@@ -78,8 +78,8 @@ std::vector<FoundPicture> PicturesOf(RunState& run, const net::SavedPage& page) 
         const std::optional<std::string> item = files.ReadItem(kPageNumber);
         if (!item) break;
         for (FieldCursor field(*item, '>');; field.Advance()) {
-            const std::size_t at = InStr(field.Field(), thumbnail_marker);
-            if (at != 0) pictures.push_back(PictureOf(field.Field(), at - 1));
+            const std::size_t at = Find(field.Field(), thumbnail_marker);
+            if (at != std::string_view::npos) pictures.push_back(PictureOf(field.Field(), at));
             if (field.NextField().empty()) break;
         }
     }
@@ -100,7 +100,7 @@ ReaderEnd ReadWebshotsAlbum(RunState& run) {
     // Cut at the first "?" or "#": a fragment (as browsers copy addresses, or as
     // a photo page may name its album) is no part of a page address, and
     // "?start=" after one would never reach the server.
-    run.album_address = retparm(retparm(run.album_address, 1, "?"), 1, "#");
+    run.album_address = Field(Field(run.album_address, 1, "?"), 1, "#");
     const std::string album_base = run.album_address;
     std::string page_address = album_base;
     run.file_counter = 0;

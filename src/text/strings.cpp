@@ -55,46 +55,46 @@ private:
 
 }  // namespace
 
-std::string SandR(std::string_view SearchString, std::string_view LookFor, std::string_view ReplaceWith) {
-    if (LookFor.empty() || ReplaceWith == LookFor) return std::string(SearchString);
-    const Finder finder(LookFor, false);
+std::string ReplaceAll(std::string_view text, std::string_view look_for, std::string_view replace_with) {
+    if (look_for.empty() || replace_with == look_for) return std::string(text);
+    const Finder finder(look_for, false);
     std::string result;
-    result.reserve(SearchString.size());
+    result.reserve(text.size());
     std::size_t from = 0;
     for (;;) {
-        const std::size_t at = finder.Find(SearchString, from);
+        const std::size_t at = finder.Find(text, from);
         if (at == std::string_view::npos) {
-            result.append(SearchString.substr(from));
+            result.append(text.substr(from));
             return result;
         }
-        result.append(SearchString.substr(from, at - from));
-        result.append(ReplaceWith);
-        from = at + LookFor.size();
+        result.append(text.substr(from, at - from));
+        result.append(replace_with);
+        from = at + look_for.size();
     }
 }
 
-std::string retparm(std::string_view ins, long long X, std::string_view c) {
-    if (ins.empty() || X < 1) return {};
-    if (c.empty()) return X == 1 ? std::string(ins) : std::string();
-    const char delimiter = c.front();
+std::string Field(std::string_view text, long long number, std::string_view delimiters) {
+    if (text.empty() || number < 1) return {};
+    if (delimiters.empty()) return number == 1 ? std::string(text) : std::string();
+    const char delimiter = delimiters.front();
     std::size_t start = 0;
-    // Skip X-1 delimiters; the scan stops as soon as field X is closed.
-    for (long long field = 1; field < X; ++field) {
-        const auto at = ins.find(delimiter, start);
+    // Skip number-1 delimiters; the scan stops as soon as field number is closed.
+    for (long long field = 1; field < number; ++field) {
+        const auto at = text.find(delimiter, start);
         if (at == std::string_view::npos) return {};
         start = at + 1;
     }
-    const auto end = ins.find(delimiter, start);
-    return std::string(ins.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    const auto end = text.find(delimiter, start);
+    return std::string(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
 }
 
 // The last field is found by walking the fields once, looking two fields ahead:
 // field k is the answer at the first k where fields k+1 and k+2 are both empty
 // (missing fields count as empty).
-std::string retlast(std::string_view st, std::string_view c) {
-    if (st.empty()) return {};
-    if (c.empty()) return std::string(st);
-    const char delimiter = c.front();
+std::string LastField(std::string_view text, std::string_view delimiters) {
+    if (text.empty()) return {};
+    if (delimiters.empty()) return std::string(text);
+    const char delimiter = delimiters.front();
 
     // Fields as [begin, end) ranges, produced one at a time; past the last field
     // every further "field" is missing, which reads as empty.
@@ -108,10 +108,10 @@ std::string retlast(std::string_view st, std::string_view c) {
     auto next_field = [&]() {
         Field f;
         if (done) return f;
-        const auto at = st.find(delimiter, next_start);
+        const auto at = text.find(delimiter, next_start);
         f.exists = true;
         f.begin = next_start;
-        f.end = at == std::string_view::npos ? st.size() : at;
+        f.end = at == std::string_view::npos ? text.size() : at;
         if (at == std::string_view::npos) {
             done = true;
         } else {
@@ -128,11 +128,11 @@ std::string retlast(std::string_view st, std::string_view c) {
         k1 = k2;
         k2 = next_field();
     }
-    return k.exists ? std::string(st.substr(k.begin, k.end - k.begin)) : std::string();
+    return k.exists ? std::string(text.substr(k.begin, k.end - k.begin)) : std::string();
 }
 
 FieldCursor::FieldCursor(std::string_view text, char delimiter) : text_(text), delimiter_(delimiter) {
-    // retparm gives nothing at all for an empty text.
+    // Field gives nothing at all for an empty text.
     exhausted_ = text_.empty();
     current_ = Take();
     next_ = Take();
@@ -158,15 +158,11 @@ void FieldCursor::Advance() {
     next_ = Take();
 }
 
-std::size_t InStr(std::string_view haystack, std::string_view needle, bool ignore_case) {
+std::size_t Find(std::string_view haystack, std::string_view needle, bool ignore_case) {
     // A short needle is found fastest by the library's search, which costs at
     // most its length per character of the haystack: still linear.
-    if (!ignore_case && needle.size() <= 64) {
-        const std::size_t at = haystack.find(needle);
-        return at == std::string_view::npos ? 0 : at + 1;
-    }
-    const std::size_t at = Finder(needle, ignore_case).Find(haystack);
-    return at == std::string_view::npos ? 0 : at + 1;
+    if (!ignore_case && needle.size() <= 64) return haystack.find(needle);
+    return Finder(needle, ignore_case).Find(haystack);
 }
 
 std::string_view TrimBlanks(std::string_view text) {

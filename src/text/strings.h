@@ -8,25 +8,25 @@
 
 namespace gathrix {
 
-// Returns SearchString with every occurrence of LookFor replaced by ReplaceWith,
-// left to right, without overlaps; inserted text is never searched again.
-// An empty LookFor, or ReplaceWith equal to LookFor, leaves the text unchanged.
-std::string SandR(std::string_view SearchString, std::string_view LookFor, std::string_view ReplaceWith);
+// Returns text with every occurrence of look_for replaced by replace_with, left
+// to right, without overlaps; inserted text is never searched again. An empty
+// look_for, or replace_with equal to look_for, leaves the text unchanged.
+std::string ReplaceAll(std::string_view text, std::string_view look_for, std::string_view replace_with);
 
-// Returns field number X (counted from 1) of ins split at the one-character
-// delimiter c, or the empty text when that field does not exist. An empty field
-// and a missing one look the same. Only the first character of c is used; an
-// empty c makes the whole text field 1.
-std::string retparm(std::string_view ins, long long X, std::string_view c);
+// Returns field number `number` (counted from 1) of text split at a one-character
+// delimiter, or the empty text when that field does not exist. An empty field
+// and a missing one look the same. Only the first character of delimiters is
+// used; an empty one makes the whole text field 1.
+std::string Field(std::string_view text, long long number, std::string_view delimiters);
 
-// Returns the last non-empty field of st split at c, passing over single empty
-// fields and trailing delimiters; two empty fields side by side end the search
-// at the field before them ("a///b" gives "a").
-std::string retlast(std::string_view st, std::string_view c);
+// Returns the last non-empty field of text split at the delimiter, passing over
+// single empty fields and trailing delimiters; two empty fields side by side
+// end the search at the field before them ("a///b" gives "a").
+std::string LastField(std::string_view text, std::string_view delimiters);
 
 // Walks the fields of a text split at a one-character delimiter from the front,
-// giving for field number 1, 2, 3, ... exactly what retparm gives for that
-// number, in time linear in the length of the text (calling retparm for each
+// giving for field number 1, 2, 3, ... exactly what Field gives for that
+// number, in time linear in the length of the text (calling Field for each
 // number in turn would be quadratic). The text must outlive the cursor.
 class FieldCursor {
 public:
@@ -34,11 +34,11 @@ public:
 
     // The current field number, 1 at the start.
     long long Number() const { return number_; }
-    // retparm(text, Number(), delimiter).
+    // Field(text, Number(), delimiter).
     std::string_view Field() const { return current_; }
-    // retparm(text, Number() - 1, delimiter): empty for field 1.
+    // Field(text, Number() - 1, delimiter): empty for field 1.
     std::string_view PreviousField() const { return previous_; }
-    // retparm(text, Number() + 1, delimiter).
+    // Field(text, Number() + 1, delimiter).
     std::string_view NextField() const { return next_; }
     // Moves on to the next field number (past the last field every field is empty).
     void Advance();
@@ -55,13 +55,13 @@ private:
     std::string_view previous_, current_, next_;
 };
 
-// Position (1-based) of the first occurrence of needle in haystack, 0 when absent.
+// Where the first occurrence of needle in haystack starts, npos when absent.
 // With ignore_case, ASCII letters compare without regard to case.
-std::size_t InStr(std::string_view haystack, std::string_view needle, bool ignore_case = false);
+std::size_t Find(std::string_view haystack, std::string_view needle, bool ignore_case = false);
 
-// True when needle occurs in haystack (see InStr).
+// True when needle occurs in haystack (see Find).
 inline bool Contains(std::string_view haystack, std::string_view needle, bool ignore_case = false) {
-    return InStr(haystack, needle, ignore_case) != 0;
+    return Find(haystack, needle, ignore_case) != std::string_view::npos;
 }
 
 // Removes leading and trailing blanks: spaces, and the line breaks (CR, LF) that

@@ -51,9 +51,9 @@ protected:
     // clock readings from them in turn (the last one repeats).
     DownloadOutcome Run(const std::string& address) {
         ui.address = address;
-        if (clock_times.empty()) return Dowload(ui, inet, settings);
+        if (clock_times.empty()) return RunDownload(ui, inet, settings);
         std::size_t next = 0;
-        return Dowload(ui, inet, settings, [this, &next] {
+        return RunDownload(ui, inet, settings, [this, &next] {
             const auto t = clock_times[std::min(next, clock_times.size() - 1)];
             ++next;
             return t;

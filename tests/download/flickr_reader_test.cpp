@@ -152,8 +152,8 @@ TEST_P(FlickrRepair, SmallPictureIsLookedForOnItsOwnPages) {
     server.ServeStatus("/farm/1_o.jpg", row.status, PictureBytes(1, row.size));
     server.Serve("/orig/big_o.jpg", original);
     server.Serve("/orig/big_O.JPG", original);
-    if (row.size_page) server.Serve(kSizePage, SandR(row.size_page, "ORIG", server.Url("/orig/big")));
-    if (row.photo_page) server.Serve(kPhotoPage, SandR(row.photo_page, "ORIG", server.Url("/orig/big")));
+    if (row.size_page) server.Serve(kSizePage, ReplaceAll(row.size_page, "ORIG", server.Url("/orig/big")));
+    if (row.photo_page) server.Serve(kPhotoPage, ReplaceAll(row.photo_page, "ORIG", server.Url("/orig/big")));
     server.Serve(kSet, FlickrSetPage({{"/photos/someone/1/in/set-72157/", server.Url("/farm/1_s.jpg")}}));
     Run(server.Url(kSet));
 

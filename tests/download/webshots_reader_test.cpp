@@ -167,7 +167,7 @@ TEST_F(WebshotsReaderTest, PageLoopEndsWithoutNextPageOnAFailedPageOrARepeatedAd
         fs::remove_all(Folder());
         // The first page: one stored picture, one that fails; the marker in another case.
         std::string first = WebshotsAlbumPage({Thumbnail(1), Thumbnail(2, 0, 404)});
-        first = SandR(first, "</body>", "<A HREF=\"/x\" REL=\"Next\">2</A></body>");
+        first = ReplaceAll(first, "</body>", "<A HREF=\"/x\" REL=\"Next\">2</A></body>");
         server.Serve(base, first);
         ServeEndPages();
         row.second_page();
