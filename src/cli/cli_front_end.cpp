@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cli/failure_text.h"
 #include "text/utf8.h"
 
 namespace gathrix {
@@ -103,17 +104,17 @@ void CliFrontEnd::MessageBox(std::string_view text, std::string_view /*title*/, 
     WriteOut("\r\n");
 }
 
-void CliFrontEnd::ReportFailure(FailureKind kind, std::string_view address, std::string_view reason) {
-    if (kind == FailureKind::AlbumPage) {
+void CliFrontEnd::ReportFailure(WhatFailed what, std::string_view address, const Failure& why) {
+    if (what == WhatFailed::AlbumPage) {
         ++page_failures_;
     } else {
         ++missing_pictures_;
     }
     std::string line = "gathrix-cli: ";
-    line += kind == FailureKind::AlbumPage ? "album page " : "picture ";
+    line += what == WhatFailed::AlbumPage ? "album page " : "picture ";
     line.append(address);
     line += ": ";
-    line.append(reason.empty() ? std::string_view("failed") : reason);
+    line += FailureText(why);
     WriteErr(line);
 }
 

@@ -44,7 +44,7 @@ public:
     void PumpEvents() override {}
     void OpenFolder(const std::filesystem::path& /*folder*/) override {}
     void EndProgram() override { ended_ = true; }
-    void ReportFailure(FailureKind kind, std::string_view address, std::string_view reason) override;
+    void ReportFailure(WhatFailed what, std::string_view address, const Failure& why) override;
     void NoPicturesListed(std::string_view album_address) override;
     void ShowProgress(const TransferProgress& progress) override;
 

@@ -87,7 +87,7 @@ bool FetchFile(RunState& run) {
     const bool complete = transfer.Result() == net::TransferResult::Complete && transfer.Status() < 400;
     const std::int64_t size = transfer.BodySize();
     const bool stored = complete && transfer.Commit(run.working_folder / name);
-    run.last_failure = stored ? std::string() : complete ? "could not write the file" : transfer.Failure();
+    run.last_failure = stored ? Failure() : complete ? Failure{FailureKind::WriteError} : transfer.WhyFailed();
     transfer.Cancel();
 
     if (stored) {
@@ -119,7 +119,7 @@ void FetchPictures(RunState& run, const std::vector<FoundPicture>& pictures, Rep
         run.picture_address.clear();
         if (repair != nullptr) stored = repair(run, picture.photo_link, stored);
         if (stored && run.names) run.names->Stored(picture.address, run.local_file_name);
-        if (!stored) run.front_end.ReportFailure(FailureKind::Picture, picture.address, run.last_failure);
+        if (!stored) run.front_end.ReportFailure(WhatFailed::Picture, picture.address, run.last_failure);
     }
 }
 

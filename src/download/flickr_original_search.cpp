@@ -66,7 +66,7 @@ bool SearchFlickrOriginal(RunState& run, const std::string& link_field, bool cou
         run.front_end.AppendLog("not found.\r\n");
     }
     // A picture that came down whole but too small: that is why it is missing.
-    if (counted) run.last_failure = "came down too small, and no original was found";
+    if (counted) run.last_failure = {FailureKind::TooSmallNoOriginal};
     return false;
 }
 

@@ -8,12 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "events/failure.h"
+
 namespace gathrix {
 
 enum class BoxIcon { None, Critical };
 
 // What failed for good in a run.
-enum class FailureKind {
+enum class WhatFailed {
     AlbumPage,  // a page of the album could not be downloaded
     Picture,    // a picture is missing in the end: neither its fetch nor a repair stored it
 };
@@ -56,9 +58,9 @@ public:
     // may return, and the engine then returns from the command.
     virtual void EndProgram() = 0;
 
-    // A failure for good, with the address and why in words. The window has
-    // its log for that; the command line reports it on stderr.
-    virtual void ReportFailure(FailureKind /*kind*/, std::string_view /*address*/, std::string_view /*reason*/) {}
+    // A failure for good, with the address and why. The window has its log for
+    // that; the command line reports it on stderr.
+    virtual void ReportFailure(WhatFailed /*what*/, std::string_view /*address*/, const Failure& /*why*/) {}
     // The album's pages were read, and none of them listed a picture (an empty
     // album, or a page layout the readers do not know); address as given.
     virtual void NoPicturesListed(std::string_view /*album_address*/) {}

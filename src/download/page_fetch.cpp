@@ -5,10 +5,10 @@ namespace gathrix {
 std::optional<net::SavedPage> FetchPage(const RunState& run, const std::string& address, PageRole role) {
     // On the session of the pictures: a picture in flight keeps moving while a
     // page downloads, and a connection to the host serves both.
-    std::string failure;
+    Failure failure;
     std::optional<net::SavedPage> page = net::download_page(address, run.working_folder, run.settings.request_timeout,
                                                             &run.inet.GetSession(), &failure);
-    if (!page && role == PageRole::Album) run.front_end.ReportFailure(FailureKind::AlbumPage, address, failure);
+    if (!page && role == PageRole::Album) run.front_end.ReportFailure(WhatFailed::AlbumPage, address, failure);
     return page;
 }
 

@@ -40,8 +40,8 @@ struct RunState {
     std::string picture_address;  // input of the file fetcher
     std::string local_file_name;  // input of the file fetcher: a bare name
 
-    // Why the last fetch that stored nothing failed, in words.
-    std::string last_failure;
+    // Why the last fetch that stored nothing failed.
+    Failure last_failure;
     // Bytes of the pictures stored so far.
     std::int64_t bytes_stored = 0;
 

@@ -43,7 +43,7 @@ bool WebshotsFullSizeLookup(RunState& run, const std::string& photo_link, bool c
     // closes its own.
     if (!found) run.front_end.AppendLog("not found.\r\n");
     // A picture that came down whole but too small: that is why it is missing.
-    if (!found && counted) run.last_failure = "came down too small, and no full-size version was found";
+    if (!found && counted) run.last_failure = {FailureKind::TooSmallNoFullSize};
     return stored;
 }
 

@@ -212,39 +212,40 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
     if (code == CURLE_HTTP_RETURNED_ERROR || (code == CURLE_OK && outcome.status >= 400)) {
         outcome.complete = code == CURLE_OK;
-        outcome.failure = "HTTP " + std::to_string(outcome.status);
+        outcome.failure = {FailureKind::HttpStatus, outcome.status};
         return outcome;
     }
     switch (code) {
         case CURLE_OK:
             if (outcome.status == 0) {
-                outcome.failure = "no response";
+                outcome.failure.kind = FailureKind::NoResponse;
             } else if (!headers.LengthSound()) {
-                outcome.failure = "bad Content-Length";
+                outcome.failure.kind = FailureKind::BadLength;
             } else if (auto length = ContentLength(easy); length && *length != body_size) {
                 // libcurl reports a body cut short itself; this is a second guard.
-                outcome.failure = "body cut short";
+                outcome.failure.kind = FailureKind::BodyCutShort;
             } else {
                 outcome.complete = true;
             }
             return outcome;
         case CURLE_COULDNT_RESOLVE_HOST:
-            outcome.failure = "could not resolve host";
+            outcome.failure.kind = FailureKind::UnknownHost;
             break;
         case CURLE_COULDNT_CONNECT: {
             long os_error = 0;
             curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_error);
-            outcome.failure = os_error == ECONNREFUSED ? "connection refused" : "could not connect";
+            outcome.failure.kind = os_error == ECONNREFUSED ? FailureKind::Refused : FailureKind::NoConnection;
             break;
         }
         case CURLE_OPERATION_TIMEDOUT:
-            outcome.failure = "no data for " + std::to_string(stall.count()) + " s";
+            outcome.failure.kind = FailureKind::Stalled;
+            outcome.failure.stall = stall;
             break;
         case CURLE_PARTIAL_FILE:
-            outcome.failure = "body cut short";
+            outcome.failure.kind = FailureKind::BodyCutShort;
             break;
         case CURLE_TOO_MANY_REDIRECTS:
-            outcome.failure = "too many redirects";
+            outcome.failure.kind = FailureKind::TooManyRedirects;
             break;
         case CURLE_UNSUPPORTED_PROTOCOL: {
             // Both a redirect to another scheme and a reply without a status
@@ -252,23 +253,23 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
             // redirect; the address last asked for tells them apart.
             char* last = nullptr;
             curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &last);
-            outcome.failure = last != nullptr && !AddressAccepted(last)
-                                  ? "redirected to an address that is not http or https"
-                                  : "no HTTP status line";
+            outcome.failure.kind = last != nullptr && !AddressAccepted(last) ? FailureKind::RedirectNotHttp
+                                                                               : FailureKind::NoStatusLine;
             break;
         }
         case CURLE_GOT_NOTHING:
-            outcome.failure = "empty reply";
+            outcome.failure.kind = FailureKind::EmptyReply;
             break;
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
-            outcome.failure = "connection broken";
+            outcome.failure.kind = FailureKind::ConnectionBroken;
             break;
         case CURLE_WRITE_ERROR:
-            outcome.failure = "could not write the file";
+            outcome.failure.kind = FailureKind::WriteError;
             break;
         default:
-            outcome.failure = curl_easy_strerror(code);
+            outcome.failure.kind = FailureKind::Other;
+            outcome.failure.detail = curl_easy_strerror(code);
             break;
     }
     return outcome;
@@ -290,10 +291,19 @@ bool Retryable(const Outcome& outcome) {
     // Connection errors and time-outs; not a redirect to another scheme, a reply
     // without a status line, a redirect loop, a bad Content-Length or a file that
     // could not be written.
-    return outcome.failure == "could not resolve host" || outcome.failure == "connection refused" ||
-           outcome.failure == "could not connect" || outcome.failure.starts_with("no data for") ||
-           outcome.failure == "body cut short" || outcome.failure == "empty reply" ||
-           outcome.failure == "connection broken" || outcome.failure == "no response";
+    switch (outcome.failure.kind) {
+        case FailureKind::UnknownHost:
+        case FailureKind::Refused:
+        case FailureKind::NoConnection:
+        case FailureKind::Stalled:
+        case FailureKind::BodyCutShort:
+        case FailureKind::EmptyReply:
+        case FailureKind::ConnectionBroken:
+        case FailureKind::NoResponse:
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::chrono::milliseconds RetryDelay(int retry, const ResponseHeaders& headers, std::chrono::milliseconds base) {

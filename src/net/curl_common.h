@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "events/failure.h"
+
 namespace gathrix::net {
 class Session;
 }
@@ -58,11 +60,11 @@ private:
 };
 
 // What a finished attempt tells: whether it is complete (a whole body, with
-// whatever status), the status, and in words why not.
+// whatever status), the status, and why not.
 struct Outcome {
     bool complete = false;
     long status = 0;
-    std::string failure;  // empty when complete
+    Failure failure;  // none when complete with a status below 400
 };
 
 // Judges a request that libcurl has finished with code on easy: a body cut

@@ -19,8 +19,8 @@ SavedPage::~SavedPage() {
 }
 
 std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
-                                       std::chrono::seconds stall_timeout, Session* session, std::string* failure) {
-    auto fail = [failure](std::string why) -> std::optional<SavedPage> {
+                                       std::chrono::seconds stall_timeout, Session* session, Failure* failure) {
+    auto fail = [failure](Failure why) -> std::optional<SavedPage> {
         if (failure) *failure = std::move(why);
         return std::nullopt;
     };
@@ -32,11 +32,11 @@ std::optional<SavedPage> download_page(const std::string& address, const std::fi
     transfer->Execute(address, dir);
     while (transfer->Wait(std::chrono::milliseconds(100))) {
     }
-    if (transfer->Result() != TransferResult::Complete) return fail(transfer->Failure());
+    if (transfer->Result() != TransferResult::Complete) return fail(transfer->WhyFailed());
     // Only a success status is a page; redirects have been followed.
-    if (transfer->Status() < 200 || transfer->Status() >= 400) return fail("HTTP " + std::to_string(transfer->Status()));
+    if (transfer->Status() < 200 || transfer->Status() >= 400) return fail({FailureKind::HttpStatus, transfer->Status()});
     std::optional<std::filesystem::path> kept = transfer->KeepBody();
-    if (!kept) return fail("could not write the file");
+    if (!kept) return fail({FailureKind::WriteError});
     return SavedPage(std::move(*kept));
 }
 

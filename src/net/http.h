@@ -13,6 +13,8 @@
 #include <string>
 #include <utility>
 
+#include "events/failure.h"
+
 namespace gathrix::net {
 
 // Blocking download of address into path. Succeeds only for a complete body with
@@ -84,11 +86,10 @@ private:
 // complete body with an HTTP status below 400; nullopt otherwise, and then no
 // file is left. A transfer that makes no progress for stall_timeout is aborted.
 // On a session, the other requests in flight there go on while it waits.
-// When it fails and failure is given, *failure says why in words ("could not
-// resolve host", "HTTP 404", "body cut short", ...).
+// When it fails and failure is given, *failure says why.
 std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
                                        std::chrono::seconds stall_timeout = std::chrono::seconds(60),
-                                       Session* session = nullptr, std::string* failure = nullptr);
+                                       Session* session = nullptr, Failure* failure = nullptr);
 
 // How a Transfer ended.
 enum class TransferResult {
@@ -142,10 +143,10 @@ public:
     std::int64_t BodySize() const;
     std::optional<std::int64_t> AnnouncedSize() const;
 
-    // Why a finished request is not a stored picture, in words ("could not
-    // resolve host", "HTTP 404", "no data for 60 s", "body cut short", ...);
-    // empty for a complete response with a status below 400.
-    std::string Failure() const;
+    // Why a finished request is not a stored picture (unknown host, an error
+    // status, a stall, a body cut short, ...); none for a complete response
+    // with a status below 400.
+    Failure WhyFailed() const;
 
     // After a Complete transfer: renames the body file to target (replacing an
     // existing file atomically). Returns false when there is nothing to commit or

@@ -28,7 +28,7 @@ struct Transfer::Impl : detail::Request {
     TransferResult result = TransferResult::Running;
     bool idle = true;
     long status = 0;
-    std::string failure;
+    Failure failure;
     detail::ResponseHeaders headers;  // of the latest response
     std::optional<detail::SpoolFile> spool;
     std::int64_t body_size = 0;
@@ -65,7 +65,7 @@ struct Transfer::Impl : detail::Request {
     void Reset() {
         result = TransferResult::Running;
         status = 0;
-        failure.clear();
+        failure = {};
         headers.Clear();
         body_size = 0;
     }
@@ -83,26 +83,26 @@ struct Transfer::Impl : detail::Request {
     // when it cannot be started.
     bool Start() {
         Reset();
-        auto fail = [this](const char* why) {
+        auto fail = [this](FailureKind why) {
             spool.reset();
             result = TransferResult::Failed;
-            failure = why;
+            failure.kind = why;
             return false;
         };
-        if (!detail::AddressAccepted(address)) return fail("not an http or https address");
+        if (!detail::AddressAccepted(address)) return fail(FailureKind::NotHttp);
         Detach();
         if (easy) curl_easy_cleanup(easy);
         easy = curl_easy_init();
-        if (!easy) return fail("out of memory");
+        if (!easy) return fail(FailureKind::OutOfMemory);
         spool = detail::SpoolFile::Create(spool_dir);
-        if (!spool) return fail("could not write the file");
-        if (!detail::ApplyRequestOptions(easy, address, timeout)) return fail("out of memory");
+        if (!spool) return fail(FailureKind::WriteError);
+        if (!detail::ApplyRequestOptions(easy, address, timeout)) return fail(FailureKind::OutOfMemory);
         if (fail_on_error) curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &detail::ResponseHeaders::OnHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, &headers);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-        if (!detail::Attach(*session, easy, this)) return fail("out of memory");
+        if (!detail::Attach(*session, easy, this)) return fail(FailureKind::OutOfMemory);
         attached = true;
         return true;
     }
@@ -196,7 +196,7 @@ std::optional<std::int64_t> Transfer::AnnouncedSize() const {
     return detail::ContentLength(impl_->easy);
 }
 
-std::string Transfer::Failure() const { return impl_->failure; }
+Failure Transfer::WhyFailed() const { return impl_->failure; }
 
 bool Transfer::Commit(const std::filesystem::path& target) {
     Impl& d = *impl_;

@@ -1,0 +1,31 @@
+#include "cli/failure_text.h"
+
+namespace gathrix {
+
+std::string FailureText(const Failure& failure) {
+    switch (failure.kind) {
+        case FailureKind::None: return "failed";
+        case FailureKind::NotHttp: return "not an http or https address";
+        case FailureKind::UnknownHost: return "could not resolve host";
+        case FailureKind::Refused: return "connection refused";
+        case FailureKind::NoConnection: return "could not connect";
+        case FailureKind::Stalled: return "no data for " + std::to_string(failure.stall.count()) + " s";
+        case FailureKind::HttpStatus: return "HTTP " + std::to_string(failure.status);
+        case FailureKind::BodyCutShort: return "body cut short";
+        case FailureKind::BadLength: return "bad Content-Length";
+        case FailureKind::TooManyRedirects: return "too many redirects";
+        case FailureKind::RedirectNotHttp: return "redirected to an address that is not http or https";
+        case FailureKind::NoStatusLine: return "no HTTP status line";
+        case FailureKind::EmptyReply: return "empty reply";
+        case FailureKind::ConnectionBroken: return "connection broken";
+        case FailureKind::NoResponse: return "no response";
+        case FailureKind::WriteError: return "could not write the file";
+        case FailureKind::OutOfMemory: return "out of memory";
+        case FailureKind::TooSmallNoOriginal: return "came down too small, and no original was found";
+        case FailureKind::TooSmallNoFullSize: return "came down too small, and no full-size version was found";
+        case FailureKind::Other: return failure.detail.empty() ? "failed" : failure.detail;
+    }
+    return "failed";
+}
+
+}  // namespace gathrix
