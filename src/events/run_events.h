@@ -1,0 +1,80 @@
+#pragma once
+// What a run tells its front end (the window, the command line, or a test) as
+// it goes, and how a front end stops it. The engine reports events; each front
+// end decides what they mean on its screen or its streams. Everything is
+// called on the thread that runs the engine.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "events/failure.h"
+
+namespace gathrix {
+
+enum class BoxIcon { None, Critical };
+
+// The pictures coming in, as the engine waits for them.
+struct TransferProgress {
+    std::string name;                   // the picture whose turn it is
+    std::int64_t received = 0;          // its bytes so far
+    std::optional<std::int64_t> total;  // its length, when the server announced it
+    int in_flight = 1;                  // transfers running now (more than 1 with --jobs)
+    std::int64_t album_bytes = 0;       // bytes of the album received so far, in flight included
+    std::int64_t stored = 0;            // pictures stored so far
+};
+
+class RunEvents {
+public:
+    virtual ~RunEvents() = default;
+
+    // The run got past the empty-address test and goes on to the end.
+    virtual void RunStarted() {}
+    // The progress log. LogReplaced sets the whole text (the log header);
+    // LogAppended adds a piece at the end of whatever the log holds now (a
+    // piece may leave its line open for a result word); LogCleared empties it.
+    virtual void LogReplaced(std::string_view text) = 0;
+    virtual void LogAppended(std::string_view piece) = 0;
+    virtual void LogCleared() = 0;
+    // The pictures stored so far in this run: before each picture's result
+    // and once more at the end.
+    virtual void PicturesStored(std::int64_t /*count*/) {}
+    // A message for the user, with a short title; returns when it has been seen.
+    virtual void Message(std::string_view text, std::string_view title, BoxIcon icon) = 0;
+    // Called while the engine waits for a picture, as often as it wakes.
+    virtual void Progress(const TransferProgress& /*progress*/) {}
+    // An album page that could not be downloaded.
+    virtual void PageFailed(std::string_view /*address*/, const Failure& /*why*/) {}
+    // A picture missing in the end: neither its fetch nor a repair stored it.
+    virtual void PictureMissing(std::string_view /*address*/, const Failure& /*why*/) {}
+    // The album's pages were read and none of them listed a picture (an empty
+    // album, or a page layout the readers do not know); the address as given.
+    virtual void NoPicturesListed(std::string_view /*album_address*/) {}
+    // The album is done: count pictures stored in folder.
+    virtual void AlbumFinished(std::int64_t /*count*/, const std::filesystem::path& /*folder*/) {}
+    // The run is over (every run that got past the empty-address test).
+    virtual void RunEnded() {}
+};
+
+// How a front end stops a run from outside the engine (the window's Exit):
+// Cancel() ends every request in flight at once and removes what they had
+// received. The engine hooks itself in for the length of a run.
+class Cancellation {
+public:
+    void Cancel() {
+        if (on_cancel_) on_cancel_();
+    }
+
+    // For the engine: what Cancel() does while a run is going (nothing otherwise).
+    void Hook(std::function<void()> on_cancel) { on_cancel_ = std::move(on_cancel); }
+    void Unhook() { on_cancel_ = nullptr; }
+
+private:
+    std::function<void()> on_cancel_;
+};
+
+}  // namespace gathrix
