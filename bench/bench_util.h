@@ -3,6 +3,7 @@
 // memory and processor time measured in the benchmark process are the client's
 // alone.
 
+#include "events/run_events.h"
 #include "support/fake_server.h"
 
 #include <sys/resource.h>
@@ -110,5 +111,17 @@ inline bool MatchesGenerated(const std::string& path, std::size_t size) {
     }
     return offset == size;
 }
+
+// Run events that keep only the pictures asked for and the last message.
+class QuietEvents : public RunEvents {
+public:
+    void LogReplaced(std::string_view) override {}
+    void LogAppended(std::string_view piece) override { pictures += piece.starts_with("Downloading ") ? 1 : 0; }
+    void LogCleared() override {}
+    void Message(std::string_view text, std::string_view, BoxIcon) override { box = std::string(text); }
+
+    int pictures = 0;
+    std::string box;
+};
 
 }  // namespace gathrix::bench

@@ -28,8 +28,10 @@
 #include "download/download_command.h"
 #include "download/frontend.h"
 #include "download/settings.h"
-#include "net/http.h"
-#include "text/page_files.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
+#include "text/page_reader.h"
 
 namespace {
 
@@ -57,27 +59,6 @@ std::string SetPage(std::size_t megabytes) {
 std::string SetPath(std::size_t megabytes) { return "/flickr.com/photos/bench/sets/" + std::to_string(megabytes) + "/"; }
 
 // A front end that only answers the address.
-class QuietFrontEnd : public gathrix::FrontEnd {
-public:
-    explicit QuietFrontEnd(std::string address) : address_(std::move(address)) {}
-    std::string AddressText() override { return address_; }
-    void ReplaceLog(std::string_view) override {}
-    void AppendLog(std::string_view piece) override { pictures += piece.starts_with("Downloading ") ? 1 : 0; }
-    void ClearLog() override {}
-    void SetLabel(std::string_view) override {}
-    void FocusAddress() override {}
-    void DisableButtons() override {}
-    void MessageBox(std::string_view text, std::string_view, gathrix::BoxIcon) override { box = std::string(text); }
-    void PumpEvents() override {}
-    void OpenFolder(const fs::path&) override {}
-    void EndProgram() override {}
-
-    int pictures = 0;
-    std::string box;
-
-private:
-    std::string address_;
-};
 
 double Best(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
 
@@ -102,7 +83,6 @@ int main(int argc, char** argv) {
     gathrix::test::Sandbox sandbox;
     gathrix::test::ScopedCwd cwd(sandbox.Path());
     gathrix::Settings settings;
-    gathrix::net::Transfer inet;
 
     std::printf("%8s %10s %10s %10s %12s %12s %14s\n", "page MB", "run s", "fetch s", "scan s", "run ms/MB",
                 "scan ms/MB", "ReadLine ms/MB");
@@ -112,9 +92,9 @@ int main(int argc, char** argv) {
         const std::string address = server.Url(SetPath(mb));
         std::vector<double> run_times, fetch_times, read_times;
         for (int r = 0; r < kRepeats; ++r) {
-            QuietFrontEnd ui(address);
+            gathrix::bench::QuietEvents ui;
             auto start = std::chrono::steady_clock::now();
-            const gathrix::DownloadOutcome outcome = gathrix::RunDownload(ui, inet, settings);
+            const gathrix::DownloadOutcome outcome = gathrix::RunDownload(ui, address, fs::path(sandbox.Path()) / "AlbumDownload", settings);
             run_times.push_back(SecondsSince(start));
             if (outcome != gathrix::DownloadOutcome::Completed || ui.box != " 0 files successfully downloaded!" ||
                 ui.pictures != 0) {
@@ -130,11 +110,11 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "page download failed\n");
                 return 2;
             }
-            gathrix::PageFiles files;
-            files.Open(page->Path(), gathrix::OpenMode::Input, 1);
             start = std::chrono::steady_clock::now();
+            const std::string bytes = gathrix::ReadWholeFile(page->Path()).value_or(std::string());
+            gathrix::PageReader reader(bytes);
             std::size_t longest = 0;
-            while (!files.AtEnd(1)) longest = std::max(longest, files.ReadLine(1).value_or("").size());
+            while (!reader.AtEnd()) longest = std::max(longest, reader.ReadLine().value_or("").size());
             read_times.push_back(SecondsSince(start));
             if (longest + 1024 < (mb << 20)) ok = false;  // the thumbnail line is nearly the whole page
         }

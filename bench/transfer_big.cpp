@@ -5,7 +5,9 @@
 //   bench_transfer_big [size_in_MiB]     (default 1024)
 
 #include "bench_util.h"
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 
 #include <cstdint>
 #include <fstream>

@@ -5,7 +5,9 @@
 //   bench_transfer_wait_cpu [seconds]     (default 5)
 
 #include "bench_util.h"
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 
 using namespace gathrix;
 

@@ -22,34 +22,19 @@
 #include "bench_util.h"
 #include "download/download_command.h"
 #include "download/settings.h"
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 #include "support/fake_server.h"
-#include "text/page_files.h"
+#include "text/page_reader.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 using gathrix::bench::SecondsSince;
 
 // The engine's front end, answering nothing and keeping only the last message.
-class QuietFrontEnd : public gathrix::FrontEnd {
-public:
-    explicit QuietFrontEnd(std::string address) : address_(std::move(address)) {}
-    std::string AddressText() override { return address_; }
-    void ReplaceLog(std::string_view) override {}
-    void AppendLog(std::string_view) override {}
-    void ClearLog() override {}
-    void SetLabel(std::string_view) override {}
-    void FocusAddress() override {}
-    void DisableButtons() override {}
-    void MessageBox(std::string_view text, std::string_view, gathrix::BoxIcon) override { box = text; }
-    void PumpEvents() override {}
-    void OpenFolder(const std::filesystem::path&) override {}
-    void EndProgram() override {}
-    std::string box;
-
-private:
-    std::string address_;
-};
 
 // One line, one item: "<i>" until the page has megabytes MB.
 std::string FieldPage(long megabytes) {
@@ -100,9 +85,9 @@ int main(int argc, char** argv) {
         reader_seconds.push_back(BestOfThree([&] {
             gathrix::test::Sandbox sandbox;
             gathrix::test::ScopedCwd cwd(sandbox.Path());
-            QuietFrontEnd ui(server.Url(album_path(mb)));
-            gathrix::net::Transfer inet;
-            gathrix::RunDownload(ui, inet, gathrix::Settings());
+            gathrix::bench::QuietEvents ui;
+            gathrix::RunDownload(ui, server.Url(album_path(mb)), fs::path(sandbox.Path()) / "AlbumDownload",
+                                 gathrix::Settings());
             if (ui.box != " 0 files successfully downloaded!") {
                 std::fprintf(stderr, "unexpected end of the run: %s\n", ui.box.c_str());
                 std::exit(2);
@@ -112,13 +97,10 @@ int main(int argc, char** argv) {
 
     std::vector<double> item_seconds;
     for (long mb : sizes) {
-        gathrix::test::Sandbox sandbox;
-        const std::string path = sandbox.Path() + "/page.htm";
-        gathrix::test::WriteFile(path, FieldPage(mb));
+        const std::string page = FieldPage(mb);
         item_seconds.push_back(BestOfThree([&] {
-            gathrix::PageFiles files;
-            files.Open(path, gathrix::OpenMode::Binary, 1);
-            const std::size_t got = files.ReadItem(1).value_or(std::string()).size();
+            gathrix::PageReader reader(page);
+            const std::size_t got = reader.ReadItem().value_or(std::string()).size();
             if (got < static_cast<std::size_t>(mb) << 20) {
                 std::fprintf(stderr, "ReadItem gave %zu bytes\n", got);
                 std::exit(2);
@@ -128,6 +110,6 @@ int main(int argc, char** argv) {
 
     const bool reader_flat = Report("Webshots reader, whole run on one page (fetch, next-page scan, field walk):", sizes,
                                     reader_seconds);
-    const bool item_flat = Report("PageFiles::ReadItem, one item:", sizes, item_seconds);
+    const bool item_flat = Report("PageReader::ReadItem, one item:", sizes, item_seconds);
     return reader_flat && item_flat ? 0 : 1;
 }

@@ -17,7 +17,6 @@
 
 #include "download/download_command.h"
 #include "download/recording_front_end.h"
-#include "net/http.h"
 #include "net/local_route.h"
 #include "text/strings.h"
 
@@ -297,10 +296,7 @@ void RunAlbum(Album album) {
     ui.address = album.address;
     album.settings.request_timeout = std::chrono::seconds(1);
     DownloadOutcome outcome;
-    {
-        net::Transfer inet;
-        outcome = RunDownload(ui, inet, album.settings);
-    }  // every connection closed
+    outcome = RunDownload(ui, album.address, w.run / kWorkingFolderName, album.settings);  // every connection closed
     Check(fs::current_path() == w.run, "the run did not return to its starting folder");
     fs::current_path(w.root);
 

@@ -14,8 +14,8 @@
 #include "app/display_text.h"
 #include "app/shell.h"
 #include "download/download_command.h"
+#include "download/log_format.h"
 #include "download/settings.h"
-#include "net/temp_files.h"
 #include "update/update_check.h"
 #include "update/version.h"
 
@@ -148,8 +148,6 @@ Gathrix::~Gathrix() {
     if (info_) delete info_.data();
 }
 
-std::string Gathrix::AddressText() { return Text1->toPlainText().toStdString(); }
-
 void Gathrix::ShowEndOfLog() {
     Text1->moveCursor(QTextCursor::End);
     Text1->ensureCursorVisible();
@@ -158,13 +156,20 @@ void Gathrix::ShowEndOfLog() {
     Text1->repaint();
 }
 
-void Gathrix::ReplaceLog(std::string_view text) {
+// Update, Info and Dowload, in that order; they stay disabled.
+void Gathrix::RunStarted() {
+    Update->setEnabled(false);
+    Info->setEnabled(false);
+    Dowload->setEnabled(false);
+}
+
+void Gathrix::LogReplaced(std::string_view text) {
     Text1->setPlainText(ToDisplayText(text));
     log_ends_in_cr_ = !text.empty() && text.back() == '\r';
     ShowEndOfLog();
 }
 
-void Gathrix::AppendLog(std::string_view piece) {
+void Gathrix::LogAppended(std::string_view piece) {
     if (piece.empty()) return;
     if (log_ends_in_cr_ && piece.front() == '\n') piece.remove_prefix(1);
     log_ends_in_cr_ = !piece.empty() && piece.back() == '\r';
@@ -174,36 +179,39 @@ void Gathrix::AppendLog(std::string_view piece) {
     ShowEndOfLog();
 }
 
-void Gathrix::ClearLog() {
+void Gathrix::LogCleared() {
     Text1->clear();
     log_ends_in_cr_ = false;
     Text1->repaint();
 }
 
-void Gathrix::SetLabel(std::string_view caption) {
-    Label1->setText(FromUtf8(caption));
+void Gathrix::PicturesStored(std::int64_t count) {
+    Label1->setText(FromUtf8(ProgressCaption(count)));
     Label1->repaint();
 }
 
-void Gathrix::FocusAddress() { Text1->setFocus(); }
-
-void Gathrix::DisableButtons() {
-    Update->setEnabled(false);
-    Info->setEnabled(false);
-    Dowload->setEnabled(false);
-}
-
-void Gathrix::MessageBox(std::string_view text, std::string_view title, BoxIcon icon) {
+void Gathrix::Message(std::string_view text, std::string_view title, BoxIcon icon) {
     shell_.ShowMessage(this, FromUtf8(text), FromUtf8(title), icon);
 }
 
-void Gathrix::PumpEvents() { QCoreApplication::processEvents(); }
+// The window stays answering (Exit, typing, the Info window) while pictures
+// come in.
+void Gathrix::Progress(const TransferProgress& /*progress*/) { QCoreApplication::processEvents(); }
 
-void Gathrix::OpenFolder(const std::filesystem::path& folder) { shell_.OpenFolder(folder); }
+void Gathrix::AlbumFinished(std::int64_t count, const std::filesystem::path& folder) {
+    if (count > 0) shell_.OpenFolder(folder);
+}
 
-void Gathrix::EndProgram() { shell_.EndProgram(); }
+// One run of the program downloads one album.
+void Gathrix::RunEnded() { shell_.EndProgram(); }
 
-void Gathrix::OnDowload() { gathrix::RunDownload(*this, Inet1, Settings::FromEnvironment()); }
+void Gathrix::OnDowload() {
+    std::error_code ec;
+    const std::filesystem::path start = std::filesystem::current_path(ec);
+    const DownloadOutcome outcome = RunDownload(*this, Text1->toPlainText().toStdString(),
+                                                start / kWorkingFolderName, Settings::FromEnvironment(), &cancel_);
+    if (outcome == DownloadOutcome::EmptyAddress) Text1->setFocus();
+}
 
 void Gathrix::OnUpdate() { CheckForUpdate(*this, MakerSiteUrl()); }
 
@@ -216,12 +224,12 @@ void Gathrix::OnInfo() {
 }
 
 void Gathrix::OnExit() {
-    // Cancelling first removes the picture that is coming in, and the saved page
-    // being read goes too, so no partial or scratch file is left behind when the
-    // process goes.
-    Inet1.Cancel();
-    net::RemoveTemporaryFiles();
-    EndProgram();
+    // Cancelling first removes the pictures that are coming in, and the saved
+    // page being read goes too, so no partial or scratch file is left behind
+    // when the process goes.
+    cancel_.Cancel();
+    RemovePartialFiles();
+    shell_.EndProgram();
 }
 
 void Gathrix::closeEvent(QCloseEvent* event) {

@@ -1,21 +1,20 @@
 #pragma once
 // The main window: the address box that becomes the progress log, the four
-// buttons, the prompt and notice labels, the logo, and the transfer Inet1 on
-// which the download engine fetches pictures. The window is the engine's front
-// end; every button hands over to the engine, the update check or the Info
-// window, and Exit ends the program.
+// buttons, the prompt and notice labels and the logo. The window shows the
+// engine's run events; every button hands over to the engine, the update
+// check or the Info window, and Exit stops the run and ends the program.
 
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "app/frm_info.h"
 #include "app/layout.h"
-#include "download/frontend.h"
-#include "net/http.h"
+#include "events/run_events.h"
 
 class QCloseEvent;
 class QLabel;
@@ -47,7 +46,7 @@ inline constexpr TwipRect kLabel2Place{6000, 3240, 1335, 375};
 inline constexpr TwipRect kInfoPlace{6000, 2520, 1335, 615};
 inline constexpr TwipRect kImage1Place{6000, 120, 1320, 492};
 
-class Gathrix : public QWidget, public FrontEnd {
+class Gathrix : public QWidget, public RunEvents {
     Q_OBJECT
 
 public:
@@ -56,18 +55,16 @@ public:
     explicit Gathrix(Shell& shell);
     ~Gathrix() override;
 
-    // FrontEnd
-    std::string AddressText() override;
-    void ReplaceLog(std::string_view text) override;
-    void AppendLog(std::string_view piece) override;
-    void ClearLog() override;
-    void SetLabel(std::string_view caption) override;
-    void FocusAddress() override;
-    void DisableButtons() override;
-    void MessageBox(std::string_view text, std::string_view title, BoxIcon icon) override;
-    void PumpEvents() override;
-    void OpenFolder(const std::filesystem::path& folder) override;
-    void EndProgram() override;
+    // The run's events, shown in the widgets.
+    void RunStarted() override;
+    void LogReplaced(std::string_view text) override;
+    void LogAppended(std::string_view piece) override;
+    void LogCleared() override;
+    void PicturesStored(std::int64_t count) override;
+    void Message(std::string_view text, std::string_view title, BoxIcon icon) override;
+    void Progress(const TransferProgress& progress) override;
+    void AlbumFinished(std::int64_t count, const std::filesystem::path& folder) override;
+    void RunEnded() override;
 
     // The open Info window, or null.
     frmInfo* InfoWindow() const { return info_; }
@@ -80,7 +77,6 @@ public:
     QLabel* Label2;
     QPushButton* Info;
     QLabel* Image1;
-    net::Transfer Inet1;
 
 protected:
     // Closing the window by its frame ends the program as Exit does.
@@ -96,6 +92,8 @@ private:
 
     Shell& shell_;
     QPointer<frmInfo> info_;
+    // Stops the run that is going, if any (Exit during a download).
+    Cancellation cancel_;
     // The log's last piece ended in a lone CR: an LF at the start of the next
     // piece completes that line end instead of starting another line.
     bool log_ends_in_cr_ = false;

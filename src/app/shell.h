@@ -7,7 +7,7 @@
 #include <QString>
 #include <filesystem>
 
-#include "download/frontend.h"
+#include "events/run_events.h"
 
 class QWidget;
 

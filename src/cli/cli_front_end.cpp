@@ -89,12 +89,12 @@ void CliFrontEnd::EndLine() {
 
 // The log is written piece by piece, exactly as the window would show it; a
 // replaced log is written as its new text, since what it replaced is already out.
-void CliFrontEnd::ReplaceLog(std::string_view text) { WriteOut(text); }
+void CliFrontEnd::LogReplaced(std::string_view text) { WriteOut(text); }
 
-void CliFrontEnd::AppendLog(std::string_view piece) { WriteOut(piece); }
+void CliFrontEnd::LogAppended(std::string_view piece) { WriteOut(piece); }
 
 // Results go to stdout on a line of their own, errors to stderr.
-void CliFrontEnd::MessageBox(std::string_view text, std::string_view /*title*/, BoxIcon icon) {
+void CliFrontEnd::Message(std::string_view text, std::string_view /*title*/, BoxIcon icon) {
     EndLine();
     if (icon == BoxIcon::Critical) {
         WriteErr(text);
@@ -104,21 +104,17 @@ void CliFrontEnd::MessageBox(std::string_view text, std::string_view /*title*/, 
     WriteOut("\r\n");
 }
 
-void CliFrontEnd::ReportFailure(WhatFailed what, std::string_view address, const Failure& why) {
-    if (what == WhatFailed::AlbumPage) {
-        ++page_failures_;
-    } else {
-        ++missing_pictures_;
-    }
-    std::string line = "gathrix-cli: ";
-    line += what == WhatFailed::AlbumPage ? "album page " : "picture ";
-    line.append(address);
-    line += ": ";
-    line += FailureText(why);
-    WriteErr(line);
+void CliFrontEnd::PageFailed(std::string_view address, const Failure& why) {
+    ++page_failures_;
+    WriteErr("gathrix-cli: album page " + std::string(address) + ": " + FailureText(why));
 }
 
-void CliFrontEnd::ShowProgress(const TransferProgress& progress) {
+void CliFrontEnd::PictureMissing(std::string_view address, const Failure& why) {
+    ++missing_pictures_;
+    WriteErr("gathrix-cli: picture " + std::string(address) + ": " + FailureText(why));
+}
+
+void CliFrontEnd::Progress(const TransferProgress& progress) {
     if (!progress_) return;
     const auto now = std::chrono::steady_clock::now();
     if (rate_bytes_ < 0 || progress.album_bytes < rate_bytes_) {

@@ -14,14 +14,13 @@
 #include <string>
 #include <utility>
 
-#include "download/frontend.h"
+#include "events/run_events.h"
 
 namespace gathrix {
 
-class CliFrontEnd : public FrontEnd {
+class CliFrontEnd : public RunEvents {
 public:
-    CliFrontEnd(std::string address, std::FILE* out, std::FILE* err)
-        : address_(std::move(address)), out_(out), err_(err) {}
+    CliFrontEnd(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
     // Draws the progress display on err (a terminal) from now on. When out is
     // the same terminal, the display shares the line that the log has open
@@ -33,20 +32,15 @@ public:
         shares_terminal_ = on && shares_terminal_with_log;
     }
 
-    std::string AddressText() override { return address_; }
-    void ReplaceLog(std::string_view text) override;
-    void AppendLog(std::string_view piece) override;
-    void ClearLog() override {}
-    void SetLabel(std::string_view /*caption*/) override {}
-    void FocusAddress() override {}
-    void DisableButtons() override {}
-    void MessageBox(std::string_view text, std::string_view title, BoxIcon icon) override;
-    void PumpEvents() override {}
-    void OpenFolder(const std::filesystem::path& /*folder*/) override {}
-    void EndProgram() override { ended_ = true; }
-    void ReportFailure(WhatFailed what, std::string_view address, const Failure& why) override;
+    void LogReplaced(std::string_view text) override;
+    void LogAppended(std::string_view piece) override;
+    void LogCleared() override {}
+    void Message(std::string_view text, std::string_view title, BoxIcon icon) override;
+    void Progress(const TransferProgress& progress) override;
+    void PageFailed(std::string_view address, const Failure& why) override;
+    void PictureMissing(std::string_view address, const Failure& why) override;
     void NoPicturesListed(std::string_view album_address) override;
-    void ShowProgress(const TransferProgress& progress) override;
+    void RunEnded() override { ended_ = true; }
 
     bool Ended() const { return ended_; }
     // Ends the last line on stdout when it is still open (a log whose last
@@ -65,7 +59,6 @@ private:
     void WriteOut(std::string_view bytes);
     void WriteErr(std::string_view line);
 
-    std::string address_;
     std::FILE* out_;
     std::FILE* err_;
     // Whether the last byte written to out_ ended a line; read by signal handlers.

@@ -16,8 +16,6 @@
 #include "cli/options.h"
 #include "download/download_command.h"
 #include "download/settings.h"
-#include "net/http.h"
-#include "net/temp_files.h"
 #include "text/utf8.h"
 #include "update/update_check.h"
 #include "update/version.h"
@@ -83,7 +81,7 @@ constexpr const char* kUsage =
 gathrix::CliFrontEnd* g_front_end = nullptr;
 
 extern "C" void OnStopSignal(int signal_number) {
-    gathrix::net::RemoveTemporaryFiles();
+    gathrix::RemovePartialFiles();
     if (signal_number != SIGPIPE && g_front_end != nullptr && g_front_end->LineOpen()) {
         const ssize_t ignored = ::write(STDOUT_FILENO, "\r\n", 2);
         (void)ignored;
@@ -127,16 +125,17 @@ bool SameTerminal(int a, int b) {
            sa.st_rdev == sb.st_rdev;
 }
 
-int DownloadAlbum(const std::string& address, const gathrix::CliOptions& options) {
-    gathrix::net::Transfer inet;
-    gathrix::CliFrontEnd front_end(address, stdout, stderr);
+// One album into base/AlbumDownload.
+int DownloadAlbum(const std::string& address, const std::filesystem::path& base, const gathrix::CliOptions& options) {
+    gathrix::CliFrontEnd front_end(stdout, stderr);
     front_end.EnableProgress(options.progress && ::isatty(STDERR_FILENO) == 1,
                              SameTerminal(STDOUT_FILENO, STDERR_FILENO));
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;
     g_front_end = &front_end;
-    const gathrix::DownloadOutcome outcome = gathrix::RunDownload(front_end, inet, settings);
+    const gathrix::DownloadOutcome outcome =
+        gathrix::RunDownload(front_end, address, base / gathrix::kWorkingFolderName, settings);
     front_end.ClearProgress();
     front_end.EndLine();
     g_front_end = nullptr;
@@ -157,24 +156,28 @@ int DownloadAlbum(const std::string& address, const gathrix::CliOptions& options
     return kExitUsage;
 }
 
-// Several albums: each in a folder of its own below the current directory.
-int DownloadAlbums(const std::vector<std::string>& addresses, const gathrix::CliOptions& options) {
-    if (addresses.size() == 1) return DownloadAlbum(addresses.front(), options);
+// Whether path is a directory the program can go into.
+bool UsableDirectory(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// Several albums: each in a folder of its own below base.
+int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesystem::path& base,
+                   const gathrix::CliOptions& options) {
+    if (addresses.size() == 1) return DownloadAlbum(addresses.front(), base, options);
     namespace fs = std::filesystem;
     int worst = kExitCompleted;
     for (const std::string& address : addresses) {
-        const std::string folder = gathrix::AlbumFolderName(address, [](const std::string& name) {
+        const std::string folder = gathrix::AlbumFolderName(address, [&base](const std::string& name) {
             std::error_code ec;
-            return fs::symlink_status(name, ec).type() != fs::file_type::not_found;
+            return fs::symlink_status(base / name, ec).type() != fs::file_type::not_found;
         });
         std::error_code ec;
-        fs::create_directory(folder, ec);
-        const fs::path start = fs::current_path(ec);
+        fs::create_directory(base / folder, ec);
         int status = kExitNoFolder;
-        fs::current_path(folder, ec);
-        if (!ec) {
-            status = DownloadAlbum(address, options);
-            fs::current_path(start, ec);
+        if (UsableDirectory(base / folder)) {
+            status = DownloadAlbum(address, base / folder, options);
         } else {
             std::fprintf(stderr, "gathrix-cli: the folder %s could not be made or entered\n",
                          gathrix::EscapeForTerminal(folder).c_str());
@@ -185,7 +188,7 @@ int DownloadAlbums(const std::vector<std::string>& addresses, const gathrix::Cli
 }
 
 int CheckUpdate() {
-    gathrix::CliFrontEnd front_end(std::string(), stdout, stderr);
+    gathrix::CliFrontEnd front_end(stdout, stderr);
     const bool contacted = gathrix::CheckForUpdate(front_end, gathrix::MakerSiteUrl());
     front_end.EndLine();
     return contacted ? kExitCompleted : kExitUsage;
@@ -223,16 +226,18 @@ int main(int argc, char** argv) {
     }
     if (addresses.empty()) return UsageError("the address list holds no address");
 
+    // The directory the albums go below: the current one, or -P's (made when missing).
+    std::filesystem::path base = ".";
     if (options.directory) {
         std::error_code ec;
         std::filesystem::create_directories(*options.directory, ec);
-        std::filesystem::current_path(*options.directory, ec);
-        if (ec) {
+        base = *options.directory;
+        if (!UsableDirectory(base)) {
             std::fprintf(stderr, "gathrix-cli: cannot make or enter the directory '%s'\n",
                          gathrix::EscapeForTerminal(*options.directory).c_str());
             return kExitUsage;
         }
     }
     CatchStopSignals();
-    return DownloadAlbums(addresses, options);
+    return DownloadAlbums(addresses, base, options);
 }

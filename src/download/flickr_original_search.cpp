@@ -1,73 +1,55 @@
-#include "download/flickr_original_search.h"
+// The Flickr original-size search: run after every picture of a Flickr set. A
+// picture that came down too small is deleted and looked for again, first on
+// the photo's original-size page ("sizes/o/"), then on the photo's own page;
+// the first "_o.jpg" address found there is fetched under the same name.
 
 #include <optional>
 #include <string>
+#include <string_view>
 
-#include "download/file_fetcher.h"
-#include "download/page_fetch.h"
-#include "download/size_check.h"
-#include "text/page_files.h"
+#include "download/album_readers.h"
+#include "download/page_parsers.h"
+#include "text/page_reader.h"
 #include "text/strings.h"
 
 namespace gathrix {
 
 namespace {
-
-// Size pages and photo pages are read through file number 4.
-constexpr int kSizePageNumber = 4;
 constexpr std::string_view kOriginalMarker = "_o.jpg";
+}  // namespace
 
-// Fetches a size page (or photo page) and returns the address of the first
-// original it names: the first item holding "_o.jpg" in any case, up to and
-// including that marker, and of that the text after its last double quote.
-// nullopt when the page cannot be fetched or names no original. The page is
-// gone again when this returns.
-std::optional<std::string> OriginalAddressOn(RunState& run, const std::string& page_address) {
-    const std::optional<net::SavedPage> page = FetchPage(run, page_address, PageRole::Lookup);
-    if (!page) return std::nullopt;
-
-    PageFiles& files = run.files;
-    if (!files.Open(page->Path(), OpenMode::Input, kSizePageNumber)) return std::nullopt;
-    std::optional<std::string> original;
-    do {
-        const std::optional<std::string> item = files.ReadItem(kSizePageNumber);
+std::optional<std::string> ParseFlickrOriginal(std::string_view page) {
+    PageReader reader(page);
+    while (!reader.AtEnd()) {
+        const std::optional<std::string> item = reader.ReadItem();
         if (!item) break;
         const std::size_t at = Find(*item, kOriginalMarker, true);
-        if (at != std::string::npos) {
-            const std::string_view up_to_marker = std::string_view(*item).substr(0, at + kOriginalMarker.size());
-            original = LastField(up_to_marker, "\"");
-        }
-    } while (!original && !files.AtEnd(kSizePageNumber));
-    files.Close(kSizePageNumber);
-    return original;
+        if (at != std::string::npos) return LastField(std::string_view(*item).substr(0, at + kOriginalMarker.size()), "\"");
+    }
+    return std::nullopt;
 }
-
-}  // namespace
 
 std::string FlickrPhotoPath(std::string_view photo_link) {
     const std::size_t at = Find(photo_link, "/in/");
     return at == std::string_view::npos ? std::string() : std::string(photo_link.substr(0, at + 1));
 }
 
-bool SearchFlickrOriginal(RunState& run, const std::string& link_field, bool counted) {
-    if (!DropSmallPicture(run, kFlickrSmallestPicture, counted)) return true;
-
+FetchResult SearchFlickrOriginal(AlbumRun& run, const std::string& link_field, FetchResult fetched) {
     const std::string photo_path = FlickrPhotoPath(Field(link_field, 2, "\""));
-    // The first try asks the photo's original-size page, the second the photo's
-    // page itself.
-    for (const bool second_try : {false, true}) {
-        if (second_try) run.front_end.AppendLog("Second try in progress...");
-        const std::string page_address = run.settings.flickr_base_url + photo_path + (second_try ? "" : "sizes/o/");
-        if (const std::optional<std::string> original = OriginalAddressOn(run, page_address)) {
-            run.front_end.AppendLog("succesful.\r\n");
-            run.picture_address = *original;
-            return FetchFile(run);  // same local name; not measured again
-        }
-        run.front_end.AppendLog("not found.\r\n");
-    }
-    // A picture that came down whole but too small: that is why it is missing.
-    if (counted) run.last_failure = {FailureKind::TooSmallNoOriginal};
-    return false;
+    const std::string base = run.RunSettings().flickr_base_url + photo_path;
+    return RepairSmallPicture(run, std::move(fetched), kFlickrSmallestPicture, FailureKind::TooSmallNoOriginal,
+                              [&run, &base]() -> std::optional<std::string> {
+                                  // The first try asks the photo's original-size page, the
+                                  // second the photo's page itself.
+                                  const std::optional<std::string> sizes = run.FetchPage(base + "sizes/o/", PageRole::Lookup);
+                                  if (std::optional<std::string> original = sizes ? ParseFlickrOriginal(*sizes) : std::nullopt) {
+                                      return original;
+                                  }
+                                  run.Log("not found.\r\n");
+                                  run.Log("Second try in progress...");
+                                  const std::optional<std::string> photo = run.FetchPage(base, PageRole::Lookup);
+                                  return photo ? ParseFlickrOriginal(*photo) : std::nullopt;
+                              });
 }
 
 }  // namespace gathrix

@@ -17,33 +17,19 @@
 #include <vector>
 
 #include "download/album_readers.h"
-#include "download/file_fetcher.h"
-#include "download/flickr_original_search.h"
-#include "download/page_fetch.h"
-#include "text/page_files.h"
+#include "download/page_parsers.h"
+#include "text/page_reader.h"
 #include "text/strings.h"
 
 namespace gathrix {
 
 namespace {
 
-constexpr int kPageNumber = 1;
-
 // A set ends after this many pages in a row without a picture (a server that
 // leads from one empty page to the next for ever), or at a page number longer
 // than this many digits; a single empty page inside a set is read past.
 constexpr int kMostEmptyPagesInARow = 10;
 constexpr std::size_t kMostPageNumberDigits = 9;
-
-// What one set page tells: the number of the next page (empty on the last
-// page), and the line that holds the thumbnails.
-struct SetPage {
-    std::string next_page_number;
-    std::string line;             // the first line holding "setthumbs-indv", whole
-    std::size_t thumbnails_at = 0;  // where the marker starts in it
-
-    std::string_view ThumbnailLine() const { return std::string_view(line).substr(thumbnails_at); }
-};
 
 // The page number after the one a page shows: the whole number at the start of
 // the shown text (0 when it does not begin with digits; blanks before them are
@@ -80,61 +66,6 @@ std::optional<std::string> NextPageOnLine(std::string_view line) {
     return NextPageNumber(Field(number_text, 2, ">"));
 }
 
-// Normalises a set address once: everything from the first "?" or "#" on goes
-// (a fragment, as browsers copy it, is not part of the page), and the
-// "/set-" form (".../photos/USER/set-NUMBER") becomes the "/sets/" form
-// (".../photos/USER/sets/NUMBER").
-std::string SetAddress(std::string_view album_address) {
-    std::string address = Field(Field(album_address, 1, "?"), 1, "#");
-    const std::size_t set_at = Find(address, "/set-");
-    if (set_at == std::string::npos) return address;
-
-    const std::string set_part = address.substr(set_at + 5);
-    // The "/" that ends the user name: the first one after "/photos/", or
-    // without "/photos/" the first from the eighth character on (past "http://").
-    const std::size_t photos_at = Find(address, "/photos/");
-    const std::size_t search_from = photos_at == std::string::npos ? 7 : photos_at + 8;
-    const std::size_t slash = search_from < address.size() ? address.find('/', search_from) : std::string::npos;
-    if (slash == std::string::npos) return "sets/" + set_part;
-    return address.substr(0, slash + 1) + "sets/" + set_part;
-}
-
-// Fetches one page and reads it line by line for the next page and the
-// thumbnail line: the first line that names a next page gives it, and the
-// first line holding "setthumbs-indv" (in any case) is the thumbnail line. The
-// page is gone again when this returns. nullopt when the page could not be
-// fetched; a page that cannot be read counts as one without markers.
-std::optional<SetPage> ReadSetPage(RunState& run, const std::string& page_address) {
-    const std::optional<net::SavedPage> saved = FetchPage(run, page_address);
-    if (!saved) return std::nullopt;
-
-    SetPage page;
-    PageFiles& files = run.files;
-    if (!files.Open(saved->Path(), OpenMode::Input, kPageNumber)) return page;
-    bool next_found = false;
-    bool thumbnails_found = false;
-    do {
-        std::optional<std::string> line = files.ReadLine(kPageNumber);
-        if (!line) break;
-        if (!next_found) {
-            if (std::optional<std::string> number = NextPageOnLine(*line)) {
-                page.next_page_number = std::move(*number);
-                next_found = true;
-            }
-        }
-        if (!thumbnails_found) {
-            const std::size_t at = Find(*line, "setthumbs-indv", true);
-            if (at != std::string::npos) {
-                page.line = std::move(*line);
-                page.thumbnails_at = at;
-                thumbnails_found = true;
-            }
-        }
-    } while (!(next_found && thumbnails_found) && !files.AtEnd(kPageNumber));
-    files.Close(kPageNumber);
-    return page;
-}
-
 // The pictures of a thumbnail line in the order of their thumbnails, walking its
 // fields up to the first empty one (the first field is always looked at): each
 // is its thumbnail address with every "_s." made "_o.", with the field before
@@ -155,9 +86,58 @@ std::vector<FoundPicture> PicturesOf(std::string_view thumbnail_line) {
 
 }  // namespace
 
-ReaderEnd ReadFlickrSet(RunState& run) {
-    run.album_address = SetAddress(run.album_address);
-    std::string page_address = run.album_address;
+// Normalises a set address once: everything from the first "?" or "#" on goes
+// (a fragment, as browsers copy it, is not part of the page), and the
+// "/set-" form (".../photos/USER/set-NUMBER") becomes the "/sets/" form
+// (".../photos/USER/sets/NUMBER").
+std::string FlickrSetAddress(std::string_view album_address) {
+    std::string address = Field(Field(album_address, 1, "?"), 1, "#");
+    const std::size_t set_at = Find(address, "/set-");
+    if (set_at == std::string::npos) return address;
+
+    const std::string set_part = address.substr(set_at + 5);
+    // The "/" that ends the user name: the first one after "/photos/", or
+    // without "/photos/" the first from the eighth character on (past "http://").
+    const std::size_t photos_at = Find(address, "/photos/");
+    const std::size_t search_from = photos_at == std::string::npos ? 7 : photos_at + 8;
+    const std::size_t slash = search_from < address.size() ? address.find('/', search_from) : std::string::npos;
+    if (slash == std::string::npos) return "sets/" + set_part;
+    return address.substr(0, slash + 1) + "sets/" + set_part;
+}
+
+// The first line that names a next page gives it, and the first line holding
+// "setthumbs-indv" (in any case) holds the thumbnails, from that marker on; the
+// page is read no further once both are found.
+FlickrSetPage ParseFlickrSetPage(std::string_view page) {
+    FlickrSetPage set_page;
+    PageReader reader(page);
+    bool next_found = false;
+    std::optional<std::string> thumbnail_line;
+    std::size_t thumbnails_at = 0;
+    do {
+        std::optional<std::string> line = reader.ReadLine();
+        if (!line) break;
+        if (!next_found) {
+            if (std::optional<std::string> number = NextPageOnLine(*line)) {
+                set_page.next_page = std::move(*number);
+                next_found = true;
+            }
+        }
+        if (!thumbnail_line) {
+            const std::size_t at = Find(*line, "setthumbs-indv", true);
+            if (at != std::string::npos) {
+                thumbnail_line = std::move(*line);
+                thumbnails_at = at;
+            }
+        }
+    } while (!(next_found && thumbnail_line) && !reader.AtEnd());
+    set_page.pictures = PicturesOf(thumbnail_line ? std::string_view(*thumbnail_line).substr(thumbnails_at) : std::string_view());
+    return set_page;
+}
+
+ReaderEnd ReadFlickrSet(AlbumRun& run, const std::string& typed_address) {
+    const std::string set_address = FlickrSetAddress(typed_address);
+    std::string page_address = set_address;
     // The numbers of the pages read in this run (the first page, addressed
     // without a query, is page 1): a set whose pages lead back to one of them
     // ends there instead of going round for ever.
@@ -170,27 +150,27 @@ ReaderEnd ReadFlickrSet(RunState& run) {
 
     for (;;) {
         if (!Contains(page_address, "/sets/")) {
-            run.front_end.MessageBox("Only image sets are accepted !", "Rejected", BoxIcon::Critical);
+            run.Events().Message("Only image sets are accepted !", "Rejected", BoxIcon::Critical);
             return ReaderEnd::Rejected;
         }
 
         // A page that cannot be fetched ends the set: there is nothing of it to
         // read, and no earlier page stands in for it.
-        const std::optional<SetPage> page = ReadSetPage(run, page_address);
+        const std::optional<std::string> page = run.FetchPage(page_address);
         if (!page) break;
-        const std::vector<FoundPicture> pictures = PicturesOf(page->ThumbnailLine());
-        empty_in_a_row = pictures.empty() ? empty_in_a_row + 1 : 0;
-        if (!ListsSomethingNew(pictures, listed)) break;
-        FetchPictures(run, pictures, &SearchFlickrOriginal);
+        const FlickrSetPage set_page = ParseFlickrSetPage(*page);
+        empty_in_a_row = set_page.pictures.empty() ? empty_in_a_row + 1 : 0;
+        if (!ListsSomethingNew(set_page.pictures, listed)) break;
+        run.FetchPictures(set_page.pictures, &SearchFlickrOriginal);
 
-        const std::string& next = page->next_page_number;
+        const std::string& next = set_page.next_page;
         if (next.empty() || next.size() > kMostPageNumberDigits || empty_in_a_row >= kMostEmptyPagesInARow) break;
         std::uint32_t number = 0;
         std::from_chars(next.data(), next.data() + next.size(), number);
         if (!pages_read.insert(number).second) break;
         // Every page address is the set address with the page's number.
-        page_address = run.album_address + "?page=" + next;
-        run.front_end.ClearLog();
+        page_address = set_address + "?page=" + next;
+        run.Events().LogCleared();
     }
     return ReaderEnd::AlbumDone;
 }

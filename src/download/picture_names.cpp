@@ -1,6 +1,7 @@
 #include "download/picture_names.h"
 
 #include <algorithm>
+#include <string>
 #include <system_error>
 
 #include "text/utf8.h"
@@ -8,8 +9,50 @@
 namespace gathrix {
 
 namespace {
+// Whether the character at name[pos] may not stand in a file name: a path
+// separator, a control character (C1 controls as UTF-8 included) or a stray
+// byte 0x80 to 0x9F, which some terminals take for a C1 control. Other bytes
+// that are no UTF-8, such as a Latin-1 letter, are kept.
+bool IsUnsafe(std::string_view name, std::size_t pos) {
+    const auto byte = static_cast<unsigned char>(name[pos]);
+    if (byte == '/' || byte == '\\' || byte < 0x20 || byte == 0x7f) return true;
+    if (IsC1Control(name, pos)) return true;
+    return byte >= 0x80 && byte <= 0x9f && Utf8CharacterLength(name, pos) == 0;
+}
+
+// The longest file name the file systems we run on take, in bytes.
 constexpr std::size_t kLongestName = 255;
+
+// name cut to kLongestName bytes: the end of the stem goes, the extension (up to
+// 16 bytes) stays, and no UTF-8 character is cut in two.
+std::string Shortened(std::string name) {
+    std::string extension;
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0 && name.size() - dot <= 16) {
+        extension = name.substr(dot);
+        name.resize(dot);
+    }
+    return std::string(CutUtf8(name, kLongestName - extension.size())) + extension;
+}
+
 }  // namespace
+
+std::string SafeLocalName(std::string_view name) {
+    if (name.empty() || name == ".") return "_";
+    if (name == "..") return "__";
+    std::string safe;
+    safe.reserve(name.size());
+    for (std::size_t pos = 0; pos < name.size();) {
+        if (IsUnsafe(name, pos)) {
+            safe += '_';
+            pos += IsC1Control(name, pos) ? 2 : 1;  // one "_" for the character
+        } else {
+            const std::size_t length = std::max<std::size_t>(Utf8CharacterLength(name, pos), 1);
+            safe.append(name.substr(pos, length));
+            pos += length;
+        }
+    }
+    return safe.size() > kLongestName ? Shortened(std::move(safe)) : safe;
+}
 
 std::string NumberedName(std::string_view name, std::int64_t number) {
     const std::string suffix = "-" + std::to_string(number);

@@ -16,6 +16,14 @@
 
 namespace gathrix {
 
+// A name that can only ever land in the working folder: the empty name, "." and
+// ".." become underscores, and every path separator ('/', '\\'), control
+// character (C1 controls in UTF-8 included) and stray byte 0x80 to 0x9F outside
+// UTF-8 is replaced by '_'. A name longer than a file name may be (255
+// bytes) loses the end of its stem, keeping its extension. Any other name is
+// returned unchanged.
+std::string SafeLocalName(std::string_view name);
+
 // name with "-N" put before its extension (the text from its last ".", when
 // that is not its first character), or at its end when it has none; the stem
 // is cut (never inside a character) so that the whole stays a file name.

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "net/http.h"
+#include "net/transfer.h"
 
 namespace gathrix {
 

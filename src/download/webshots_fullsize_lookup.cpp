@@ -1,50 +1,46 @@
-#include "download/webshots_fullsize_lookup.h"
+// The Webshots full-size lookup: the reader takes each picture from an address
+// it makes out of the thumbnail's ("_th." becomes "_fs."), and that address
+// sometimes answers with a tiny stand-in instead of the picture. Such a picture
+// is fetched again from the address that the photo's full-size page passes to
+// its viewer script.
 
 #include <optional>
+#include <string>
+#include <string_view>
 
-#include "download/file_fetcher.h"
-#include "download/page_fetch.h"
-#include "download/size_check.h"
-#include "text/page_files.h"
+#include "download/album_readers.h"
+#include "download/page_parsers.h"
+#include "text/page_reader.h"
 #include "text/strings.h"
 
 namespace gathrix {
 
 namespace {
-constexpr int kFullSizePageNumber = 3;
 // The full-size page hands the picture to its viewer as the second argument of
 // a call like so.addVariable('src', 'http://.../photo_fs.jpg').
-constexpr const char* kScriptMarker = "so.addVariable('";
+constexpr std::string_view kScriptMarker = "so.addVariable('";
 }  // namespace
 
-bool WebshotsFullSizeLookup(RunState& run, const std::string& photo_link, bool counted) {
-    if (!DropSmallPicture(run, kWebshotsSmallestPicture, counted)) return true;
-
-    const std::string page_address = run.settings.webshots_fullsize_base + "/photo/fullsize/" + LastField(photo_link, "/");
-    bool found = false;
-    bool stored = false;
-    if (const std::optional<net::SavedPage> page = FetchPage(run, page_address, PageRole::Lookup)) {
-        PageFiles& files = run.files;
-        files.Open(page->Path(), OpenMode::Binary, kFullSizePageNumber);
-        while (!found && !files.AtEnd(kFullSizePageNumber)) {
-            const std::optional<std::string> item = files.ReadItem(kFullSizePageNumber);
-            if (!item || !Contains(*item, kScriptMarker)) continue;
-            found = true;
-            run.front_end.AppendLog("succesful.\r\n");
-            // A marker in the page's last item names nothing: the fetch of the
-            // empty address then fails and says so in its own line.
-            run.picture_address = Field(files.ReadItem(kFullSizePageNumber).value_or(std::string()), 2, "'");
-            stored = FetchFile(run);
-            run.picture_address.clear();
-        }
-        files.Close(kFullSizePageNumber);
+std::optional<std::string> ParseWebshotsFullSizePage(std::string_view page) {
+    PageReader reader(page);
+    while (!reader.AtEnd()) {
+        const std::optional<std::string> item = reader.ReadItem();
+        if (!item || !Contains(*item, kScriptMarker)) continue;
+        // A marker in the page's last item names nothing: the fetch of the
+        // empty address then fails and says so in its own line.
+        return Field(reader.ReadItem().value_or(std::string()), 2, "'");
     }
-    // Without a replacement the failure line is closed, as the Flickr search
-    // closes its own.
-    if (!found) run.front_end.AppendLog("not found.\r\n");
-    // A picture that came down whole but too small: that is why it is missing.
-    if (!found && counted) run.last_failure = {FailureKind::TooSmallNoFullSize};
-    return stored;
+    return std::nullopt;
+}
+
+FetchResult WebshotsFullSizeLookup(AlbumRun& run, const std::string& photo_link, FetchResult fetched) {
+    const std::string page_address =
+        run.RunSettings().webshots_fullsize_base + "/photo/fullsize/" + LastField(photo_link, "/");
+    return RepairSmallPicture(run, std::move(fetched), kWebshotsSmallestPicture, FailureKind::TooSmallNoFullSize,
+                              [&run, &page_address]() -> std::optional<std::string> {
+                                  const std::optional<std::string> page = run.FetchPage(page_address, PageRole::Lookup);
+                                  return page ? ParseWebshotsFullSizePage(*page) : std::nullopt;
+                              });
 }
 
 }  // namespace gathrix

@@ -17,93 +17,75 @@
 #include <vector>
 
 #include "download/album_readers.h"
-#include "download/file_fetcher.h"
-#include "download/page_fetch.h"
-#include "download/webshots_fullsize_lookup.h"
+#include "download/page_parsers.h"
+#include "text/page_reader.h"
 #include "text/strings.h"
 
 namespace gathrix {
 
 namespace {
-constexpr int kPageNumber = 1;
-constexpr const char* kNextPageMarker = "rel=\"next\"";
+constexpr std::string_view kNextPageMarker = "rel=\"next\"";
 constexpr std::string_view kStyleUrl = "url(";
 
-// The album named by the photo page at photo_address, or nullopt when the page
-// cannot be fetched or names none.
-std::optional<std::string> AlbumSource(RunState& run, const std::string& photo_address) {
-    const std::optional<net::SavedPage> page = FetchPage(run, photo_address);
-    if (!page) return std::nullopt;
-    const std::string album_marker = std::string(kWebshotsSiteMarker) + "album";
-    PageFiles& files = run.files;
-    std::optional<std::string> album;
-    files.Open(page->Path(), OpenMode::Input, kPageNumber);
-    while (!album && !files.AtEnd(kPageNumber)) {
-        const std::optional<std::string> line = files.ReadLine(kPageNumber);
-        if (line && Contains(*line, album_marker, true)) album = Field(*line, 2, "\"");
-    }
-    files.CloseAll();
-    return album;
-}
-
-// Whether some line of the saved page links to a next page.
-bool HasNextPage(PageFiles& files, const net::SavedPage& page) {
-    bool found = false;
-    files.Open(page.Path(), OpenMode::Input, kPageNumber);
-    while (!found && !files.AtEnd(kPageNumber)) {
-        const std::optional<std::string> line = files.ReadLine(kPageNumber);
-        found = line && Contains(*line, kNextPageMarker, true);
-    }
-    files.CloseAll();
-    return found;
-}
-
-// The picture of a thumbnail field whose style url starts at marker_at (0-based):
+// The picture of a thumbnail field whose style url starts at marker_at:
 // the thumbnail address with "_th." made "_fs.", and the photo's own page.
 FoundPicture PictureOf(std::string_view field, std::size_t marker_at) {
     std::string address = Field(field.substr(marker_at + kStyleUrl.size()), 1, ")");
     address = ReplaceAll(ReplaceAll(address, "\"", ""), "_th.", "_fs.");
     return {address, Field(field, 2, "\"")};
 }
+}  // namespace
 
-// The pictures of the saved page, in page order. The fields of an item are
-// examined up to its first empty one, so nothing after two ">" side by side is
-// looked at.
-std::vector<FoundPicture> PicturesOf(RunState& run, const net::SavedPage& page) {
-    const std::string thumbnail_marker = std::string(kStyleUrl) + run.settings.webshots_thumbnail_prefix;
-    std::vector<FoundPicture> pictures;
-    PageFiles& files = run.files;
-    files.Open(page.Path(), OpenMode::Binary, kPageNumber);
-    while (!files.AtEnd(kPageNumber)) {
-        const std::optional<std::string> item = files.ReadItem(kPageNumber);
+std::optional<std::string> ParseWebshotsAlbumSource(std::string_view photo_page) {
+    const std::string album_marker = std::string(kWebshotsSiteMarker) + "album";
+    PageReader reader(photo_page);
+    while (!reader.AtEnd()) {
+        const std::optional<std::string> line = reader.ReadLine();
+        if (line && Contains(*line, album_marker, true)) return Field(*line, 2, "\"");
+    }
+    return std::nullopt;
+}
+
+// The page is read twice: line by line for the next-page link (only its
+// presence counts), and item by item for the thumbnails. The fields of an item
+// are examined up to its first empty one, so nothing after two ">" side by
+// side is looked at.
+WebshotsAlbumPage ParseWebshotsAlbumPage(std::string_view page, std::string_view thumbnail_prefix) {
+    WebshotsAlbumPage album_page;
+    PageReader lines(page);
+    while (!album_page.has_next && !lines.AtEnd()) {
+        const std::optional<std::string> line = lines.ReadLine();
+        album_page.has_next = line && Contains(*line, kNextPageMarker, true);
+    }
+    const std::string thumbnail_marker = std::string(kStyleUrl) + std::string(thumbnail_prefix);
+    PageReader items(page);
+    while (!items.AtEnd()) {
+        const std::optional<std::string> item = items.ReadItem();
         if (!item) break;
         for (FieldCursor field(*item, '>');; field.Advance()) {
             const std::size_t at = Find(field.Field(), thumbnail_marker);
-            if (at != std::string_view::npos) pictures.push_back(PictureOf(field.Field(), at));
+            if (at != std::string_view::npos) album_page.pictures.push_back(PictureOf(field.Field(), at));
             if (field.NextField().empty()) break;
         }
     }
-    files.Close(kPageNumber);
-    return pictures;
+    return album_page;
 }
 
-}  // namespace
-
-ReaderEnd ReadWebshotsAlbum(RunState& run) {
-    if (Contains(run.album_address, std::string(kWebshotsSiteMarker) + "photo")) {
-        run.front_end.AppendLog("Searching for album source...");
-        const std::optional<std::string> album = AlbumSource(run, run.album_address);
-        if (album) run.album_address = *album;
-        run.front_end.AppendLog(album ? "OK\r\n" : "not found.\r\n");
+ReaderEnd ReadWebshotsAlbum(AlbumRun& run, const std::string& typed_address) {
+    std::string album_address = typed_address;
+    if (Contains(album_address, std::string(kWebshotsSiteMarker) + "photo")) {
+        run.Log("Searching for album source...");
+        const std::optional<std::string> photo_page = run.FetchPage(album_address);
+        const std::optional<std::string> album = photo_page ? ParseWebshotsAlbumSource(*photo_page) : std::nullopt;
+        if (album) album_address = *album;
+        run.Log(album ? "OK\r\n" : "not found.\r\n");
     }
 
     // Cut at the first "?" or "#": a fragment (as browsers copy addresses, or as
     // a photo page may name its album) is no part of a page address, and
     // "?start=" after one would never reach the server.
-    run.album_address = Field(Field(run.album_address, 1, "?"), 1, "#");
-    const std::string album_base = run.album_address;
+    const std::string album_base = Field(Field(album_address, 1, "?"), 1, "#");
     std::string page_address = album_base;
-    run.file_counter = 0;
 
     // A next-page address already read in this run (a page none of whose
     // pictures was stored, so "start=" did not move) would bring that page back
@@ -116,16 +98,15 @@ ReaderEnd ReadWebshotsAlbum(RunState& run) {
     std::unordered_set<std::string> listed;
     while (pages_read.insert(page_address).second) {
         // A page that cannot be fetched ends the album; nothing older is read in
-        // its place. The page is gone as soon as it has been read.
-        std::optional<net::SavedPage> page = FetchPage(run, page_address);
+        // its place.
+        const std::optional<std::string> page = run.FetchPage(page_address);
         if (!page) break;
-        const bool next_page = HasNextPage(run.files, *page);
-        const std::vector<FoundPicture> pictures = PicturesOf(run, *page);
-        page.reset();
-        if (!ListsSomethingNew(pictures, listed)) break;
-        FetchPictures(run, pictures, &WebshotsFullSizeLookup);
-        if (!next_page) break;
-        page_address = album_base + "?start=" + std::to_string(run.file_counter);
+        const WebshotsAlbumPage album_page = ParseWebshotsAlbumPage(*page, run.RunSettings().webshots_thumbnail_prefix);
+        if (!ListsSomethingNew(album_page.pictures, listed)) break;
+        run.FetchPictures(album_page.pictures, &WebshotsFullSizeLookup);
+        if (!album_page.has_next) break;
+        // The next page starts after the pictures stored so far.
+        page_address = album_base + "?start=" + std::to_string(run.Stored());
     }
     return ReaderEnd::AlbumDone;
 }

@@ -1,4 +1,5 @@
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/transfer.h"
 #include "net/temp_files.h"
 
 #include <memory>

@@ -1,5 +1,5 @@
 #include "net/curl_common.h"
-#include "net/http.h"
+#include "net/session.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,5 +1,5 @@
 #include "net/curl_common.h"
-#include "net/http.h"
+#include "net/transfer.h"
 
 #include <algorithm>
 #include <memory>

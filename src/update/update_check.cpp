@@ -6,7 +6,9 @@
 #include <optional>
 #include <system_error>
 
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 #include "text/page_files.h"
 #include "update/version.h"
 

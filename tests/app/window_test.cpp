@@ -264,21 +264,18 @@ private slots:
         QVERIFY(window_->InfoWindow()->Text().contains(QStringLiteral("\nWeb page: http://127.0.0.1:9\n")));
     }
 
-    void frontEndWritesTheLogAsTheEngineExpects() {
+    void runEventsShowInTheWidgets() {
         Gathrix& w = *window_;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Text1->setPlainText(QStringLiteral(" typed address "));
-        QCOMPARE(w.AddressText(), std::string(" typed address "));
-
-        w.ReplaceLog("Start time:10:00:00\r\nDestination folder:/tmp/AlbumDownload\r\n");
-        w.AppendLog("Downloading 1.jpg...");
-        w.AppendLog("OK\r\n");
+        w.LogReplaced("Start time:10:00:00\r\nDestination folder:/tmp/AlbumDownload\r\n");
+        w.LogAppended("Downloading 1.jpg...");
+        w.LogAppended("OK\r\n");
         // A line end split over two pieces is still one line end.
-        w.AppendLog("Downloading 2.jpg...failed.\r");
-        w.AppendLog("\nEnd time:10:00:05");
-        w.AppendLog("");
-        w.AppendLog("\r\nToatal time: 5 seconds");
+        w.LogAppended("Downloading 2.jpg...failed.\r");
+        w.LogAppended("\nEnd time:10:00:05");
+        w.LogAppended("");
+        w.LogAppended("\r\nToatal time: 5 seconds");
         const QString expected = QStringLiteral(
             "Start time:10:00:00\nDestination folder:/tmp/AlbumDownload\nDownloading 1.jpg...OK\n"
             "Downloading 2.jpg...failed.\nEnd time:10:00:05\nToatal time: 5 seconds");
@@ -286,29 +283,31 @@ private slots:
         QCOMPARE(w.Text1->textCursor().position(), w.Text1->document()->characterCount() - 1);
 
         // A long log keeps its end in view.
-        for (int i = 0; i < 200; ++i) w.AppendLog("Downloading picture.jpg...OK\r\n");
+        for (int i = 0; i < 200; ++i) w.LogAppended("Downloading picture.jpg...OK\r\n");
         QScrollBar* bar = w.Text1->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
 
-        w.SetLabel("Download in progress... 3 files finished.");
+        w.PicturesStored(3);
         QCOMPARE(w.Label1->text(), QStringLiteral("Download in progress... 3 files finished."));
 
-        w.ClearLog();
+        w.LogCleared();
         QCOMPARE(w.Text1->toPlainText(), QString());
 
-        w.DisableButtons();
+        w.RunStarted();
         QVERIFY(!w.Dowload->isEnabled());
         QVERIFY(!w.Update->isEnabled());
         QVERIFY(!w.Info->isEnabled());
         QVERIFY(w.Exit->isEnabled());
         QVERIFY(w.Text1->isEnabled());
 
-        w.MessageBox("Invalid URL !", "Error", BoxIcon::Critical);
+        w.Message("Invalid URL !", "Error", BoxIcon::Critical);
         QCOMPARE(shell_->boxes.size(), std::size_t{1});
         QCOMPARE(shell_->boxes[0].text, QStringLiteral("Invalid URL !"));
         QCOMPARE(shell_->boxes[0].title, QStringLiteral("Error"));
-        w.OpenFolder("/tmp/AlbumDownload");
+        // A finished album is shown in the file browser when it has pictures.
+        w.AlbumFinished(0, "/tmp/Empty/AlbumDownload");
+        w.AlbumFinished(2, "/tmp/AlbumDownload");
         QCOMPARE(shell_->opened_folders, std::vector<fs::path>{"/tmp/AlbumDownload"});
     }
 

@@ -22,16 +22,15 @@ bool Has(const std::vector<std::string>& events, const std::string& event) {
     return std::find(events.begin(), events.end(), event) != events.end();
 }
 
-TEST_F(DownloadCommandTest, BlankAddressOnlyPutsTheFocusBack) {
+TEST_F(DownloadCommandTest, BlankAddressDoesNothingMore) {
     for (const std::string blank : {"", "    "}) {
         ui = RecordingFrontEnd();
         EXPECT_EQ(Run(blank), DownloadOutcome::EmptyAddress);
-        EXPECT_EQ(ui.focus_count, 1);
-        EXPECT_EQ(ui.disable_count, 0);
+        EXPECT_EQ(ui.started_count, 0);
         EXPECT_TRUE(ui.boxes.empty());
         EXPECT_TRUE(ui.labels.empty());
         EXPECT_FALSE(ui.ended);
-        EXPECT_EQ(ui.events, (std::vector<std::string>{"address", "focus"}));
+        EXPECT_TRUE(ui.events.empty());
         EXPECT_EQ(fs::current_path(), Start());
         EXPECT_TRUE(fs::is_directory(Folder()));
     }
@@ -51,7 +50,7 @@ TEST_F(DownloadCommandTest, InvalidAddressDisablesShowsErrorAndEnds) {
     EXPECT_EQ(ui.boxes[0].text, "Invalid URL !");
     EXPECT_EQ(ui.boxes[0].title, "Error");
     EXPECT_EQ(ui.boxes[0].icon, BoxIcon::Critical);
-    EXPECT_EQ(ui.events, (std::vector<std::string>{"address", "disable", "box:Invalid URL !", "end"}));
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"started", "box:Invalid URL !", "end"}));
     EXPECT_TRUE(ui.ended);
     EXPECT_EQ(ui.log, "");  // no header: Text1 still holds the typed address
     EXPECT_TRUE(fs::is_directory(Folder()));
@@ -60,7 +59,6 @@ TEST_F(DownloadCommandTest, InvalidAddressDisablesShowsErrorAndEnds) {
 
 TEST_F(DownloadCommandTest, OnlyBlanksAreTrimmedNotTabs) {
     EXPECT_EQ(Run("\t"), DownloadOutcome::InvalidUrl);
-    EXPECT_EQ(ui.focus_count, 0);
 
     // Blanks around an address go, tabs stay part of it (and spoil it).
     server.Serve("/picasaweb.google.com/a", PicasaPage({}));
@@ -107,7 +105,7 @@ TEST_F(DownloadCommandTest, ZeroFileRunReportsZeroAndOpensNoFolder) {
         EXPECT_EQ(ui.labels, (std::vector<std::string>{"Download in progress... 0 files finished."}));
         EXPECT_TRUE(ui.opened_folders.empty());
         EXPECT_TRUE(ui.ended);
-        EXPECT_EQ(ui.disable_count, 1);
+        EXPECT_EQ(ui.started_count, 1);
         EXPECT_EQ(fs::current_path(), Start());
         EXPECT_TRUE(Entries(Folder()).empty());
     }
@@ -129,8 +127,7 @@ TEST_F(DownloadCommandTest, ExactLogLabelsAndOrderOfARun) {
                           "\r\nEnd time:09:05:45"
                           "\r\nToatal time: 42 seconds");
     EXPECT_EQ(ui.events, (std::vector<std::string>{
-                             "address",
-                             "disable",
+                             "started",
                              "clear",
                              "replace:" + header,
                              "append:Downloading a.jpg...",
@@ -143,7 +140,7 @@ TEST_F(DownloadCommandTest, ExactLogLabelsAndOrderOfARun) {
                              "append:\r\nToatal time: 42 seconds",
                              "label:Download in progress... 2 files finished.",
                              "box: 2 files successfully downloaded!",
-                             "open:" + Folder().string(),
+                             "finished:" + Folder().string(),
                              "end",
                          }));
     EXPECT_EQ(ReadFile((Folder() / "a.jpg").string()), PictureBytes(1, 3000));

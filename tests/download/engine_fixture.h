@@ -15,7 +15,6 @@
 #include "download/download_command.h"
 #include "download/recording_front_end.h"
 #include "download/settings.h"
-#include "net/http.h"
 #include "support/fake_server.h"
 
 namespace gathrix::test {
@@ -47,13 +46,15 @@ protected:
     std::filesystem::path Start() const { return std::filesystem::canonical(sandbox_.Path()); }
     std::filesystem::path Folder() const { return Start() / "AlbumDownload"; }
 
-    // Runs the command on address. When clock_times are given, the run takes its
-    // clock readings from them in turn (the last one repeats).
+    // Runs the command on address, into AlbumDownload below the starting
+    // directory. When clock_times are given, the run takes its clock readings
+    // from them in turn (the last one repeats).
     DownloadOutcome Run(const std::string& address) {
         ui.address = address;
-        if (clock_times.empty()) return RunDownload(ui, inet, settings);
+        const std::filesystem::path folder = std::filesystem::path(sandbox_.Path()) / kWorkingFolderName;
+        if (clock_times.empty()) return RunDownload(ui, address, folder, settings);
         std::size_t next = 0;
-        return RunDownload(ui, inet, settings, [this, &next] {
+        return RunDownload(ui, address, folder, settings, nullptr, [this, &next] {
             const auto t = clock_times[std::min(next, clock_times.size() - 1)];
             ++next;
             return t;
@@ -73,7 +74,6 @@ protected:
 
 protected:
     FakeServer server;
-    net::Transfer inet;
     Settings settings;
     RecordingFrontEnd ui;
     std::vector<std::chrono::system_clock::time_point> clock_times;

@@ -1,18 +1,17 @@
-// The file fetcher: one picture per call, against the local server.
+// A run's picture fetch: one picture per call, against the local server.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/album_pages.h"
+#include "download/album_run.h"
 #include "download/engine_fixture.h"
-#include "download/file_fetcher.h"
 #include "download/picture_names.h"
-#include "download/run_state.h"
-#include "text/page_files.h"
 
 namespace gathrix::test {
 namespace {
@@ -21,27 +20,20 @@ namespace fs = std::filesystem;
 
 class FileFetcherTest : public EngineTest {
 protected:
-    FileFetcherTest() : run(ui, inet, settings, files) {
-        fs::create_directory(Folder());
-        run.working_folder = Folder();
-        inet.SetRequestTimeout(settings.request_timeout);
-    }
+    FileFetcherTest() { fs::create_directory(Folder()); }
 
     // Fetches path of the local server as name; returns the log line it wrote.
     std::string Fetch(const std::string& path, const std::string& name) {
         return FetchAddress(server.Url(path), name);
     }
     std::string FetchAddress(const std::string& address, const std::string& name) {
-        run.picture_address = address;
-        run.local_file_name = name;
         const std::size_t before = ui.log.size();
-        FetchFile(run);
+        run->Fetch(address, SafeLocalName(name));
         return ui.log.substr(before);
     }
     std::string Stored(const std::string& name) const { return ReadFile((Folder() / name).string()); }
 
-    PageFiles files;
-    RunState run;
+    std::unique_ptr<AlbumRun> run = std::make_unique<AlbumRun>(ui, settings, Folder());
 };
 
 TEST_F(FileFetcherTest, BodiesAroundTheChunkSizeAreStoredWhole) {
@@ -53,25 +45,26 @@ TEST_F(FileFetcherTest, BodiesAroundTheChunkSizeAreStoredWhole) {
         EXPECT_EQ(Stored(name), PictureBytes(static_cast<int>(i), sizes[i])) << name;
         EXPECT_TRUE(fs::is_regular_file(Folder() / name));
     }
-    EXPECT_EQ(run.file_counter, static_cast<std::int64_t>(sizes.size()));
+    EXPECT_EQ(run->Stored(), static_cast<std::int64_t>(sizes.size()));
     EXPECT_EQ(Entries(Folder()).size(), sizes.size());  // no temporary files left
 }
 
-TEST_F(FileFetcherTest, LabelShowsTheCountBeforeThisPictureAndPumpsAtLeastOnce) {
+TEST_F(FileFetcherTest, CountBeforeThisPictureIsToldAndProgressAtLeastOnce) {
     server.Serve("/a.jpg", "a");
-    run.file_counter = 2;
     Fetch("/a.jpg", "a.jpg");
-    EXPECT_EQ(ui.labels, (std::vector<std::string>{"Download in progress... 2 files finished."}));
-    EXPECT_EQ(run.file_counter, 3);
-    EXPECT_GE(ui.pump_count, 1);
+    ui = RecordingFrontEnd();
+    Fetch("/a.jpg", "a.jpg");
+    EXPECT_EQ(ui.labels, (std::vector<std::string>{"Download in progress... 1 files finished."}));
+    EXPECT_EQ(run->Stored(), 2);
+    EXPECT_GE(ui.progress_count, 1);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"append:Downloading a.jpg...",
-                                                   "label:Download in progress... 2 files finished.",
+                                                   "label:Download in progress... 1 files finished.",
                                                    "append:OK\r\n"}));
 
-    // A request that cannot even start still pumps the events once.
+    // A request that cannot even start still tells its progress once.
     ui = RecordingFrontEnd();
     EXPECT_EQ(FetchAddress("", "x.jpg"), "Downloading x.jpg...failed.\r\n");
-    EXPECT_GE(ui.pump_count, 1);
+    EXPECT_GE(ui.progress_count, 1);
     EXPECT_EQ(ui.labels.size(), 1u);
 }
 
@@ -81,7 +74,7 @@ TEST_F(FileFetcherTest, SamePictureNameTwiceIsOverwrittenAndCountedTwice) {
     Fetch("/one/x.jpg", "x.jpg");
     Fetch("/two/x.jpg", "x.jpg");
     EXPECT_EQ(Stored("x.jpg"), "short");  // not the tail of the longer one
-    EXPECT_EQ(run.file_counter, 2);
+    EXPECT_EQ(run->Stored(), 2);
 }
 
 TEST_F(FileFetcherTest, HttpErrorStatusStoresNothingAndSaysFailed) {
@@ -89,7 +82,7 @@ TEST_F(FileFetcherTest, HttpErrorStatusStoresNothingAndSaysFailed) {
     server.ServeStatus("/broken.jpg", 500);
     EXPECT_EQ(Fetch("/missing.jpg", "missing.jpg"), "Downloading missing.jpg...failed.\r\n");
     EXPECT_EQ(Fetch("/broken.jpg", "broken.jpg"), "Downloading broken.jpg...failed.\r\n");
-    EXPECT_EQ(run.file_counter, 0);
+    EXPECT_EQ(run->Stored(), 0);
     EXPECT_TRUE(Entries(Folder()).empty());
 }
 
@@ -98,12 +91,12 @@ TEST_F(FileFetcherTest, ConnectionErrorAndTimeOutStoreNothing) {
     EXPECT_EQ(FetchAddress("http://127.0.0.1:1/a.jpg", "a.jpg"), "Downloading a.jpg...failed.\r\n");
 
     settings.request_timeout = std::chrono::seconds(1);
-    inet.SetRequestTimeout(settings.request_timeout);
+    run = std::make_unique<AlbumRun>(ui, settings, Folder());
     server.ServeHang("/hang.jpg");
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Fetch("/hang.jpg", "hang.jpg"), "Downloading hang.jpg...failed.\r\n");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
-    EXPECT_EQ(run.file_counter, 0);
+    EXPECT_EQ(run->Stored(), 0);
     EXPECT_TRUE(Entries(Folder()).empty());
 }
 
@@ -112,7 +105,7 @@ TEST_F(FileFetcherTest, BodyWithoutContentLengthIsStoredWhole) {
     server.ServeChunked("/chunked.jpg", body);
     EXPECT_EQ(Fetch("/chunked.jpg", "chunked.jpg"), "Downloading chunked.jpg...OK\r\n");
     EXPECT_EQ(Stored("chunked.jpg"), body);
-    EXPECT_EQ(run.file_counter, 1);
+    EXPECT_EQ(run->Stored(), 1);
 }
 
 TEST_F(FileFetcherTest, BodyCutShortIsAFailedTransferAndTheOlderFileSurvives) {
@@ -124,7 +117,7 @@ TEST_F(FileFetcherTest, BodyCutShortIsAFailedTransferAndTheOlderFileSurvives) {
     EXPECT_EQ(Fetch("/gone.jpg", "gone.jpg"), "Downloading gone.jpg...failed.\r\n");
     EXPECT_EQ(Stored("cut.jpg"), "older picture");
     EXPECT_EQ(Stored("gone.jpg"), "older too");
-    EXPECT_EQ(run.file_counter, 0);
+    EXPECT_EQ(run->Stored(), 0);
     EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"cut.jpg", "gone.jpg"}));
 }
 
@@ -138,15 +131,18 @@ TEST_F(FileFetcherTest, RedirectIsFollowedToThePicture) {
 TEST_F(FileFetcherTest, ExitDuringTheTransferLeavesNoHalfWrittenPicture) {
     WriteFile((Folder() / "slow.jpg").string(), "older picture");
     server.ServeTrickle("/slow.jpg", PictureBytes(3, 200000), 1000, std::chrono::milliseconds(10));
-    // Exit: cancels Inet1 once some of the body has come in.
-    ui.on_pump = [this] {
-        if (inet.BodySize() > 0) inet.Cancel();
+    // Exit: cancels the run once some of the body has come in.
+    ui.on_progress = [this] {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(Folder(), ec)) {
+            if (entry.path().filename().string().starts_with(".gathrix-") && entry.file_size(ec) > 0) run->CancelAll();
+        }
     };
     EXPECT_EQ(Fetch("/slow.jpg", "slow.jpg"), "Downloading slow.jpg...failed.\r\n");
-    EXPECT_GT(ui.pump_count, 1);
+    EXPECT_GT(ui.progress_count, 1);
     EXPECT_EQ(Stored("slow.jpg"), "older picture");
     EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"slow.jpg"}));
-    EXPECT_EQ(run.file_counter, 0);
+    EXPECT_EQ(run->Stored(), 0);
 }
 
 TEST_F(FileFetcherTest, UnsafeLocalNamesStayInTheWorkingFolder) {
@@ -183,16 +179,6 @@ TEST_F(FileFetcherTest, SafeLocalNameLeavesOrdinaryNamesAlone) {
     EXPECT_EQ(SafeLocalName(std::string(300, 'x') + ".jpg"), std::string(251, 'x') + ".jpg");
     const std::string accents = std::string(249, 'x') + "\xc3\xa9\xc3\xa9\xc3\xa9.jpeg";
     EXPECT_EQ(SafeLocalName(accents), std::string(249, 'x') + ".jpeg");
-}
-
-TEST_F(FileFetcherTest, CounterGoesOnPast32767) {
-    server.Serve("/a.jpg", "a");
-    run.file_counter = 32767;
-    Fetch("/a.jpg", "a.jpg");
-    EXPECT_EQ(run.file_counter, 32768);
-    EXPECT_EQ(ui.labels.back(), "Download in progress... 32767 files finished.");
-    Fetch("/a.jpg", "a.jpg");
-    EXPECT_EQ(ui.labels.back(), "Download in progress... 32768 files finished.");
 }
 
 // A picture that must not replace another's file is numbered before its

@@ -1,13 +1,15 @@
 #pragma once
-// A front end that records everything the engine does to it, in order, and
-// keeps the log text the way Text1 would show it.
+// Run events recorded in order, with the log text kept the way the window
+// would show it.
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "download/frontend.h"
+#include "download/log_format.h"
+#include "events/run_events.h"
 
 namespace gathrix::test {
 
@@ -17,62 +19,53 @@ struct Box {
     BoxIcon icon;
 };
 
-class RecordingFrontEnd : public FrontEnd {
+class RecordingFrontEnd : public RunEvents {
 public:
-    std::string address;  // what the user typed into Text1
+    std::string address;  // what the user typed
 
-    std::string log;                  // the text Text1 shows now
-    std::vector<std::string> events;  // every call, in order (see the methods)
-    std::vector<std::string> labels;  // every Label1 caption, in order
+    std::string log;                  // the log text now
+    std::vector<std::string> events;  // every event, in order (see the methods)
+    std::vector<std::string> labels;  // every progress caption, in order
     std::vector<Box> boxes;
-    std::vector<std::filesystem::path> opened_folders;
-    int focus_count = 0;
-    int disable_count = 0;
-    int pump_count = 0;
+    std::vector<std::filesystem::path> opened_folders;  // albums finished with pictures
+    int started_count = 0;
+    int progress_count = 0;
     bool ended = false;
-    std::function<void()> on_pump;  // runs inside PumpEvents, like a click on Exit
+    std::function<void()> on_progress;  // runs inside Progress, like a click on Exit
 
-    std::string AddressText() override {
-        events.push_back("address");
-        return address;
+    void RunStarted() override {
+        ++started_count;
+        events.push_back("started");
     }
-    void ReplaceLog(std::string_view text) override {
+    void LogReplaced(std::string_view text) override {
         log = std::string(text);
         events.push_back("replace:" + std::string(text));
     }
-    void AppendLog(std::string_view piece) override {
+    void LogAppended(std::string_view piece) override {
         log += piece;
         events.push_back("append:" + std::string(piece));
     }
-    void ClearLog() override {
+    void LogCleared() override {
         log.clear();
         events.push_back("clear");
     }
-    void SetLabel(std::string_view caption) override {
-        labels.emplace_back(caption);
-        events.push_back("label:" + std::string(caption));
+    void PicturesStored(std::int64_t count) override {
+        labels.push_back(ProgressCaption(count));
+        events.push_back("label:" + labels.back());
     }
-    void FocusAddress() override {
-        ++focus_count;
-        events.push_back("focus");
-    }
-    void DisableButtons() override {
-        ++disable_count;
-        events.push_back("disable");
-    }
-    void MessageBox(std::string_view text, std::string_view title, BoxIcon icon) override {
+    void Message(std::string_view text, std::string_view title, BoxIcon icon) override {
         boxes.push_back({std::string(text), std::string(title), icon});
         events.push_back("box:" + std::string(text));
     }
-    void PumpEvents() override {
-        ++pump_count;
-        if (on_pump) on_pump();
+    void Progress(const TransferProgress& /*progress*/) override {
+        ++progress_count;
+        if (on_progress) on_progress();
     }
-    void OpenFolder(const std::filesystem::path& folder) override {
-        opened_folders.push_back(folder);
-        events.push_back("open:" + folder.string());
+    void AlbumFinished(std::int64_t count, const std::filesystem::path& folder) override {
+        if (count > 0) opened_folders.push_back(folder);
+        events.push_back("finished:" + folder.string());
     }
-    void EndProgram() override {
+    void RunEnded() override {
         ended = true;
         events.push_back("end");
     }

@@ -1,7 +1,9 @@
 // download_to_file against the local fake server: exact bodies, and every kind
 // of failure leaving the target as it was with no spool file behind.
 
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 #include "net_test_util.h"
 #include "support/fake_server.h"
 

@@ -2,7 +2,9 @@
 // next page download) by a good request that must arrive whole: nothing of how
 // one request ended may carry over to the next.
 
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 #include "net_test_util.h"
 #include "support/fake_server.h"
 #include "support/raw_server.h"

@@ -4,7 +4,9 @@
 // each address is told as it is sent. While it is off, requests go where their
 // addresses say.
 
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 #include "net/local_route.h"
 #include "net_test_util.h"
 #include "support/fake_server.h"

@@ -1,7 +1,9 @@
 #pragma once
 // Helpers shared by the HTTP layer tests.
 
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,7 +1,9 @@
 // Transfer against the local fake server: bodies spooled and committed exactly,
 // failures leaving nothing behind, cancelling, time-outs and connection reuse.
 
-#include "net/http.h"
+#include "net/page_download.h"
+#include "net/session.h"
+#include "net/transfer.h"
 #include "net_test_util.h"
 #include "support/fake_server.h"
 

@@ -1,9 +1,5 @@
 #pragma once
-// The HTTP layer over libcurl: a blocking address-to-file download for pages,
-// and Transfer, the asynchronous GET on which pictures are fetched.
-//
-// Both follow redirects, honour the standard proxy variables and TLS as libcurl
-// provides them, and never leave a half-written or error-page file behind.
+// Transfer: the asynchronous GET on which pictures (and pages) are fetched.
 
 #include <chrono>
 #include <cstdint>
@@ -11,85 +7,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "events/failure.h"
+#include "net/session.h"
 
 namespace gathrix::net {
-
-// Blocking download of address into path. Succeeds only for a complete body with
-// an HTTP status below 400; on failure path is left as it was before the call (an
-// older file of that name survives) and no partial file remains. A transfer that
-// makes no progress for stall_timeout is aborted.
-bool download_to_file(const std::string& address, const std::filesystem::path& path,
-                      std::chrono::seconds stall_timeout = std::chrono::seconds(60));
-
-// The one event loop on which every request of a run travels: a libcurl multi
-// handle. Pages, pictures and lookups all run on it, so a transfer in flight
-// keeps moving while a page downloads, and connections to a host are kept alive
-// and shared by every request.
-class Session {
-public:
-    Session();
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-
-    // At most n connections to one host at a time (0: no limit, the default).
-    void SetMaxHostConnections(long n);
-
-    // Requests that fail with a connection error, a time-out or status 408,
-    // 429, 500, 502, 503 or 504 are sent again up to `retries` times (default
-    // 0: never), after base, 2 base, 4 base, ... (at most 30 base; a
-    // Retry-After of up to 60 s is honoured instead). base is one second but for
-    // tests.
-    void SetRetries(int retries, std::chrono::milliseconds base = std::chrono::seconds(1));
-    int Retries() const;
-    std::chrono::milliseconds RetryBase() const;
-
-    // Does the pending work of every request without blocking.
-    void Pump();
-    // Sleeps on the sockets of every request in flight until one has activity
-    // or max_wait has passed (libcurl wakes earlier for its own timers), then
-    // does the pending work.
-    void Wait(std::chrono::milliseconds max_wait);
-
-    struct Impl;
-    Impl& impl() { return *impl_; }
-
-private:
-    std::unique_ptr<Impl> impl_;
-};
-
-// A page saved under a private temporary name in a folder: hidden, created
-// exclusively, so that it never shares a name with anything else there. The file
-// is removed with the object (or by RemoveTemporaryFiles() when the run is
-// interrupted).
-class SavedPage {
-public:
-    explicit SavedPage(std::filesystem::path path) : path_(std::move(path)) {}
-    SavedPage(SavedPage&& other) noexcept : path_(std::exchange(other.path_, std::filesystem::path())) {}
-    SavedPage& operator=(SavedPage&& other) noexcept;
-    SavedPage(const SavedPage&) = delete;
-    SavedPage& operator=(const SavedPage&) = delete;
-    ~SavedPage();
-
-    const std::filesystem::path& Path() const { return path_; }
-    // Gives up the file without removing it (after it has been renamed away).
-    void Release() { path_.clear(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-// Blocking download of a page into a new SavedPage in dir. Succeeds only for a
-// complete body with an HTTP status below 400; nullopt otherwise, and then no
-// file is left. A transfer that makes no progress for stall_timeout is aborted.
-// On a session, the other requests in flight there go on while it waits.
-// When it fails and failure is given, *failure says why.
-std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
-                                       std::chrono::seconds stall_timeout = std::chrono::seconds(60),
-                                       Session* session = nullptr, Failure* failure = nullptr);
 
 // How a Transfer ended.
 enum class TransferResult {

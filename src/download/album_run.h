@@ -1,0 +1,101 @@
+#pragma once
+// One run of the engine on one album: everything the album readers and the
+// repairs fetch goes through it. It owns the run's HTTP session (pages,
+// pictures and lookups all travel on it), the count of pictures stored (raised
+// by a fetch that stores, lowered only when the size check deletes the file it
+// counted), the names pictures are stored under, and the pictures fetched
+// ahead of their turn when several transfers are allowed. It reports what
+// happens to the run's events.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "download/page_parsers.h"
+#include "download/settings.h"
+#include "events/run_events.h"
+
+namespace gathrix {
+
+// What came of one picture fetch: whether its body is stored under name, how
+// many bytes it brought, and why not when it is not.
+struct FetchResult {
+    bool stored = false;
+    std::string name;
+    std::int64_t bytes = 0;
+    Failure failure;
+};
+
+// Which page: one of the album's own pages (its failure is reported), or a
+// page looked up for one picture.
+enum class PageRole { Album, Lookup };
+
+class AlbumRun {
+public:
+    // folder: the working folder, which exists; pictures and scratch pages go there.
+    AlbumRun(RunEvents& events, const Settings& settings, std::filesystem::path folder);
+    ~AlbumRun();
+    AlbumRun(const AlbumRun&) = delete;
+    AlbumRun& operator=(const AlbumRun&) = delete;
+
+    RunEvents& Events() { return events_; }
+    const Settings& RunSettings() const { return settings_; }
+    const std::filesystem::path& Folder() const { return folder_; }
+    void Log(std::string_view piece) { events_.LogAppended(piece); }
+
+    // Pictures stored so far in this run.
+    std::int64_t Stored() const { return stored_; }
+    // Pictures the album's pages listed so far, stored or not.
+    std::int64_t Listed() const { return listed_; }
+
+    // Downloads a page and hands back its bytes; nothing of it stays on disk.
+    // nullopt when it could not be fetched (connection error, status 400 or
+    // more, body cut short): then there is nothing to read, not even an older
+    // page. An album page's failure is reported.
+    std::optional<std::string> FetchPage(const std::string& address, PageRole role = PageRole::Album);
+
+    // Fetches address and stores its body under name (a safe name) in the
+    // working folder. Writes "Downloading NAME..." and then "OK" or "failed."
+    // with CR LF into the log, tells the count so far, and counts a stored
+    // picture. The events hear of the transfer as it goes. Only a complete
+    // body with a status below 400 is stored; otherwise nothing is written and
+    // an older file of that name survives.
+    FetchResult Fetch(const std::string& address, const std::string& name);
+
+    // The size check after a fetch: a picture of at least threshold bytes is
+    // good (false, nothing happens). Otherwise it failed: the file this fetch
+    // stored (if it stored one) is deleted and uncounted, its name is free
+    // again, and "File NAME failed. Searching for original version..." goes
+    // into the log with no line end. Returns true. Measuring creates nothing.
+    bool DropIfSmall(const FetchResult& fetched, std::int64_t threshold);
+
+    // What a reader does right after a picture's fetch: a repair when it came
+    // down too small. Returns what is stored in the end.
+    using Repair = FetchResult (*)(AlbumRun& run, const std::string& photo_link, FetchResult fetched);
+
+    // Fetches the pictures of a page in album order, each under the last part
+    // of its address (numbered when another picture of the run stored a file
+    // under that name: see PictureNames) and followed by repair, when given.
+    // Several transfers at once take them ahead of their turn; a picture
+    // stored neither way is reported missing.
+    void FetchPictures(const std::vector<FoundPicture>& pictures, Repair repair = nullptr);
+
+    // Ends every request in flight; what they had received is removed.
+    void CancelAll();
+
+private:
+    struct Impl;
+    RunEvents& events_;
+    const Settings& settings_;
+    std::filesystem::path folder_;
+    std::int64_t stored_ = 0;
+    std::int64_t listed_ = 0;
+    std::int64_t bytes_stored_ = 0;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gathrix

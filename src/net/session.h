@@ -1,0 +1,49 @@
+#pragma once
+// The HTTP layer over libcurl: the session on which every request of a run
+// travels. Requests follow redirects, honour the standard proxy variables and
+// TLS as libcurl provides them, and never leave a half-written or error-page
+// file behind.
+
+#include <chrono>
+#include <memory>
+
+namespace gathrix::net {
+
+// The one event loop on which every request of a run travels: a libcurl multi
+// handle. Pages, pictures and lookups all run on it, so a transfer in flight
+// keeps moving while a page downloads, and connections to a host are kept alive
+// and shared by every request.
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // At most n connections to one host at a time (0: no limit, the default).
+    void SetMaxHostConnections(long n);
+
+    // Requests that fail with a connection error, a time-out or status 408,
+    // 429, 500, 502, 503 or 504 are sent again up to `retries` times (default
+    // 0: never), after base, 2 base, 4 base, ... (at most 30 base; a
+    // Retry-After of up to 60 s is honoured instead). base is one second but for
+    // tests.
+    void SetRetries(int retries, std::chrono::milliseconds base = std::chrono::seconds(1));
+    int Retries() const;
+    std::chrono::milliseconds RetryBase() const;
+
+    // Does the pending work of every request without blocking.
+    void Pump();
+    // Sleeps on the sockets of every request in flight until one has activity
+    // or max_wait has passed (libcurl wakes earlier for its own timers), then
+    // does the pending work.
+    void Wait(std::chrono::milliseconds max_wait);
+
+    struct Impl;
+    Impl& impl() { return *impl_; }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gathrix::net
