@@ -9,25 +9,16 @@
 #include <string_view>
 
 #include "events/failure.h"
+// BoxIcon and TransferProgress: one definition for this interface and for
+// RunEvents, so that a file may use both.
+#include "events/run_events.h"
 
 namespace gathrix {
-
-enum class BoxIcon { None, Critical };
 
 // What failed for good in a run.
 enum class WhatFailed {
     AlbumPage,  // a page of the album could not be downloaded
     Picture,    // a picture is missing in the end: neither its fetch nor a repair stored it
-};
-
-// The pictures coming in, as the file fetcher waits for them.
-struct TransferProgress {
-    std::string name;                   // the picture whose turn it is
-    std::int64_t received = 0;          // its bytes so far
-    std::optional<std::int64_t> total;  // its length, when the server announced it
-    int in_flight = 1;                  // transfers running now (more than 1 with --jobs)
-    std::int64_t album_bytes = 0;       // bytes of the album received so far, in flight included
-    std::int64_t stored = 0;            // pictures stored so far (the file counter)
 };
 
 class FrontEnd {
