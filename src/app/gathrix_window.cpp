@@ -44,6 +44,23 @@ QPushButton* MakeButton(const QString& name, const QString& text, QWidget* paren
     return button;
 }
 
+// The update check speaks RunEvents; the window still speaks FrontEnd. This
+// passes the check's log and message on to the window until the window takes
+// RunEvents itself.
+class FrontEndEvents : public RunEvents {
+public:
+    explicit FrontEndEvents(FrontEnd& ui) : ui_(ui) {}
+    void LogReplaced(std::string_view text) override { ui_.ReplaceLog(text); }
+    void LogAppended(std::string_view piece) override { ui_.AppendLog(piece); }
+    void LogCleared() override { ui_.ClearLog(); }
+    void Message(std::string_view text, std::string_view title, BoxIcon icon) override {
+        ui_.MessageBox(text, title, icon);
+    }
+
+private:
+    FrontEnd& ui_;
+};
+
 }  // namespace
 
 QString MainWindowTitle() {
@@ -205,7 +222,10 @@ void Gathrix::EndProgram() { shell_.EndProgram(); }
 
 void Gathrix::OnDowload() { gathrix::RunDownload(*this, Inet1, Settings::FromEnvironment()); }
 
-void Gathrix::OnUpdate() { CheckForUpdate(*this, MakerSiteUrl()); }
+void Gathrix::OnUpdate() {
+    FrontEndEvents events(*this);
+    CheckForUpdate(events, MakerSiteUrl());
+}
 
 void Gathrix::OnInfo() {
     if (!info_) info_ = new frmInfo();

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/cli_front_end.h"
@@ -184,9 +185,27 @@ int DownloadAlbums(const std::vector<std::string>& addresses, const gathrix::Cli
     return worst;
 }
 
+// The update check speaks RunEvents; the command line's front end still
+// speaks FrontEnd. This passes the check's log and message on to it until it
+// takes RunEvents itself.
+class FrontEndEvents : public gathrix::RunEvents {
+public:
+    explicit FrontEndEvents(gathrix::FrontEnd& ui) : ui_(ui) {}
+    void LogReplaced(std::string_view text) override { ui_.ReplaceLog(text); }
+    void LogAppended(std::string_view piece) override { ui_.AppendLog(piece); }
+    void LogCleared() override { ui_.ClearLog(); }
+    void Message(std::string_view text, std::string_view title, gathrix::BoxIcon icon) override {
+        ui_.MessageBox(text, title, icon);
+    }
+
+private:
+    gathrix::FrontEnd& ui_;
+};
+
 int CheckUpdate() {
     gathrix::CliFrontEnd front_end(std::string(), stdout, stderr);
-    const bool contacted = gathrix::CheckForUpdate(front_end, gathrix::MakerSiteUrl());
+    FrontEndEvents events(front_end);
+    const bool contacted = gathrix::CheckForUpdate(events, gathrix::MakerSiteUrl());
     front_end.EndLine();
     return contacted ? kExitCompleted : kExitUsage;
 }
