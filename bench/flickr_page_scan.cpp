@@ -26,7 +26,6 @@
 
 #include "bench_util.h"
 #include "download/download_command.h"
-#include "download/frontend.h"
 #include "download/settings.h"
 #include "net/page_download.h"
 #include "net/session.h"

@@ -1,6 +1,6 @@
 #include "cli/options.h"
 
-#include "download/file_fetcher.h"
+#include "download/picture_names.h"
 #include "download/settings.h"
 #include "text/utf8.h"
 

@@ -7,9 +7,7 @@
 #include <system_error>
 
 #include "net/page_download.h"
-#include "net/session.h"
-#include "net/transfer.h"
-#include "text/page_files.h"
+#include "text/page_reader.h"
 #include "update/version.h"
 
 namespace gathrix {
@@ -17,8 +15,6 @@ namespace gathrix {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kVersionFileNumber = 3;
 
 // A directory of our own under the system's temporary folder, removed with its
 // contents when the object goes. The version file is saved there, so that a
@@ -48,18 +44,6 @@ private:
     fs::path path_;
 };
 
-// The first item of the version file, or nothing when the file is missing or
-// holds no version at all.
-std::optional<std::string> ReadPublishedVersion(const fs::path& file) {
-    PageFiles files;
-    if (!files.Open(file, OpenMode::Input, kVersionFileNumber)) return std::nullopt;
-    std::optional<std::string> item = files.ReadItem(kVersionFileNumber);
-    files.Close(kVersionFileNumber);
-    PageFiles::Delete(file);
-    if (!item || item->empty()) return std::nullopt;
-    return item;
-}
-
 std::optional<std::string> FetchPublishedVersion(const std::string& address) {
     PrivateDir dir;
     if (!dir.Ok()) return std::nullopt;
@@ -67,27 +51,37 @@ std::optional<std::string> FetchPublishedVersion(const std::string& address) {
     // download_to_file leaves no file behind for an error status or a broken
     // transfer, so an error page is never taken for a version.
     if (!net::download_to_file(address, file)) return std::nullopt;
-    return ReadPublishedVersion(file);
+    const std::optional<std::string> bytes = ReadWholeFile(file);
+    DeleteFile(file);
+    if (!bytes) return std::nullopt;
+    return ParseVersionFile(*bytes);
 }
 
 }  // namespace
 
-bool CheckForUpdate(FrontEnd& ui, const std::string& site_url) {
-    ui.ReplaceLog("Contacting server, please wait...");
+std::optional<std::string> ParseVersionFile(std::string_view bytes) {
+    PageReader reader(bytes);
+    std::optional<std::string> version = reader.ReadItem();
+    if (!version || version->empty()) return std::nullopt;
+    return version;
+}
+
+bool CheckForUpdate(RunEvents& ui, const std::string& site_url) {
+    ui.LogReplaced("Contacting server, please wait...");
     const std::optional<std::string> published = FetchPublishedVersion(site_url + kVersionFilePath);
     if (!published) {
-        ui.AppendLog("failed.");
-        ui.MessageBox("Our page cannot be contacted", "Error", BoxIcon::Critical);
-        ui.ClearLog();
+        ui.LogAppended("failed.");
+        ui.Message("Our page cannot be contacted", "Error", BoxIcon::Critical);
+        ui.LogCleared();
         return false;
     }
-    ui.AppendLog("OK");
+    ui.LogAppended("OK");
     if (*published != kProgramVersion) {
-        ui.MessageBox("New version available ! Please visit our site to download", "New version", BoxIcon::None);
+        ui.Message("New version available ! Please visit our site to download", "New version", BoxIcon::None);
     } else {
-        ui.MessageBox("No new version available", "Update checked", BoxIcon::None);
+        ui.Message("No new version available", "Update checked", BoxIcon::None);
     }
-    ui.ClearLog();
+    ui.LogCleared();
     return true;
 }
 

@@ -5,8 +5,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/fake_server.h"
@@ -21,9 +24,9 @@ using test::Sandbox;
 using test::ScopedCwd;
 using test::WriteFile;
 
-// Everything the check does to its front end, in order, with the log as it
-// stands when each message box is shown.
-class RecordingFrontEnd : public FrontEnd {
+// Everything the check tells its front end, in order, with the log as it
+// stands when each message is shown.
+class RecordingEvents : public RunEvents {
 public:
     struct Box {
         std::string text;
@@ -36,30 +39,66 @@ public:
     std::vector<std::string> calls;
     std::vector<Box> boxes;
 
-    std::string AddressText() override { return log; }
-    void ReplaceLog(std::string_view text) override {
+    void LogReplaced(std::string_view text) override {
         calls.push_back("replace:" + std::string(text));
         log = text;
     }
-    void AppendLog(std::string_view piece) override {
+    void LogAppended(std::string_view piece) override {
         calls.push_back("append:" + std::string(piece));
         log += piece;
     }
-    void ClearLog() override {
+    void LogCleared() override {
         calls.push_back("clear");
         log.clear();
     }
-    void SetLabel(std::string_view) override { calls.push_back("label"); }
-    void FocusAddress() override { calls.push_back("focus"); }
-    void DisableButtons() override { calls.push_back("disable"); }
-    void MessageBox(std::string_view text, std::string_view title, BoxIcon icon) override {
+    void Message(std::string_view text, std::string_view title, BoxIcon icon) override {
         calls.push_back("box:" + std::string(title));
         boxes.push_back({std::string(text), std::string(title), icon, log});
     }
-    void PumpEvents() override { calls.push_back("pump"); }
-    void OpenFolder(const fs::path&) override { calls.push_back("open"); }
-    void EndProgram() override { calls.push_back("end"); }
+    // None of these belongs to an update check.
+    void RunStarted() override { calls.push_back("run started"); }
+    void PicturesStored(std::int64_t) override { calls.push_back("stored"); }
+    void Progress(const TransferProgress&) override { calls.push_back("progress"); }
+    void PageFailed(std::string_view, const Failure&) override { calls.push_back("page failed"); }
+    void PictureMissing(std::string_view, const Failure&) override { calls.push_back("picture missing"); }
+    void NoPicturesListed(std::string_view) override { calls.push_back("no pictures"); }
+    void AlbumFinished(std::int64_t, const fs::path&) override { calls.push_back("album finished"); }
+    void RunEnded() override { calls.push_back("run ended"); }
 };
+
+struct VersionFileCase {
+    const char* name;
+    std::string bytes;
+    std::optional<std::string> version;
+};
+
+void PrintTo(const VersionFileCase& c, std::ostream* os) { *os << c.name; }
+
+class VersionFileParsing : public ::testing::TestWithParam<VersionFileCase> {};
+
+TEST_P(VersionFileParsing, GivesTheFirstItem) { EXPECT_EQ(ParseVersionFile(GetParam().bytes), GetParam().version); }
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateCheck, VersionFileParsing,
+    ::testing::Values(VersionFileCase{"Bare", "3.5", "3.5"},
+                      VersionFileCase{"CrLf", "3.5\r\n", "3.5"},
+                      VersionFileCase{"UnixLineEnd", "3.5\n", "3.5"},
+                      VersionFileCase{"BlanksBefore", "   3.5\r\n", "3.5"},
+                      VersionFileCase{"TabBefore", "\t3.5\r\n", "3.5"},
+                      VersionFileCase{"Quoted", "\"3.5\"\r\n", "3.5"},
+                      VersionFileCase{"QuotedWithABlank", "\"3.5 \"\r\n", "3.5 "},
+                      VersionFileCase{"BlankAfterStays", "3.5 \r\n", "3.5 "},
+                      VersionFileCase{"MoreItemsOnTheLine", "3.5,released 2008\r\n", "3.5"},
+                      VersionFileCase{"CommaCutsTheVersion", "3,5\r\n", "3"},
+                      VersionFileCase{"MoreLines", "3.5\r\n3.6\r\n", "3.5"},
+                      VersionFileCase{"CaseKept", "V3.5\r\n", "V3.5"},
+                      VersionFileCase{"Empty", "", std::nullopt},
+                      VersionFileCase{"OnlyALineEnd", "\r\n", std::nullopt},
+                      VersionFileCase{"OnlyBlanks", "  \t", std::nullopt},
+                      VersionFileCase{"EmptyQuotes", "\"\"\r\n3.5", std::nullopt},
+                      VersionFileCase{"EmptyFirstItem", ",3.5\r\n", std::nullopt},
+                      VersionFileCase{"EmptyFirstLine", "\r\n3.5\r\n", std::nullopt}),
+    [](const ::testing::TestParamInfo<VersionFileCase>& param) { return std::string(param.param.name); });
 
 constexpr const char* kWaiting = "Contacting server, please wait...";
 constexpr const char* kNewVersionText = "New version available ! Please visit our site to download";
@@ -121,22 +160,16 @@ protected:
     ScopedCwd cwd_;
     std::optional<std::string> old_tmpdir_;
     FakeServer server_;
-    RecordingFrontEnd ui_;
+    RecordingEvents ui_;
 };
 
-class SameVersion : public UpdateCheckTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(SameVersion, ReportsNoNewVersion) {
-    server_.Serve("/gathrix/version.txt", GetParam(), "text/plain");
+TEST_F(UpdateCheckTest, ReportsNoNewVersionForOurs) {
+    server_.Serve("/gathrix/version.txt", "\"3.5\"\r\n", "text/plain");
     EXPECT_TRUE(Run());
     ExpectAnswered(kSameVersionText, "Update checked");
     EXPECT_EQ(server_.Hits("/gathrix/version.txt"), 1);
     ExpectCleanAfterwards();
 }
-
-INSTANTIATE_TEST_SUITE_P(VersionFiles, SameVersion,
-                         ::testing::Values("3.5", "3.5\r\n", "3.5\n", "   3.5\r\n", "\"3.5\"\r\n",
-                                           "3.5,released 2008\r\n", "3.5\r\n3.6\r\n"));
 
 class OtherVersion : public UpdateCheckTest, public ::testing::WithParamInterface<const char*> {};
 
@@ -149,8 +182,7 @@ TEST_P(OtherVersion, ReportsANewVersion) {
 
 // Any difference counts, older versions and other letter case included.
 INSTANTIATE_TEST_SUITE_P(VersionFiles, OtherVersion,
-                         ::testing::Values("3.6\r\n", "3.4\r\n", "3.50\r\n", "3.5.1\r\n", "v3.5\r\n",
-                                           "\"3.5 \"\r\n", "3,5\r\n"));
+                         ::testing::Values("3.6\r\n", "3.4\r\n", "3.50\r\n", "3.5.1\r\n", "v3.5\r\n"));
 
 TEST_F(UpdateCheckTest, AnErrorPageIsAFailedDownloadNotANewVersion) {
     server_.ServeStatus("/gathrix/version.txt", 404, "<html>Not Found</html>");
@@ -158,7 +190,7 @@ TEST_F(UpdateCheckTest, AnErrorPageIsAFailedDownloadNotANewVersion) {
     ExpectFailed();
     ExpectCleanAfterwards();
 
-    ui_ = RecordingFrontEnd{};
+    ui_ = RecordingEvents{};
     server_.ServeStatus("/gathrix/version.txt", 500, "3.6");
     EXPECT_FALSE(Run());
     ExpectFailed();
@@ -179,7 +211,7 @@ TEST_F(UpdateCheckTest, AnEmptyVersionFileIsReportedAsAFailedDownload) {
     ExpectFailed();
     ExpectCleanAfterwards();
 
-    ui_ = RecordingFrontEnd{};
+    ui_ = RecordingEvents{};
     server_.Serve("/gathrix/version.txt", "\r\n", "text/plain");
     EXPECT_FALSE(Run());
     ExpectFailed();
@@ -206,7 +238,7 @@ TEST_F(UpdateCheckTest, AVersionFileInTheCurrentDirectoryIsNeitherReadNorDeleted
     EXPECT_EQ(ReadFile("version.txt"), "3.5\r\n");
 
     // The download succeeds: the user's file must not be replaced or removed.
-    ui_ = RecordingFrontEnd{};
+    ui_ = RecordingEvents{};
     server_.Serve("/gathrix/version.txt", "3.6\r\n", "text/plain");
     EXPECT_TRUE(Run());
     ExpectAnswered(kNewVersionText, "New version");
