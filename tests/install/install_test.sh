@@ -44,6 +44,12 @@ grep -qx 'Exec=gathrix %u' "$desktop" || fail "the desktop entry does not run 'g
 appstreamcli validate-tree --no-net "$root" >"$scratch/appstream.log" ||
   fail "appstreamcli validate-tree: $(cat "$scratch/appstream.log")"
 
+# The release list is written by hand, each release with its date: the newest
+# one must be the version of this build.
+newest=$(grep -o '<release version="[^"]*"' "$root/usr/share/metainfo/net.example.gathrix.metainfo.xml" | sed -n 1p |
+  cut -d'"' -f2)
+[ "$newest" = "$2" ] || fail "the newest release in the AppStream metadata is '$newest', not $2"
+
 for size in 48 128 256; do
   icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/net.example.gathrix.png
   file -b "$icon" | grep -q "^PNG image data, $size x $size," || fail "icon $size: $(file -b "$icon")"
@@ -54,6 +60,8 @@ for page in gathrix gathrix-cli; do
   [ -z "$warnings" ] || fail "man $page: $warnings"
   MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>/dev/null | grep -q '^EXIT STATUS' ||
     fail "man $page has no EXIT STATUS section"
+  zcat "$root/usr/share/man/man1/$page.1.gz" | sed -n 1p | grep -qF "\"$version_expected\"" ||
+    fail "man $page does not name $version_expected in its title line"
 done
 
 version=$("$root/usr/bin/gathrix-cli" --version) || fail "installed gathrix-cli --version failed"
