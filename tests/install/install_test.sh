@@ -2,7 +2,8 @@
 # Installs the build folder BUILD_DIR into a scratch DESTDIR with the prefix /usr
 # and checks what arrived: the exact file list, the desktop entry and the
 # AppStream metadata (validated), the icon sizes, the manual pages (rendered
-# without warnings) and the installed gathrix-cli.
+# without warnings), that the programs hold no test hooks, and the installed
+# gathrix-cli.
 #
 #   install_test.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -62,6 +63,15 @@ for page in gathrix gathrix-cli; do
     fail "man $page has no EXIT STATUS section"
   zcat "$root/usr/share/man/man1/$page.1.gz" | sed -n 1p | grep -qF "\"$version_expected\"" ||
     fail "man $page does not name $version_expected in its title line"
+done
+
+# Test-only code stays out of the programs: the local route of the fuzz harnesses
+# is in the test variant of the net library alone (src/net/CMakeLists.txt).
+for program in gathrix gathrix-cli; do
+  symbols=$(nm -C "$root/usr/bin/$program" 2>/dev/null) || symbols=
+  grep -q 'gathrix::net::detail::ApplyRequestOptions' <<<"$symbols" ||
+    fail "usr/bin/$program has no symbol table to look for test hooks in"
+  ! grep -q 'LocalRoute' <<<"$symbols" || fail "usr/bin/$program holds the local route of the fuzz harnesses"
 done
 
 version=$("$root/usr/bin/gathrix-cli" --version) || fail "installed gathrix-cli --version failed"
