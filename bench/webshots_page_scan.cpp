@@ -22,9 +22,6 @@
 #include "bench_util.h"
 #include "download/download_command.h"
 #include "download/settings.h"
-#include "net/page_download.h"
-#include "net/session.h"
-#include "net/transfer.h"
 #include "support/fake_server.h"
 #include "text/page_reader.h"
 

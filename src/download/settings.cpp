@@ -40,10 +40,6 @@ Settings Settings::FromEnvironment() {
             settings.request_timeout = std::chrono::seconds(*seconds);
         }
     }
-    // For tests only: shortens the pauses between retries.
-    if (const char* v = Variable("GATHRIX_TEST_RETRY_UNIT_MS")) {
-        if (const std::optional<int> ms = ParseNumber(v, 0, 60000)) settings.retry_unit = std::chrono::milliseconds(*ms);
-    }
     if (const char* v = Variable("GATHRIX_JOBS")) {
         if (const std::optional<int> jobs = ParseJobs(v)) {
             settings.jobs = *jobs;

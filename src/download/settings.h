@@ -31,9 +31,10 @@ struct Settings {
     // Picture transfers at once, 1 to kMaxJobs; 1 fetches strictly one after another.
     int jobs = 1;                                                               // GATHRIX_JOBS
     // Failed requests sent again (connection errors, time-outs, 408, 429, 5xx),
-    // after retry_unit, 2 retry_unit, ... ; 0 never.
+    // after retry_unit, 2 retry_unit, ... ; 0 never. Tests that run the engine
+    // in their own process may shorten retry_unit; no variable sets it.
     int retries = 0;
-    std::chrono::milliseconds retry_unit{1000};                                 // GATHRIX_TEST_RETRY_UNIT_MS
+    std::chrono::milliseconds retry_unit{1000};
 
     // The defaults, with every variable that is set (and valid) applied. An
     // invalid GATHRIX_JOBS is ignored with a warning on stderr.

@@ -1,12 +1,8 @@
 #include "net/curl_common.h"
 
-#include "net/local_route.h"
 #include "net/temp_files.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,62 +17,6 @@
 #ifndef GATHRIX_VERSION_STRING
 #define GATHRIX_VERSION_STRING "0"
 #endif
-
-namespace gathrix::net {
-
-namespace {
-// The local route and the libcurl list that carries it out.
-struct RouteState {
-    LocalRoute route;
-    curl_slist* connect_to = nullptr;
-};
-
-RouteState& Route() {
-    static RouteState state;
-    return state;
-}
-
-// Opens a connection only to 127.0.0.1 on the route's port: should a request
-// ever be about to connect anywhere else, it fails instead.
-curl_socket_t OpenLocalSocket(void* /*clientp*/, curlsocktype purpose, curl_sockaddr* address) {
-    if (purpose != CURLSOCKTYPE_IPCXN || address->family != AF_INET || address->addrlen < sizeof(sockaddr_in)) {
-        return CURL_SOCKET_BAD;
-    }
-    sockaddr_in in{};
-    std::memcpy(&in, &address->addr, sizeof in);
-    if (in.sin_addr.s_addr != htonl(INADDR_LOOPBACK) || ntohs(in.sin_port) != Route().route.port) {
-        return CURL_SOCKET_BAD;
-    }
-    return ::socket(address->family, address->socktype, address->protocol);
-}
-
-bool ApplyLocalRoute(CURL* easy, const std::string& address) {
-    const RouteState& state = Route();
-    bool ok = true;
-    auto set = [&ok](CURLcode code) { ok = ok && code == CURLE_OK; };
-    set(curl_easy_setopt(easy, CURLOPT_CONNECT_TO, state.connect_to));
-    set(curl_easy_setopt(easy, CURLOPT_PROXY, ""));
-    set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http"));
-    set(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http"));
-    set(curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &OpenLocalSocket));
-    if (ok && state.route.on_request) state.route.on_request(address);
-    return ok;
-}
-}  // namespace
-
-void SetLocalRoute(LocalRoute route) {
-    RouteState& state = Route();
-    curl_slist_free_all(state.connect_to);
-    state.connect_to = nullptr;
-    if (route.port != 0) {
-        // Any host, any port: connect to 127.0.0.1 on the route's port.
-        const std::string entry = "::127.0.0.1:" + std::to_string(route.port);
-        state.connect_to = curl_slist_append(nullptr, entry.c_str());
-    }
-    state.route = std::move(route);
-}
-
-}  // namespace gathrix::net
 
 namespace gathrix::net::detail {
 
@@ -121,7 +61,10 @@ bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::se
     // Larger reads mean fewer system calls on big pictures. Only a matter of
     // speed, so a refusal is no reason to fail the request.
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 128L * 1024L);
-    if (Route().route.port != 0) ok = ok && ApplyLocalRoute(easy, address);
+#ifdef GATHRIX_TEST_HOOKS
+    // The local route of the fuzz harnesses (net/local_route.h).
+    ok = ok && ApplyLocalRoute(easy, address);
+#endif
     return ok;
 }
 

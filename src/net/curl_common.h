@@ -37,6 +37,13 @@ bool AddressAccepted(const std::string& address);
 inline constexpr long kMaxRedirects = 10;
 bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::seconds stall);
 
+#ifdef GATHRIX_TEST_HOOKS
+// Sends the request set up on easy along the local route (net/local_route.h)
+// when one is set; true when none is, or when libcurl took every option.
+// Present in the test variant of the library only.
+bool ApplyLocalRoute(CURL* easy, const std::string& address);
+#endif
+
 // Content-Length of the last response libcurl received, when it sent one.
 std::optional<std::int64_t> ContentLength(CURL* easy);
 

@@ -2,8 +2,12 @@
 // For the fuzz harnesses only: every request of the process goes to one local
 // server, whatever host its address names, so that pages full of made-up
 // addresses can be read without a name lookup or a connection to anywhere
-// else. The program never sets it; while it is off (the default) every request
-// goes where its address says, exactly as without it.
+// else. While it is off (the default) every request goes where its address
+// says, exactly as without it.
+//
+// Only the test variant of the net library has it: a target that includes this
+// header sets the property GATHRIX_TEST_HOOKS (src/net/CMakeLists.txt), or it
+// does not link. The installed programs are built without it.
 
 #include <functional>
 #include <string>

@@ -139,8 +139,7 @@ TEST_P(CliOptions, StatusFailuresAndFolders) {
     std::vector<std::string> argv = {GATHRIX_CLI_PATH};
     const std::vector<std::string> args = row.setup(server, sandbox.Path());
     argv.insert(argv.end(), args.begin(), args.end());
-    const ProcessResult r = RunProcess(argv, sandbox.Path(),
-                                       {{"GATHRIX_REQUEST_TIMEOUT", "2"}, {"GATHRIX_TEST_RETRY_UNIT_MS", "10"}});
+    const ProcessResult r = RunProcess(argv, sandbox.Path(), {{"GATHRIX_REQUEST_TIMEOUT", "2"}});
     EXPECT_EQ(r.exit_code, row.exit_code);
     EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"), row.err);
     for (const std::string& file : row.files) EXPECT_TRUE(fs::is_regular_file(fs::path(sandbox.Path()) / file)) << file;

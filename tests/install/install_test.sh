@@ -2,7 +2,8 @@
 # Installs the build folder BUILD_DIR into a scratch DESTDIR with the prefix /usr
 # and checks what arrived: the exact file list, the desktop entry and the
 # AppStream metadata (validated), the icon sizes, the manual pages (rendered
-# without warnings) and the installed gathrix-cli.
+# without warnings), that the programs hold no test hooks, and the installed
+# gathrix-cli.
 #
 #   install_test.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -44,6 +45,12 @@ grep -qx 'Exec=gathrix %u' "$desktop" || fail "the desktop entry does not run 'g
 appstreamcli validate-tree --no-net "$root" >"$scratch/appstream.log" ||
   fail "appstreamcli validate-tree: $(cat "$scratch/appstream.log")"
 
+# The release list is written by hand, each release with its date: the newest
+# one must be the version of this build.
+newest=$(grep -o '<release version="[^"]*"' "$root/usr/share/metainfo/net.example.gathrix.metainfo.xml" | sed -n 1p |
+  cut -d'"' -f2)
+[ "$newest" = "$2" ] || fail "the newest release in the AppStream metadata is '$newest', not $2"
+
 for size in 48 128 256; do
   icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/net.example.gathrix.png
   file -b "$icon" | grep -q "^PNG image data, $size x $size," || fail "icon $size: $(file -b "$icon")"
@@ -54,6 +61,17 @@ for page in gathrix gathrix-cli; do
   [ -z "$warnings" ] || fail "man $page: $warnings"
   MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>/dev/null | grep -q '^EXIT STATUS' ||
     fail "man $page has no EXIT STATUS section"
+  zcat "$root/usr/share/man/man1/$page.1.gz" | sed -n 1p | grep -qF "\"$version_expected\"" ||
+    fail "man $page does not name $version_expected in its title line"
+done
+
+# Test-only code stays out of the programs: the local route of the fuzz harnesses
+# is in the test variant of the net library alone (src/net/CMakeLists.txt).
+for program in gathrix gathrix-cli; do
+  symbols=$(nm -C "$root/usr/bin/$program" 2>/dev/null) || symbols=
+  grep -q 'gathrix::net::detail::ApplyRequestOptions' <<<"$symbols" ||
+    fail "usr/bin/$program has no symbol table to look for test hooks in"
+  ! grep -q 'LocalRoute' <<<"$symbols" || fail "usr/bin/$program holds the local route of the fuzz harnesses"
 done
 
 version=$("$root/usr/bin/gathrix-cli" --version) || fail "installed gathrix-cli --version failed"
