@@ -20,13 +20,10 @@ constexpr std::string_view kOriginalMarker = "_o.jpg";
 
 std::optional<std::string> ParseFlickrOriginal(std::string_view page) {
     PageReader reader(page);
-    while (!reader.AtEnd()) {
-        const std::optional<std::string> item = reader.ReadItem();
-        if (!item) break;
-        const std::size_t at = Find(*item, kOriginalMarker, true);
-        if (at != std::string::npos) return LastField(std::string_view(*item).substr(0, at + kOriginalMarker.size()), "\"");
-    }
-    return std::nullopt;
+    const std::optional<std::string> item = NextItemHolding(reader, kOriginalMarker, true);
+    if (!item) return std::nullopt;
+    const std::size_t at = Find(*item, kOriginalMarker, true);
+    return LastField(std::string_view(*item).substr(0, at + kOriginalMarker.size()), "\"");
 }
 
 std::string FlickrPhotoPath(std::string_view photo_link) {

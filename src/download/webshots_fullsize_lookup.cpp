@@ -15,22 +15,15 @@
 
 namespace gathrix {
 
-namespace {
-// The full-size page hands the picture to its viewer as the second argument of
-// a call like so.addVariable('src', 'http://.../photo_fs.jpg').
-constexpr std::string_view kScriptMarker = "so.addVariable('";
-}  // namespace
-
 std::optional<std::string> ParseWebshotsFullSizePage(std::string_view page) {
+    // The full-size page hands the picture to its viewer as the second
+    // argument of a call like so.addVariable('src', 'http://.../photo_fs.jpg').
+    constexpr std::string_view kScriptMarker = "so.addVariable('";
     PageReader reader(page);
-    while (!reader.AtEnd()) {
-        const std::optional<std::string> item = reader.ReadItem();
-        if (!item || !Contains(*item, kScriptMarker)) continue;
-        // A marker in the page's last item names nothing: the fetch of the
-        // empty address then fails and says so in its own line.
-        return Field(reader.ReadItem().value_or(std::string()), 2, "'");
-    }
-    return std::nullopt;
+    if (!NextItemHolding(reader, kScriptMarker)) return std::nullopt;
+    // A marker in the page's last item names nothing: the fetch of the empty
+    // address then fails and says so in its own line.
+    return Field(reader.ReadItem().value_or(std::string()), 2, "'");
 }
 
 FetchResult WebshotsFullSizeLookup(AlbumRun& run, const std::string& photo_link, FetchResult fetched) {

@@ -149,6 +149,22 @@ bool ResponseHeaders::LengthSound() const {
     return true;
 }
 
+namespace {
+
+// libcurl's codes that say all there is to say about a failure.
+struct PlainFailure {
+    CURLcode code;
+    FailureKind kind;
+};
+constexpr PlainFailure kPlainFailures[] = {
+    {CURLE_COULDNT_RESOLVE_HOST, FailureKind::UnknownHost},  {CURLE_PARTIAL_FILE, FailureKind::BodyCutShort},
+    {CURLE_TOO_MANY_REDIRECTS, FailureKind::TooManyRedirects}, {CURLE_GOT_NOTHING, FailureKind::EmptyReply},
+    {CURLE_SEND_ERROR, FailureKind::ConnectionBroken},        {CURLE_RECV_ERROR, FailureKind::ConnectionBroken},
+    {CURLE_WRITE_ERROR, FailureKind::WriteError},
+};
+
+}  // namespace
+
 Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::int64_t body_size,
               std::chrono::seconds stall) {
     Outcome outcome;
@@ -157,6 +173,12 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
         outcome.complete = code == CURLE_OK;
         outcome.failure = {FailureKind::HttpStatus, outcome.status};
         return outcome;
+    }
+    for (const PlainFailure& plain : kPlainFailures) {
+        if (plain.code == code) {
+            outcome.failure.kind = plain.kind;
+            return outcome;
+        }
     }
     switch (code) {
         case CURLE_OK:
@@ -170,9 +192,6 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
             } else {
                 outcome.complete = true;
             }
-            return outcome;
-        case CURLE_COULDNT_RESOLVE_HOST:
-            outcome.failure.kind = FailureKind::UnknownHost;
             break;
         case CURLE_COULDNT_CONNECT: {
             long os_error = 0;
@@ -184,12 +203,6 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
             outcome.failure.kind = FailureKind::Stalled;
             outcome.failure.stall = stall;
             break;
-        case CURLE_PARTIAL_FILE:
-            outcome.failure.kind = FailureKind::BodyCutShort;
-            break;
-        case CURLE_TOO_MANY_REDIRECTS:
-            outcome.failure.kind = FailureKind::TooManyRedirects;
-            break;
         case CURLE_UNSUPPORTED_PROTOCOL: {
             // Both a redirect to another scheme and a reply without a status
             // line (HTTP/0.9, which libcurl refuses) end so, also after a
@@ -200,16 +213,6 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
                                                                                : FailureKind::NoStatusLine;
             break;
         }
-        case CURLE_GOT_NOTHING:
-            outcome.failure.kind = FailureKind::EmptyReply;
-            break;
-        case CURLE_SEND_ERROR:
-        case CURLE_RECV_ERROR:
-            outcome.failure.kind = FailureKind::ConnectionBroken;
-            break;
-        case CURLE_WRITE_ERROR:
-            outcome.failure.kind = FailureKind::WriteError;
-            break;
         default:
             outcome.failure.kind = FailureKind::Other;
             outcome.failure.detail = curl_easy_strerror(code);

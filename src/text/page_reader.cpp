@@ -1,5 +1,7 @@
 #include "text/page_reader.h"
 
+#include "text/strings.h"
+
 #include <stdio.h>
 #include <sys/stat.h>
 
@@ -144,6 +146,14 @@ bool DeleteFile(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec))) return false;
     return std::filesystem::remove(path, ec);
+}
+
+std::optional<std::string> NextItemHolding(PageReader& reader, std::string_view marker, bool ignore_case) {
+    while (!reader.AtEnd()) {
+        std::optional<std::string> item = reader.ReadItem();
+        if (item && Contains(*item, marker, ignore_case)) return item;
+    }
+    return std::nullopt;
 }
 
 }  // namespace gathrix

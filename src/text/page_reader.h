@@ -40,6 +40,10 @@ private:
     std::size_t at_ = 0;
 };
 
+// Reads items until one holds marker (letter case aside with ignore_case) and
+// returns that item; nullopt when the page ends first.
+std::optional<std::string> NextItemHolding(PageReader& reader, std::string_view marker, bool ignore_case = false);
+
 // The whole of a regular file (a link to one is followed), or nullopt when it is
 // missing, not a regular file or unreadable.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
