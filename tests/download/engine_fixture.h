@@ -69,6 +69,14 @@ protected:
         return requests;
     }
 
+    // The log between the header and the completion report.
+    std::string PictureLines() const {
+        const std::size_t begin = ui.log.find("\r\n", ui.log.find("Destination folder:")) + 2;
+        return ui.log.substr(begin, ui.log.rfind("\r\nEnd time:") - begin);
+    }
+    // The text of the last box shown: the completion report of a run.
+    std::string FinishedText() const { return ui.boxes.empty() ? std::string() : ui.boxes.back().text; }
+
     Sandbox sandbox_;
     ScopedCwd cwd_;
 

@@ -1,6 +1,5 @@
 // Flickr sets through the Download command against the local server: the pages
-// of a set, the address forms, and the original-size search for pictures that
-// come down too small.
+// of a set and the original-size search for pictures that come down too small.
 
 #include <gtest/gtest.h>
 
@@ -31,24 +30,15 @@ protected:
         return {"/photos/someone/" + std::to_string(id) + "/in/set-72157/", server.Url(stem + "_s.jpg")};
     }
     static std::string Line(int id) { return "Downloading " + std::to_string(id) + "_o.jpg...OK\r\n"; }
-
-    // The log between the header and the completion report.
-    std::string PictureLines() const {
-        const std::size_t begin = ui.log.find("\r\n", ui.log.find("Destination folder:")) + 2;
-        return ui.log.substr(begin, ui.log.rfind("\r\nEnd time:") - begin);
-    }
 };
 
-// The first page's line of thumbnails has more than 32767 fields, and its
-// markers stand beyond character 32767.
+// The set is typed in its "/set-" form; every page is read at the "/sets/" one.
 TEST_F(FlickrReaderTest, LogIsEmptiedWhenTheReaderMovesOnAndEndsWithTheLastPage) {
     clock_times = {LocalTime(2024, 5, 17, 9, 5, 3), LocalTime(2024, 5, 17, 9, 6, 0)};
-    FlickrPageOptions first{"1", true};
-    first.filler_fields = 40000;
-    server.Serve(kSet, FlickrSetPage({Photo(1), Photo(2)}, first));
+    server.Serve(kSet, FlickrSetPage({Photo(1), Photo(2)}, {"1", true}));
     server.Serve(kSet + "?page=2", FlickrSetPage({Photo(3)}, {"2", true}));
     server.Serve(kSet + "?page=3", FlickrSetPage({Photo(4)}, {"3", false}));
-    EXPECT_EQ(Run(server.Url(kSet)), DownloadOutcome::Completed);
+    EXPECT_EQ(Run(server.Url("/flickr.com/photos/someone/set-72157/")), DownloadOutcome::Completed);
 
     std::string transcript;
     for (const std::string& event : ui.events) {
@@ -59,55 +49,6 @@ TEST_F(FlickrReaderTest, LogIsEmptiedWhenTheReaderMovesOnAndEndsWithTheLastPage)
     const std::string end = "\r\nEnd time:09:06:00\r\nToatal time: 57 seconds";
     EXPECT_EQ(transcript, Line(1) + Line(2) + "<clear>" + Line(3) + "<clear>" + Line(4) + end);
     EXPECT_EQ(ui.log, Line(4) + end);
-}
-
-TEST_F(FlickrReaderTest, FirstPageFromTheAddressNextPageFromTheShownNumber) {
-    struct Row {
-        std::string typed, first_page, shown, next_page;
-    };
-    const Row rows[] = {
-        {kSet + "?page=2", kSet, "12", kSet + "?page=13"},
-        {"/flickr.com/photos/someone/set-72157/", kSet, "9", kSet + "?page=10"},
-        {"/flickr.com/photos/someone/set-72157/?x=/set-1", kSet, "099", kSet + "?page=100"},
-        {"/flickr.com/photos/someone/5300123/in/set-72157/", kSet, " 7", kSet + "?page=8"},
-        // Without "/photos/", the "/" before "sets/" is the first one past "http://".
-        {"/flickr.com/set-72157/", "/sets/72157/", "3rd", "/sets/72157/?page=4"},
-        {kSet, kSet, "999999998", kSet + "?page=999999999"},
-        // A fragment, as browsers copy addresses, is no part of any page address.
-        {kSet + "#top?page=3", kSet, "1", kSet + "?page=2"},
-    };
-    for (const Row& row : rows) {
-        server.Serve(row.first_page, FlickrSetPage({}, {row.shown, true}));
-        server.Serve(row.next_page, FlickrSetPage({}, {"last", false}));
-        V expected = server.Requests();
-        expected.insert(expected.end(), {row.first_page, row.next_page});
-        ui = RecordingFrontEnd();
-        EXPECT_EQ(Run(server.Url(row.typed)), DownloadOutcome::Completed) << row.typed;
-        EXPECT_EQ(server.Requests(), expected) << row.typed;
-    }
-}
-
-TEST_F(FlickrReaderTest, HandWrittenThumbnailLine) {
-    server.Serve("/farm/first_o.jpg", "tiny");
-    server.Serve("/farm/big_o.JPG", PictureBytes(2, 5000));
-    server.Serve("/farm/plain.jpg", PictureBytes(3, 5000));
-    // An image as the very first field (no link before it), a GIF, ".JPG", an
-    // address without "_s.", then two ">" side by side: nothing after them.
-    const std::string f = server.Url("/farm/");
-    server.Serve(kSet, "<html>\r\n<p>x SETTHUMBS-INDV <img src=\"" + f + "first_s.jpg\" />" +
-                           "<a href=\"/photos/someone/2/in/set-1/\"><img src=\"" + f + "g_s.gif\" />" +
-                           "<a href=\"l\"><IMG SRC=\"" + f + "big_s.JPG\">" +
-                           "<a href=\"l\"><img src=\"" + f + "plain.jpg\" title=\"t\"></a>>" +
-                           "<img src=\"" + f + "after_s.jpg\"></p>\r\n</html>\r\n");
-    Run(server.Url(kSet));
-    EXPECT_EQ(PictureLines(), "Downloading first_o.jpg...OK\r\n"
-                              "File first_o.jpg failed. Searching for original version...not found.\r\n"
-                              "Second try in progress...not found.\r\n"
-                              "Downloading big_o.JPG...OK\r\nDownloading plain.jpg...OK\r\n");
-    // Without a link the tries ask the base URL itself.
-    EXPECT_EQ(Comparable(server.Requests()),
-              Comparable(V{kSet, "/farm/first_o.jpg", "/flsizes/o/", "/fl", "/farm/big_o.JPG", "/farm/plain.jpg"}));
-    EXPECT_EQ(Entries(Folder()), (V{"big_o.JPG", "plain.jpg"}));
 }
 
 // One picture, 1_o.jpg, that may come down too small, and what its search

@@ -29,20 +29,14 @@ protected:
         return addresses;
     }
     static std::string Name(int i) { return "IMG_" + std::to_string(1000 + i) + ".jpg"; }
-
-    // The log between the header and the completion report.
-    std::string PictureLines() const {
-        const std::size_t begin = ui.log.find("\r\n", ui.log.find("Destination folder:")) + 2;
-        const std::size_t end = ui.log.rfind("\r\nEnd time:");
-        return ui.log.substr(begin, end - begin);
-    }
-    std::string FinishedText() const { return ui.boxes.empty() ? std::string() : ui.boxes.back().text; }
 };
 
+// Typed as the link to one of its photos, the album is read from its own page.
 TEST_F(PicasaReaderTest, WholeAlbumIsStoredByteForByte) {
     const auto pictures = ServePictures(12, 70000);
-    server.Serve(kAlbum, PicasaPage(pictures));
-    EXPECT_EQ(Run(server.Url(kAlbum)), DownloadOutcome::Completed);
+    server.Serve(kAlbum + std::string("/"), PicasaPage(pictures));
+    EXPECT_EQ(Run(server.Url(kAlbum) + "/photo#5300123456789"), DownloadOutcome::Completed);
+    EXPECT_EQ(server.Requests().front(), kAlbum + std::string("/"));
 
     std::string lines;
     for (int i = 1; i <= 12; ++i) {
@@ -54,91 +48,6 @@ TEST_F(PicasaReaderTest, WholeAlbumIsStoredByteForByte) {
     EXPECT_EQ(ui.labels.back(), "Download in progress... 12 files finished.");
     EXPECT_EQ(Entries(Folder()).size(), 12u);  // "test.htm" is gone
     EXPECT_EQ(ui.opened_folders, (std::vector<fs::path>{Folder()}));
-}
-
-TEST_F(PicasaReaderTest, PicturesBeforeTheFeedAreIgnored) {
-    const auto pictures = ServePictures(3);
-    server.Serve("/avatar.jpg", "avatar");
-    PicasaPageOptions options;
-    options.before_feed = {server.Url("/avatar.jpg")};
-    server.Serve(kAlbum, PicasaPage(pictures, options));
-    Run(server.Url(kAlbum));
-    EXPECT_EQ(server.Hits("/avatar.jpg"), 0);
-    EXPECT_EQ(FinishedText(), " 3 files successfully downloaded!");
-}
-
-TEST_F(PicasaReaderTest, UnquotedAddressesLoseOnlyTheirFirstCharacter) {
-    const auto pictures = ServePictures(2);
-    PicasaPageOptions options;
-    options.unquoted_addresses = true;
-    server.Serve(kAlbum, PicasaPage(pictures, options));
-    Run(server.Url(kAlbum));
-    EXPECT_EQ(PictureLines(), "Downloading " + Name(1) + "...OK\r\nDownloading " + Name(2) + "...OK\r\n");
-}
-
-TEST_F(PicasaReaderTest, HandWrittenFeedWithLongLinesAndOddItems) {
-    server.Serve("/p/a.jpg", "A");
-    server.Serve("/p/b.png", "B");
-    server.Serve("/p/c.gif", "C");
-    server.Serve("/p/early.jpg", "early");
-    // Items spread over lines of every kind; the marker inside a longer item; a
-    // "content$src" before it; one address without quotes.
-    const std::string page =
-        "<html>\r\n"
-        "x,\"content$src\":\"" + server.Url("/p/early.jpg") + "\",y\r\n"
-        "var a = 1, b = {init:{feedPreload:{\"feed\":{},\"entry\":[\r\n"
-        "{\"id\":\"1\",\"content$src\":\"" + server.Url("/p/a.jpg") + "\",\"w\":\"2\"},\n"
-        "{\"id\":\"2\",\"media\":{\"t\":\"x\",\"content$src\":" + server.Url("/p/b.png") + ",\"w\":\"2\"}},"
-        "{\"id\":\"3\",\"content$src\":\"" + server.Url("/p/c.gif") + "\"\r\n"
-        "}]}}};\r\n</html>\r\n";
-    server.Serve(kAlbum, page);
-    Run(server.Url(kAlbum));
-    EXPECT_EQ(PictureLines(), "Downloading a.jpg...OK\r\nDownloading b.png...OK\r\nDownloading c.gif...OK\r\n");
-    EXPECT_EQ(server.Hits("/p/early.jpg"), 0);
-    EXPECT_EQ(ReadFile((Folder() / "b.png").string()), "B");
-}
-
-TEST_F(PicasaReaderTest, AddressIsCutAtPhotoHash) {
-    const auto pictures = ServePictures(1);
-    server.Serve("/picasaweb.google.com/someone/Summer2009/", PicasaPage(pictures));
-    Run(server.Url("/picasaweb.google.com/someone/Summer2009/photo#5300123456789"));
-    EXPECT_EQ(FinishedText(), " 1 files successfully downloaded!");
-    const auto requests = server.Requests();
-    ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.front(), "/picasaweb.google.com/someone/Summer2009/");
-
-    // With a capital P the address is taken whole.
-    ui = RecordingFrontEnd();
-    server.Serve("/picasaweb.google.com/other/Photo", PicasaPage(pictures));
-    Run(server.Url("/picasaweb.google.com/other/Photo#5300123456789"));
-    EXPECT_EQ(server.Hits("/picasaweb.google.com/other/Photo"), 1);
-    EXPECT_EQ(FinishedText(), " 1 files successfully downloaded!");
-}
-
-TEST_F(PicasaReaderTest, PageWithoutFeedDownloadsNothing) {
-    const auto pictures = ServePictures(2);
-    PicasaPageOptions options;
-    options.without_feed = true;
-    server.Serve(kAlbum, PicasaPage(pictures, options));
-    Run(server.Url(kAlbum));
-    EXPECT_EQ(PictureLines(), "");
-    EXPECT_EQ(FinishedText(), " 0 files successfully downloaded!");
-    EXPECT_EQ(server.Hits("/pics/" + Name(1)), 0);
-    EXPECT_TRUE(ui.opened_folders.empty());
-}
-
-TEST_F(PicasaReaderTest, FeedWithoutPicturesOrWithATrailingKeyDownloadsNothing) {
-    server.Serve(kAlbum, "a,feedPreload:{\"feed\":{\"entry\":[]}}\r\n");
-    Run(server.Url(kAlbum));
-    EXPECT_EQ(FinishedText(), " 0 files successfully downloaded!");
-
-    // A key as the very last item has no address after it.
-    ui = RecordingFrontEnd();
-    server.Serve(kAlbum, "a,feedPreload:{\"entry\":[{\"x\":\"1\",\"content$src\"");
-    Run(server.Url(kAlbum));
-    EXPECT_EQ(PictureLines(), "");
-    EXPECT_EQ(FinishedText(), " 0 files successfully downloaded!");
-    EXPECT_EQ(server.Requests().size(), 2u);
 }
 
 TEST_F(PicasaReaderTest, MissingPictureAndPictureWithoutContentLength) {
