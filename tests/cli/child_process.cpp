@@ -1,4 +1,4 @@
-#include "download/child_process.h"
+#include "cli/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>

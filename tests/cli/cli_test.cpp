@@ -11,7 +11,7 @@
 #include <csignal>
 
 #include "support/album_pages.h"
-#include "download/child_process.h"
+#include "cli/child_process.h"
 #include "support/fake_server.h"
 
 namespace gathrix::test {

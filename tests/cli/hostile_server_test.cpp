@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "download/child_process.h"
+#include "cli/child_process.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
 #include "support/raw_server.h"

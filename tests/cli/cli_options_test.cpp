@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "download/child_process.h"
+#include "cli/child_process.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
 
