@@ -1,6 +1,6 @@
 #pragma once
-// How numbers and clock times are written into the progress log, Label1 and the
-// message boxes.
+// How numbers and clock times are written into the progress log, the progress
+// caption and the messages.
 
 #include <chrono>
 #include <cstdint>
@@ -21,7 +21,7 @@ std::string FormatTimeOfDay(std::chrono::system_clock::time_point t);
 std::int64_t ElapsedSeconds(std::chrono::system_clock::time_point start,
                             std::chrono::system_clock::time_point end);
 
-// The caption of Label1: "Download in progress..." + count + " files finished."
+// The progress caption: "Download in progress..." + count + " files finished."
 std::string ProgressCaption(std::int64_t file_counter);
 
 }  // namespace gathrix
