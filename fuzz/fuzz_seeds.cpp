@@ -1,11 +1,11 @@
-// Writes the seed pages of the reader harnesses, built with the same page
-// builders the tests use, into DIR/<harness>/ (existing seeds of the same
-// name are replaced):
+// Writes the seed pages of the reader and parser harnesses, built with the
+// same page builders the tests use, into DIR/<harness>/ (existing seeds of the
+// same name are replaced):
 //
 //   build-fuzz/fuzz_seeds fuzz/corpus
 //
-// A seed of several pages has them one after another, each ending at
-// "<!--next page-->" (see reader_harness.h).
+// A reader seed of several pages has them one after another, each ending at
+// "<!--next page-->" (see reader_harness.h); a parser seed is one page.
 
 #include <cstdio>
 #include <filesystem>
@@ -73,29 +73,35 @@ int main(int argc, char** argv) {
     }
     const fs::path root = argv[1];
 
-    const fs::path picasa = root / "picasa_reader_fuzz";
-    Write(picasa, "album", PicasaPage({Picture(1), Picture(2), Picture(3, ".JPG")}));
+    const std::string picasa_album = PicasaPage({Picture(1), Picture(2), Picture(3, ".JPG")});
     PicasaPageOptions around;
     around.before_feed = {Picture(9)};
     around.unquoted_addresses = true;
-    Write(picasa, "unquoted", PicasaPage({Picture(1), Picture(1), Picture(4)}, around));
+    const std::string picasa_unquoted = PicasaPage({Picture(1), Picture(1), Picture(4)}, around);
     PicasaPageOptions no_feed;
     no_feed.without_feed = true;
-    Write(picasa, "no_feed", PicasaPage({Picture(1)}, no_feed));
+    const std::string picasa_no_feed = PicasaPage({Picture(1)}, no_feed);
+    for (const char* harness : {"picasa_reader_fuzz", "picasa_parser_fuzz"}) {
+        Write(root / harness, "album", picasa_album);
+        Write(root / harness, "unquoted", picasa_unquoted);
+        Write(root / harness, "no_feed", picasa_no_feed);
+    }
 
-    const fs::path flickr = root / "flickr_reader_fuzz";
     FlickrPageOptions paged;
     paged.this_page = "1";
     paged.has_next = true;
-    Write(flickr, "set_sizes_photo",
-          Pages({FlickrSetPage({FlickrPhoto(1001), FlickrPhoto(1002), FlickrPhoto(1003)}, paged), FlickrSizePage(1001),
-                 FlickrSizePage(1002)}));
-    Write(flickr, "one_page", FlickrSetPage({FlickrPhoto(1001), FlickrPhoto(1002)}));
+    const std::string flickr_paged = FlickrSetPage({FlickrPhoto(1001), FlickrPhoto(1002), FlickrPhoto(1003)}, paged);
+    const std::string flickr_one_page = FlickrSetPage({FlickrPhoto(1001), FlickrPhoto(1002)});
     FlickrPageOptions filler;
     filler.this_page = "12";
     filler.has_next = true;
     filler.filler_fields = 2;
-    Write(flickr, "no_size_page", Pages({FlickrSetPage({FlickrPhoto(7)}, filler), "", FlickrSizePage(7)}));
+    const std::string flickr_filler = FlickrSetPage({FlickrPhoto(7)}, filler);
+
+    const fs::path flickr = root / "flickr_reader_fuzz";
+    Write(flickr, "set_sizes_photo", Pages({flickr_paged, FlickrSizePage(1001), FlickrSizePage(1002)}));
+    Write(flickr, "one_page", flickr_one_page);
+    Write(flickr, "no_size_page", Pages({flickr_filler, "", FlickrSizePage(7)}));
     // Every page shows the number asked for and leads on: empty pages, and
     // pages of the same picture.
     FlickrPageOptions endless;
@@ -104,14 +110,34 @@ int main(int argc, char** argv) {
     Write(flickr, "endless_empty_pages", FlickrSetPage({}, endless));
     Write(flickr, "endless_same_picture", FlickrSetPage({FlickrPhoto(9)}, endless));
 
+    const fs::path flickr_pages = root / "flickr_parser_fuzz";
+    Write(flickr_pages, "set_page", flickr_paged);
+    Write(flickr_pages, "one_page", flickr_one_page);
+    Write(flickr_pages, "filler", flickr_filler);
+    Write(flickr_pages, "size_page", FlickrSizePage(1001));
+
+    const std::string webshots_album = WebshotsAlbumPage({WebshotsPhoto(1), WebshotsPhoto(2), WebshotsPhoto(3)},
+                                                         "http://community.webshots.com/album/987654?start=3");
+    const std::string webshots_one_page = WebshotsAlbumPage({WebshotsPhoto(6)});
+    const std::string webshots_photo = WebshotsPhotoPage("http://community.webshots.com/album/987654?vhost=someone");
+
     const fs::path webshots = root / "webshots_reader_fuzz";
-    Write(webshots, "album_fullsize",
-          Pages({WebshotsAlbumPage({WebshotsPhoto(1), WebshotsPhoto(2), WebshotsPhoto(3)},
-                                   "http://community.webshots.com/album/987654?start=3"),
-                 WebshotsFullSize(1)}));
+    Write(webshots, "album_fullsize", Pages({webshots_album, WebshotsFullSize(1)}));
     Write(webshots, "photo_album_fullsize",
-          Pages({WebshotsAlbumPage({WebshotsPhoto(4), WebshotsPhoto(5)}), WebshotsFullSize(4),
-                 WebshotsPhotoPage("http://community.webshots.com/album/987654?vhost=someone")}));
-    Write(webshots, "one_page", WebshotsAlbumPage({WebshotsPhoto(6)}));
+          Pages({WebshotsAlbumPage({WebshotsPhoto(4), WebshotsPhoto(5)}), WebshotsFullSize(4), webshots_photo}));
+    Write(webshots, "one_page", webshots_one_page);
+
+    const fs::path webshots_albums = root / "webshots_album_parser_fuzz";
+    Write(webshots_albums, "album_page", webshots_album);
+    Write(webshots_albums, "one_page", webshots_one_page);
+    const fs::path webshots_photos = root / "webshots_photo_parser_fuzz";
+    Write(webshots_photos, "photo_page", webshots_photo);
+    Write(webshots_photos, "fullsize_page", WebshotsFullSize(1));
+
+    // Version files as the site may publish them: CR LF, quoted, Unix line ends.
+    const fs::path version = root / "version_parser_fuzz";
+    Write(version, "plain", "3.5\r\n");
+    Write(version, "quoted", "\t\"3.6\",beta\r\n");
+    Write(version, "unix", "3.5\nnotes\n");
     return 0;
 }

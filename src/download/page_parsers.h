@@ -43,8 +43,10 @@ FlickrSetPage ParseFlickrSetPage(std::string_view page);
 // to and including the "/" that begins its first "/in/"; empty without "/in/".
 std::string FlickrPhotoPath(std::string_view photo_link);
 // The first original a size page or photo page names: the first item holding
-// "_o.jpg" in any case, up to and including that marker, and of that the text
-// after its last double quote. nullopt when the page names none.
+// "_o.jpg" in any case, up to and including that marker, and of that the last
+// field between double quotes as LastField takes it (text/strings.h): the text
+// after the last double quote, unless three double quotes in a row end the
+// search before it. nullopt when the page names none.
 std::optional<std::string> ParseFlickrOriginal(std::string_view page);
 
 // Webshots. The album that a photo page names: between the first two double
