@@ -75,7 +75,11 @@ std::string PictureNames::NameFor(const std::string& address, const std::string&
     // The same picture again keeps the name it stored its file under.
     if (const auto own = names_.find(address); own != names_.end()) {
         const auto owner = owners_.find(own->second);
-        if (owner != owners_.end() && owner->second.address == address) return own->second;
+        if (owner != owners_.end() && owner->second.address == address) {
+            last_name_ = own->second;
+            last_given_ = {owner->second.base, owner->second.number};
+            return own->second;
+        }
     }
     std::int64_t& first_free = first_free_.try_emplace(safe_name, 1).first->second;
     for (std::int64_t number = first_free;; ++number) {
@@ -85,7 +89,8 @@ std::string PictureNames::NameFor(const std::string& address, const std::string&
         if (owner == owners_.end() || owner->second.address == address ||
             std::filesystem::symlink_status(folder_ / name, ec).type() == std::filesystem::file_type::not_found) {
             first_free = number;
-            given_[name] = {safe_name, number};
+            last_name_ = name;
+            last_given_ = {safe_name, number};
             return name;
         }
     }
@@ -93,7 +98,7 @@ std::string PictureNames::NameFor(const std::string& address, const std::string&
 
 void PictureNames::Stored(const std::string& address, const std::string& name) {
     Given given{name, 1};
-    if (const auto it = given_.find(name); it != given_.end()) given = it->second;
+    if (name == last_name_) given = last_given_;
     // A name stored under is taken: the next search for its safe name goes past it.
     if (std::int64_t& first_free = first_free_[given.base]; first_free == given.number) ++first_free;
     if (const auto previous = owners_.find(name); previous != owners_.end()) names_.erase(previous->second.address);

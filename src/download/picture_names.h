@@ -59,7 +59,10 @@ private:
     // for a free one starts here (an album of thousands of IMG_0001.JPG stays
     // linear).
     std::unordered_map<std::string, std::int64_t> first_free_;
-    std::unordered_map<std::string, Given> given_;  // names handed out, not stored yet
+    // The name handed out last: a picture is stored (if at all) before the
+    // next one asks for its name.
+    std::string last_name_;
+    Given last_given_{};
 };
 
 }  // namespace gathrix
