@@ -143,7 +143,8 @@ std::vector<std::string> PicturePaths(int pictures) {
 
 // A curl config in dir that fetches every path of the server into a file of
 // the picture's name; returns its path.
-std::string CurlConfig(const std::string& dir, const bench::ServerProcess& server, const std::vector<std::string>& paths) {
+std::string CurlConfig(const std::string& dir, const bench::ServerProcess& server,
+                       const std::vector<std::string>& paths) {
     const std::string config = dir + "/curl.cfg";
     std::ofstream cfg(config);
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -197,7 +198,6 @@ int Many(int pictures, int rounds) {
     return pass ? 0 : 1;
 }
 
-
 int Big(std::size_t mib, int rounds) {
     const std::size_t size = mib << 20;
     constexpr double kThroughputShare = 0.8;
@@ -250,8 +250,7 @@ int Big(std::size_t mib, int rounds) {
     std::printf("throughput:      %.0f%% of curl (at least %.0f%%)\n", 100.0 * engine_rate / curl_rate,
                 100.0 * kThroughputShare);
     std::printf("peak RSS limit:  %.0f MB\n", static_cast<double>(kRssLimit) / 1e6);
-    const bool pass =
-        curl_ok && engine_ok && engine_rate >= kThroughputShare * curl_rate && engine_rss < kRssLimit;
+    const bool pass = curl_ok && engine_ok && engine_rate >= kThroughputShare * curl_rate && engine_rss < kRssLimit;
     std::printf("%s\n", pass ? "PASS" : "FAIL");
     return pass ? 0 : 1;
 }
@@ -293,8 +292,8 @@ int Parallel(int pictures, int rounds) {
             c.rss = std::max(c.rss, r.peak_rss_bytes);
         }
     }
-    std::printf("pictures:        %d of %zu bytes, 50 ms before every response, %d rounds (medians)\n", pictures,
-                kSize, rounds);
+    std::printf("pictures:        %d of %zu bytes, 50 ms before every response, %d rounds (medians)\n", pictures, kSize,
+                rounds);
     for (const Contender& c : contenders) {
         std::printf("%-22s %6.3f s  peak RSS %5.1f MB  files %s\n", c.name.c_str(), Median(c.times),
                     static_cast<double>(c.rss) / 1e6, c.ok ? "complete" : "MISSING OR WRONG");
@@ -315,10 +314,11 @@ int Parallel(int pictures, int rounds) {
 }
 
 int Usage() {
-    std::fputs("Usage: bench_engine_vs_curl many [pictures] [rounds]\n"
-               "       bench_engine_vs_curl big [MiB] [rounds]\n"
-               "       bench_engine_vs_curl parallel [pictures] [rounds]\n",
-               stderr);
+    std::fputs(
+        "Usage: bench_engine_vs_curl many [pictures] [rounds]\n"
+        "       bench_engine_vs_curl big [MiB] [rounds]\n"
+        "       bench_engine_vs_curl parallel [pictures] [rounds]\n",
+        stderr);
     return 2;
 }
 

@@ -55,7 +55,9 @@ std::string SetPage(std::size_t megabytes) {
     return page;
 }
 
-std::string SetPath(std::size_t megabytes) { return "/flickr.com/photos/bench/sets/" + std::to_string(megabytes) + "/"; }
+std::string SetPath(std::size_t megabytes) {
+    return "/flickr.com/photos/bench/sets/" + std::to_string(megabytes) + "/";
+}
 
 // A front end that only answers the address.
 
@@ -93,7 +95,8 @@ int main(int argc, char** argv) {
         for (int r = 0; r < kRepeats; ++r) {
             gathrix::bench::QuietEvents ui;
             auto start = std::chrono::steady_clock::now();
-            const gathrix::DownloadOutcome outcome = gathrix::RunDownload(ui, address, fs::path(sandbox.Path()) / "AlbumDownload", settings);
+            const gathrix::DownloadOutcome outcome =
+                gathrix::RunDownload(ui, address, fs::path(sandbox.Path()) / "AlbumDownload", settings);
             run_times.push_back(SecondsSince(start));
             if (outcome != gathrix::DownloadOutcome::Completed || ui.box != " 0 files successfully downloaded!" ||
                 ui.pictures != 0) {

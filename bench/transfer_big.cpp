@@ -15,7 +15,6 @@
 
 using namespace gathrix;
 
-
 int main(int argc, char** argv) {
     const std::size_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
     const std::size_t size = mib << 20;

@@ -19,8 +19,7 @@ int main(int argc, char** argv) {
     const std::string body(kChunk * chunks, 'p');
     constexpr double kLimit = 0.05;
 
-    bench::ServerProcess server(
-        [&body](test::FakeServer& s) { s.ServeTrickle("/slow.jpg", body, kChunk, kInterval); });
+    bench::ServerProcess server([&body](test::FakeServer& s) { s.ServeTrickle("/slow.jpg", body, kChunk, kInterval); });
     test::Sandbox sandbox;
 
     net::Transfer transfer;

@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
         }));
     }
 
-    const bool reader_flat = Report("Webshots reader, whole run on one page (fetch, next-page scan, field walk):", sizes,
-                                    reader_seconds);
+    const bool reader_flat =
+        Report("Webshots reader, whole run on one page (fetch, next-page scan, field walk):", sizes, reader_seconds);
     const bool item_flat = Report("PageReader::ReadItem, one item:", sizes, item_seconds);
     return reader_flat && item_flat ? 0 : 1;
 }

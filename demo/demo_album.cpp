@@ -82,15 +82,16 @@ std::string PicasaAlbumPage(const std::string& title, const std::vector<std::str
         " - Web Albums</title>\r\n<script type=\"text/javascript\">\r\n"
         "var _user = {\"nickname\":\"Demo\",\"thumbnail\":{\"type\":\"image/jpeg\",\"content$src\":\"/avatar.jpg\"," +
         "\"width\":\"48\"}};\r\n"
-        "_initAlbum({feedPreload: {\"feed\":{\"title\":{\"$t\":\"" + title + "\"},\"gphoto$numphotos\":" +
-        std::to_string(picture_addresses.size()) + ",\"entry\":[";
+        "_initAlbum({feedPreload: {\"feed\":{\"title\":{\"$t\":\"" +
+        title + "\"},\"gphoto$numphotos\":" + std::to_string(picture_addresses.size()) + ",\"entry\":[";
     for (std::size_t i = 0; i < picture_addresses.size(); ++i) {
         if (i > 0) page += ",";
         page += "{\"gphoto$id\":\"" + std::to_string(5400000 + i) + "\",\"title\":{\"$t\":\"picture " +
                 std::to_string(i + 1) + "\"},\"media$group\":{\"type\":\"image/jpeg\",\"content$src\":\"" +
                 picture_addresses[i] + "\",\"width\":\"320\",\"height\":\"240\"}}";
     }
-    page += "]}}});\r\n</script></head>\r\n<body><h1>" + title + "</h1><div id=\"lhid_content\"></div></body></html>\r\n";
+    page +=
+        "]}}});\r\n</script></head>\r\n<body><h1>" + title + "</h1><div id=\"lhid_content\"></div></body></html>\r\n";
     return page;
 }
 

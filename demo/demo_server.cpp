@@ -33,11 +33,12 @@ bool ParseNumber(const char* text, int low, int high, int& value) {
 }
 
 int Usage() {
-    std::fputs("Usage: gathrix-demo-server [--port N] [--pictures N]\n"
-               "Serves a demo photo album on 127.0.0.1 (port 0: any free port) and prints\n"
-               "its address as \"Album: ADDRESS\"; also a Flickr set, printed as \"Flickr: ADDRESS\"\n"
-               "with \"Flickr base: URL\" for GATHRIX_FLICKR_BASE_URL. Stops on SIGINT or SIGTERM.\n",
-               stderr);
+    std::fputs(
+        "Usage: gathrix-demo-server [--port N] [--pictures N]\n"
+        "Serves a demo photo album on 127.0.0.1 (port 0: any free port) and prints\n"
+        "its address as \"Album: ADDRESS\"; also a Flickr set, printed as \"Flickr: ADDRESS\"\n"
+        "with \"Flickr base: URL\" for GATHRIX_FLICKR_BASE_URL. Stops on SIGINT or SIGTERM.\n",
+        stderr);
     return 1;
 }
 
@@ -66,7 +67,8 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     httplib::Server server;
-    const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+    const int bound =
+        port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
     if (bound <= 0) {
         std::fprintf(stderr, "gathrix-demo-server: cannot listen on 127.0.0.1:%d\n", port);
         return 2;

@@ -41,8 +41,7 @@ std::string AlbumPage(const std::string& base, int start) {
     for (int i = start + 1; i <= start + kPerPage && i <= kPictures; ++i) {
         body += "<div class=\"photo\"><a href=\"" + base + "/webshots.com/photo/" + PhotoId(i) +
                 "\" class=\"thumb\" style=\"background-image: url(" + base + kThumbnailDir + Stem(i) +
-                "_th.jpg);\" title=\"" + Stem(i) + "\"></a><span class=\"caption\">" + Stem(i) +
-                "</span></div>\r\n";
+                "_th.jpg);\" title=\"" + Stem(i) + "\"></a><span class=\"caption\">" + Stem(i) + "</span></div>\r\n";
     }
     body += "</div>\r\n";
     if (start + kPerPage < kPictures) {
@@ -62,10 +61,14 @@ std::string PhotoPage(const std::string& base, const std::string& id) {
 // The viewer of a full-size page gets the picture as the second argument of
 // the first so.addVariable call.
 std::string FullSizePage(const std::string& base, int i) {
-    return Html("Full size", "<div id=\"viewer\">Loading...</div>\r\n<script type=\"text/javascript\">\r\n"
-                             "var so = new SWFObject('/swf/viewer.swf', 'viewer', '100%', '100%', '8');\r\n"
-                             "so.addVariable('src', '" + base + "/originals/" + Stem(i) + ".jpg');\r\n"
-                             "so.addVariable('caption', '" + Stem(i) + "');\r\nso.write('viewer');\r\n</script>\r\n");
+    return Html("Full size",
+                "<div id=\"viewer\">Loading...</div>\r\n<script type=\"text/javascript\">\r\n"
+                "var so = new SWFObject('/swf/viewer.swf', 'viewer', '100%', '100%', '8');\r\n"
+                "so.addVariable('src', '" +
+                    base + "/originals/" + Stem(i) +
+                    ".jpg');\r\n"
+                    "so.addVariable('caption', '" +
+                    Stem(i) + "');\r\nso.write('viewer');\r\n</script>\r\n");
 }
 
 }  // namespace
@@ -86,7 +89,9 @@ WebshotsDemo AddWebshotsDemo(httplib::Server& server, const std::string& base) {
 
     server.Get(kAlbumPath, [base](const httplib::Request& req, httplib::Response& res) {
         const long start = req.has_param("start") ? std::strtol(req.get_param_value("start").c_str(), nullptr, 10) : 0;
-        res.set_content(AlbumPage(base, static_cast<int>(start < 0 ? 0 : start > kPictures ? kPictures : start)),
+        res.set_content(AlbumPage(base, static_cast<int>(start < 0           ? 0
+                                                         : start > kPictures ? kPictures
+                                                                             : start)),
                         "text/html; charset=utf-8");
     });
     server.Get(R"(/webshots\.com/photo/(\d+))", [base](const httplib::Request& req, httplib::Response& res) {

@@ -41,8 +41,8 @@ struct Seen {
 
 bool EndsWithOriginal(std::string_view address) {
     constexpr std::string_view kOriginal = "_o.jpg";
-    return address.size() >= kOriginal.size() && gathrix::Find(address.substr(address.size() - kOriginal.size()),
-                                                                kOriginal, true) == 0;
+    return address.size() >= kOriginal.size() &&
+           gathrix::Find(address.substr(address.size() - kOriginal.size()), kOriginal, true) == 0;
 }
 
 }  // namespace

@@ -48,9 +48,14 @@ FlickrThumbnail FlickrPhoto(int id) {
 std::string FlickrSizePage(int id) {
     const std::string original = "http://farm4.static.flickr.com/3001/" + std::to_string(id) + "_9f8e7d6c5b_o.jpg";
     return "<html><head><title>All sizes</title></head><body>\r\n"
-           "<p>Sizes: <a href=\"/photos/someone/" + std::to_string(id) + "/sizes/s/\">Small</a>,\r\n"
-           "<img src=\"" + original + "\" width=\"2048\" height=\"1536\">\r\n"
-           "<a href=\"" + original + "\">Download the original</a></p></body></html>\r\n";
+           "<p>Sizes: <a href=\"/photos/someone/" +
+           std::to_string(id) +
+           "/sizes/s/\">Small</a>,\r\n"
+           "<img src=\"" +
+           original +
+           "\" width=\"2048\" height=\"1536\">\r\n"
+           "<a href=\"" +
+           original + "\">Download the original</a></p></body></html>\r\n";
 }
 
 WebshotsThumbnail WebshotsPhoto(int i) {

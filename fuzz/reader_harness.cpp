@@ -54,7 +54,7 @@ struct World {
     std::unordered_set<std::string> pictures;
     std::vector<std::string> pages_without_quotes;
 
-    std::vector<std::string> addresses;  // as the engine asked for them, in order
+    std::vector<std::string> addresses;      // as the engine asked for them, in order
     std::set<std::string> previous_targets;  // what the previous execution requested
 };
 
@@ -197,7 +197,6 @@ void CheckRequests(World& w) {
 void Check(bool condition, const std::string& what) {
     if (!condition) Fail(what);
 }
-
 
 Pages::Pages(std::string_view input, std::size_t max_parts) {
     std::vector<std::string> parts;

@@ -79,8 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The album's pages: the album typed or named by the photo page, or
         // the photo address itself, cut at "?"; then with "?start=".
         std::string base;
-        if (PageOf(address, base) && !base.empty() &&
-            (base == gathrix::Field(typed, 1, "?") || Served(base))) {
+        if (PageOf(address, base) && !base.empty() && (base == gathrix::Field(typed, 1, "?") || Served(base))) {
             return true;
         }
         // A full-size picture: named by the script of a full-size page.

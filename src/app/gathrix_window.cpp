@@ -27,9 +27,7 @@ namespace gathrix::app {
 
 namespace {
 
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // The maker's notice in the bottom right corner.
 constexpr const char* kMakerNotice = "Freeware";
@@ -208,8 +206,8 @@ void Gathrix::RunEnded() { shell_.EndProgram(); }
 void Gathrix::OnDowload() {
     std::error_code ec;
     const std::filesystem::path start = std::filesystem::current_path(ec);
-    const DownloadOutcome outcome = RunDownload(*this, Text1->toPlainText().toStdString(),
-                                                start / kWorkingFolderName, Settings::FromEnvironment(), &cancel_);
+    const DownloadOutcome outcome = RunDownload(*this, Text1->toPlainText().toStdString(), start / kWorkingFolderName,
+                                                Settings::FromEnvironment(), &cancel_);
     if (outcome == DownloadOutcome::EmptyAddress) Text1->setFocus();
 }
 

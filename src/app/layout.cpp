@@ -10,9 +10,7 @@ namespace {
 constexpr double kFallbackDpi = 96.0;
 }
 
-int TwipsToPixels(int twips, double dpi) {
-    return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
-}
+int TwipsToPixels(int twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch)); }
 
 QRect TwipsToPixels(const TwipRect& rect, double dpi_x, double dpi_y) {
     const int x = TwipsToPixels(rect.left, dpi_x);

@@ -40,7 +40,8 @@ std::string ProgressLine(const TransferProgress& progress, double bytes_per_seco
         line += "  " + Bytes(bytes_per_second) + "/s";
         if (progress.total && *progress.total > 0) {
             constexpr std::size_t kBar = 20;
-            const double share = std::clamp(static_cast<double>(progress.received) / static_cast<double>(*progress.total), 0.0, 1.0);
+            const double share =
+                std::clamp(static_cast<double>(progress.received) / static_cast<double>(*progress.total), 0.0, 1.0);
             const auto filled = static_cast<std::size_t>(std::lround(share * kBar));
             line += "  [" + std::string(filled, '#') + std::string(kBar - filled, ' ') + "]";
         }
@@ -159,7 +160,8 @@ void CliFrontEnd::Progress(const TransferProgress& progress) {
 // Said only when no page failed: a failed page has its own line already. The
 // log and the exit status stay those of an empty album.
 void CliFrontEnd::NoPicturesListed(std::string_view album_address) {
-    if (page_failures_ == 0) WriteErr("gathrix-cli: no pictures found on the album's pages: " + std::string(album_address));
+    if (page_failures_ == 0)
+        WriteErr("gathrix-cli: no pictures found on the album's pages: " + std::string(album_address));
 }
 
 }  // namespace gathrix

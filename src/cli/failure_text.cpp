@@ -3,6 +3,8 @@
 namespace gathrix {
 
 std::string FailureText(const Failure& failure) {
+    // One line per kind, kept as a table.
+    // clang-format off
     switch (failure.kind) {
         case FailureKind::None: return "failed";
         case FailureKind::NotHttp: return "not an http or https address";
@@ -25,6 +27,7 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::TooSmallNoFullSize: return "came down too small, and no full-size version was found";
         case FailureKind::Other: return failure.detail.empty() ? "failed" : failure.detail;
     }
+    // clang-format on
     return "failed";
 }
 

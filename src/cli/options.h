@@ -11,12 +11,12 @@ namespace gathrix {
 struct CliOptions {
     enum class Action { Download, CheckUpdate, Version, Help };
     Action action = Action::Download;
-    std::vector<std::string> addresses;  // from the arguments, then from the -i files
+    std::vector<std::string> addresses;    // from the arguments, then from the -i files
     std::vector<std::string> input_files;  // -i FILE ("-" for stdin)
-    std::optional<int> jobs;              // --jobs N / -j N
-    int retries = 0;                      // --retries N
-    bool progress = true;                 // --no-progress turns the display off
-    std::optional<std::string> directory; // -P DIR / --directory DIR
+    std::optional<int> jobs;               // --jobs N / -j N
+    int retries = 0;                       // --retries N
+    bool progress = true;                  // --no-progress turns the display off
+    std::optional<std::string> directory;  // -P DIR / --directory DIR
 };
 
 // The addresses in an address list: one per line, blank lines and lines that

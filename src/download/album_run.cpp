@@ -37,7 +37,10 @@ struct AlbumRun::Impl {
 };
 
 AlbumRun::AlbumRun(RunEvents& events, const Settings& settings, std::filesystem::path folder)
-    : events_(events), settings_(settings), folder_(std::move(folder)), impl_(std::make_unique<Impl>(settings, folder_)) {}
+    : events_(events),
+      settings_(settings),
+      folder_(std::move(folder)),
+      impl_(std::make_unique<Impl>(settings, folder_)) {}
 
 AlbumRun::~AlbumRun() { CancelAll(); }
 

@@ -59,7 +59,8 @@ DownloadOutcome EndRun(RunEvents& events, DownloadOutcome outcome) {
 class CancelHook {
 public:
     CancelHook(Cancellation* cancel, AlbumRun& run) : cancel_(cancel) {
-        if (cancel_) cancel_->Hook([&run] {
+        if (cancel_)
+            cancel_->Hook([&run] {
                 run.CancelAll();
                 net::RemoveTemporaryFiles();
             });

@@ -34,19 +34,20 @@ std::string FlickrPhotoPath(std::string_view photo_link) {
 FetchResult SearchFlickrOriginal(AlbumRun& run, const std::string& link_field, FetchResult fetched) {
     const std::string photo_path = FlickrPhotoPath(Field(link_field, 2, "\""));
     const std::string base = run.RunSettings().flickr_base_url + photo_path;
-    return RepairSmallPicture(run, std::move(fetched), kFlickrSmallestPicture, FailureKind::TooSmallNoOriginal,
-                              [&run, &base]() -> std::optional<std::string> {
-                                  // The first try asks the photo's original-size page, the
-                                  // second the photo's page itself.
-                                  const std::optional<std::string> sizes = run.FetchPage(base + "sizes/o/", PageRole::Lookup);
-                                  if (std::optional<std::string> original = sizes ? ParseFlickrOriginal(*sizes) : std::nullopt) {
-                                      return original;
-                                  }
-                                  run.Log("not found.\r\n");
-                                  run.Log("Second try in progress...");
-                                  const std::optional<std::string> photo = run.FetchPage(base, PageRole::Lookup);
-                                  return photo ? ParseFlickrOriginal(*photo) : std::nullopt;
-                              });
+    return RepairSmallPicture(
+        run, std::move(fetched), kFlickrSmallestPicture, FailureKind::TooSmallNoOriginal,
+        [&run, &base]() -> std::optional<std::string> {
+            // The first try asks the photo's original-size page, the
+            // second the photo's page itself.
+            const std::optional<std::string> sizes = run.FetchPage(base + "sizes/o/", PageRole::Lookup);
+            if (std::optional<std::string> original = sizes ? ParseFlickrOriginal(*sizes) : std::nullopt) {
+                return original;
+            }
+            run.Log("not found.\r\n");
+            run.Log("Second try in progress...");
+            const std::optional<std::string> photo = run.FetchPage(base, PageRole::Lookup);
+            return photo ? ParseFlickrOriginal(*photo) : std::nullopt;
+        });
 }
 
 }  // namespace gathrix

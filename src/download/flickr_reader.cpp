@@ -131,7 +131,8 @@ FlickrSetPage ParseFlickrSetPage(std::string_view page) {
             }
         }
     } while (!(next_found && thumbnail_line) && !reader.AtEnd());
-    set_page.pictures = PicturesOf(thumbnail_line ? std::string_view(*thumbnail_line).substr(thumbnails_at) : std::string_view());
+    set_page.pictures =
+        PicturesOf(thumbnail_line ? std::string_view(*thumbnail_line).substr(thumbnails_at) : std::string_view());
     return set_page;
 }
 

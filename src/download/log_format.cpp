@@ -33,8 +33,7 @@ std::string FormatTimeOfDay(std::chrono::system_clock::time_point t) {
     return TwoDigits(local.tm_hour) + ":" + TwoDigits(local.tm_min) + ":" + TwoDigits(local.tm_sec);
 }
 
-std::int64_t ElapsedSeconds(std::chrono::system_clock::time_point start,
-                            std::chrono::system_clock::time_point end) {
+std::int64_t ElapsedSeconds(std::chrono::system_clock::time_point start, std::chrono::system_clock::time_point end) {
     return static_cast<std::int64_t>((RoundToSecond(end) - RoundToSecond(start)).count());
 }
 

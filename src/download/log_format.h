@@ -18,8 +18,7 @@ std::string FormatTimeOfDay(std::chrono::system_clock::time_point t);
 
 // Whole seconds from start to end, each rounded to the nearest second first.
 // Counts across midnight (and across days), since both carry the date.
-std::int64_t ElapsedSeconds(std::chrono::system_clock::time_point start,
-                            std::chrono::system_clock::time_point end);
+std::int64_t ElapsedSeconds(std::chrono::system_clock::time_point start, std::chrono::system_clock::time_point end);
 
 // The progress caption: "Download in progress..." + count + " files finished."
 std::string ProgressCaption(std::int64_t file_counter);

@@ -53,7 +53,7 @@ private:
     };
 
     std::filesystem::path folder_;
-    std::unordered_map<std::string, Owner> owners_;      // name -> who stored it
+    std::unordered_map<std::string, Owner> owners_;       // name -> who stored it
     std::unordered_map<std::string, std::string> names_;  // address -> its name
     // For each safe name: every number below this one is taken, so the search
     // for a free one starts here (an album of thousands of IMG_0001.JPG stays

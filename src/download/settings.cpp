@@ -44,7 +44,8 @@ Settings Settings::FromEnvironment() {
         if (const std::optional<int> jobs = ParseJobs(v)) {
             settings.jobs = *jobs;
         } else {
-            std::fprintf(stderr, "gathrix: GATHRIX_JOBS=%s is not a number from 1 to %d; fetching one picture at a time\n",
+            std::fprintf(stderr,
+                         "gathrix: GATHRIX_JOBS=%s is not a number from 1 to %d; fetching one picture at a time\n",
                          EscapeForTerminal(v).c_str(), kMaxJobs);
         }
     }

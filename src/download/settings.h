@@ -24,12 +24,12 @@ std::optional<int> ParseNumber(std::string_view text, int low, int high);
 std::optional<int> ParseJobs(std::string_view text);
 
 struct Settings {
-    std::string flickr_base_url = "http://www.flickr.com";                       // GATHRIX_FLICKR_BASE_URL
-    std::string webshots_thumbnail_prefix = "http://thumb";                     // GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX
-    std::string webshots_fullsize_base = "http://community.webshots.com";       // GATHRIX_WEBSHOTS_FULLSIZE_BASE
-    std::chrono::seconds request_timeout{60};                                   // GATHRIX_REQUEST_TIMEOUT
+    std::string flickr_base_url = "http://www.flickr.com";                 // GATHRIX_FLICKR_BASE_URL
+    std::string webshots_thumbnail_prefix = "http://thumb";                // GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX
+    std::string webshots_fullsize_base = "http://community.webshots.com";  // GATHRIX_WEBSHOTS_FULLSIZE_BASE
+    std::chrono::seconds request_timeout{60};                              // GATHRIX_REQUEST_TIMEOUT
     // Picture transfers at once, 1 to kMaxJobs; 1 fetches strictly one after another.
-    int jobs = 1;                                                               // GATHRIX_JOBS
+    int jobs = 1;  // GATHRIX_JOBS
     // Failed requests sent again (connection errors, time-outs, 408, 429, 5xx),
     // after retry_unit, 2 retry_unit, ... ; 0 never. Tests that run the engine
     // in their own process may shorten retry_unit; no variable sets it.

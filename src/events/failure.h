@@ -9,26 +9,26 @@
 namespace gathrix {
 
 enum class FailureKind {
-    None,              // nothing failed
-    NotHttp,           // the address is not an http or https one
-    UnknownHost,       // its host name does not resolve
-    Refused,           // the host refused the connection
-    NoConnection,      // no connection for another reason
-    Stalled,           // no data for the request's time-out (seconds)
-    HttpStatus,        // an error status (status)
-    BodyCutShort,      // the body ended before its announced length
-    BadLength,         // a Content-Length that cannot be trusted
-    TooManyRedirects,  // a redirect loop
-    RedirectNotHttp,   // redirected to an address that is not http or https
-    NoStatusLine,      // a reply without an HTTP status line
-    EmptyReply,        // the connection closed without a reply
-    ConnectionBroken,  // sending or receiving failed half-way
-    NoResponse,        // a transfer that ended without any response
-    WriteError,        // the body could not be written to the disk
-    OutOfMemory,       // a request could not even be set up
+    None,                // nothing failed
+    NotHttp,             // the address is not an http or https one
+    UnknownHost,         // its host name does not resolve
+    Refused,             // the host refused the connection
+    NoConnection,        // no connection for another reason
+    Stalled,             // no data for the request's time-out (seconds)
+    HttpStatus,          // an error status (status)
+    BodyCutShort,        // the body ended before its announced length
+    BadLength,           // a Content-Length that cannot be trusted
+    TooManyRedirects,    // a redirect loop
+    RedirectNotHttp,     // redirected to an address that is not http or https
+    NoStatusLine,        // a reply without an HTTP status line
+    EmptyReply,          // the connection closed without a reply
+    ConnectionBroken,    // sending or receiving failed half-way
+    NoResponse,          // a transfer that ended without any response
+    WriteError,          // the body could not be written to the disk
+    OutOfMemory,         // a request could not even be set up
     TooSmallNoOriginal,  // a Flickr picture came down too small, and no original was found
     TooSmallNoFullSize,  // a Webshots picture came down too small, and no full-size version was found
-    Other,             // anything else the HTTP library reports (detail holds its message)
+    Other,               // anything else the HTTP library reports (detail holds its message)
 };
 
 struct Failure {
@@ -36,9 +36,9 @@ struct Failure {
     Failure(FailureKind failure_kind, long http_status = 0) : kind(failure_kind), status(http_status) {}  // NOLINT
 
     FailureKind kind = FailureKind::None;
-    long status = 0;                 // HttpStatus
-    std::chrono::seconds stall{0};   // Stalled
-    std::string detail;              // Other: the HTTP library's own message
+    long status = 0;                // HttpStatus
+    std::chrono::seconds stall{0};  // Stalled
+    std::string detail;             // Other: the HTTP library's own message
 
     explicit operator bool() const { return kind != FailureKind::None; }
 };

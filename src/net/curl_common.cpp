@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <ctime>
-#include <limits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <limits>
 #include <utility>
 
 #ifndef GATHRIX_VERSION_STRING
@@ -100,7 +100,8 @@ std::optional<std::int64_t> ParseLength(const std::string& value) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = value.find(',', start);
-        const std::string part = Trim(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        const std::string part =
+            Trim(value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (part.empty()) return std::nullopt;
         std::int64_t number = 0;
         for (char ch : part) {
@@ -157,9 +158,12 @@ struct PlainFailure {
     FailureKind kind;
 };
 constexpr PlainFailure kPlainFailures[] = {
-    {CURLE_COULDNT_RESOLVE_HOST, FailureKind::UnknownHost},  {CURLE_PARTIAL_FILE, FailureKind::BodyCutShort},
-    {CURLE_TOO_MANY_REDIRECTS, FailureKind::TooManyRedirects}, {CURLE_GOT_NOTHING, FailureKind::EmptyReply},
-    {CURLE_SEND_ERROR, FailureKind::ConnectionBroken},        {CURLE_RECV_ERROR, FailureKind::ConnectionBroken},
+    {CURLE_COULDNT_RESOLVE_HOST, FailureKind::UnknownHost},
+    {CURLE_PARTIAL_FILE, FailureKind::BodyCutShort},
+    {CURLE_TOO_MANY_REDIRECTS, FailureKind::TooManyRedirects},
+    {CURLE_GOT_NOTHING, FailureKind::EmptyReply},
+    {CURLE_SEND_ERROR, FailureKind::ConnectionBroken},
+    {CURLE_RECV_ERROR, FailureKind::ConnectionBroken},
     {CURLE_WRITE_ERROR, FailureKind::WriteError},
 };
 
@@ -209,8 +213,8 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
             // redirect; the address last asked for tells them apart.
             char* last = nullptr;
             curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &last);
-            outcome.failure.kind = last != nullptr && !AddressAccepted(last) ? FailureKind::RedirectNotHttp
-                                                                               : FailureKind::NoStatusLine;
+            outcome.failure.kind =
+                last != nullptr && !AddressAccepted(last) ? FailureKind::RedirectNotHttp : FailureKind::NoStatusLine;
             break;
         }
         default:

@@ -1,6 +1,6 @@
 #include "net/page_download.h"
-#include "net/transfer.h"
 #include "net/temp_files.h"
+#include "net/transfer.h"
 
 #include <memory>
 #include <utility>
@@ -35,7 +35,8 @@ std::optional<SavedPage> download_page(const std::string& address, const std::fi
     }
     if (transfer->Result() != TransferResult::Complete) return fail(transfer->WhyFailed());
     // Only a success status is a page; redirects have been followed.
-    if (transfer->Status() < 200 || transfer->Status() >= 400) return fail({FailureKind::HttpStatus, transfer->Status()});
+    if (transfer->Status() < 200 || transfer->Status() >= 400)
+        return fail({FailureKind::HttpStatus, transfer->Status()});
     std::optional<std::filesystem::path> kept = transfer->KeepBody();
     if (!kept) return fail({FailureKind::WriteError});
     return SavedPage(std::move(*kept));

@@ -1,5 +1,5 @@
-#include "net/curl_common.h"
 #include "net/session.h"
+#include "net/curl_common.h"
 
 #include <algorithm>
 #include <limits>
@@ -51,8 +51,8 @@ void Session::Pump() {
 
 void Session::Wait(std::chrono::milliseconds max_wait) {
     if (!impl_->multi) return;
-    const auto capped = std::clamp<std::chrono::milliseconds::rep>(max_wait.count(), 0,
-                                                                   std::numeric_limits<int>::max());
+    const auto capped =
+        std::clamp<std::chrono::milliseconds::rep>(max_wait.count(), 0, std::numeric_limits<int>::max());
     curl_multi_poll(impl_->multi, nullptr, 0, static_cast<int>(capped), nullptr);
     Pump();
 }

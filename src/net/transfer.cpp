@@ -1,5 +1,5 @@
-#include "net/curl_common.h"
 #include "net/transfer.h"
+#include "net/curl_common.h"
 
 #include <algorithm>
 #include <memory>
@@ -109,8 +109,7 @@ struct Transfer::Impl : detail::Request {
 
     void Done(CURLcode code) override {
         if (!attached) return;
-        const detail::Outcome outcome =
-            detail::Judge(easy, code, headers, spool ? spool->Size() : 0, timeout);
+        const detail::Outcome outcome = detail::Judge(easy, code, headers, spool ? spool->Size() : 0, timeout);
         Detach();
         status = outcome.status;
         failure = outcome.failure;

@@ -49,8 +49,8 @@ private:
 
     std::string_view text_;
     char delimiter_;
-    std::size_t pos_ = 0;      // where the field after next_ starts
-    bool exhausted_ = false;   // no field after next_
+    std::size_t pos_ = 0;     // where the field after next_ starts
+    bool exhausted_ = false;  // no field after next_
     long long number_ = 1;
     std::string_view previous_, current_, next_;
 };

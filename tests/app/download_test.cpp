@@ -134,8 +134,8 @@ private slots:
         for (int n = 1; n <= 50; ++n) lines += QStringLiteral("Downloading %1.jpg...OK\n").arg(n);
         const QRegularExpression log(
             QStringLiteral("^Start time:\\d\\d:\\d\\d:\\d\\d\nDestination folder:") +
-            QRegularExpression::escape(QString::fromStdString(fs::canonical(folder).string())) +
-            QStringLiteral("\n") + QRegularExpression::escape(lines) +
+            QRegularExpression::escape(QString::fromStdString(fs::canonical(folder).string())) + QStringLiteral("\n") +
+            QRegularExpression::escape(lines) +
             QStringLiteral("\nEnd time:\\d\\d:\\d\\d:\\d\\d\nToatal time: \\d+ seconds$"));
         const QString text = window.Text1->toPlainText();
         QVERIFY2(log.match(text).hasMatch(), qPrintable(text.right(300)));

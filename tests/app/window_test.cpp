@@ -3,6 +3,7 @@
 // writes through, Check Update against the local test server, and the address
 // checks of Download that leave the program running or end it.
 
+#include <stdlib.h>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -15,7 +16,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <stdlib.h>
 
 #include "app/frm_info.h"
 #include "app/gathrix_window.h"
@@ -33,7 +33,6 @@ using gathrix::test::ScopedEnv;
 namespace fs = std::filesystem;
 
 namespace {
-
 
 QString InfoTextExpected() {
     return QStringLiteral(
@@ -99,12 +98,14 @@ private slots:
             const char* text;
             TwipRect place;
         };
+        // clang-format off
         const Expected buttons[] = {
             {"Dowload", "&Download", {600, 120, 5052, 492}},
             {"Exit", "&Exit", {6000, 840, 1332, 612}},
             {"Update", "&Check Update", {6000, 1680, 1332, 612}},
             {"Info", "Info", {6000, 2520, 1335, 615}},
         };
+        // clang-format on
         for (const Expected& e : buttons) {
             auto* button = w.findChild<QPushButton*>(QString::fromLatin1(e.name));
             QVERIFY2(button != nullptr, e.name);
@@ -113,11 +114,13 @@ private slots:
             QVERIFY(button->isEnabled());
             QVERIFY(!button->isDefault());
         }
+        // clang-format off
         const Expected labels[] = {
             {"Label1", "Input Picasa or Flickr Album URL here", {600, 840, 5052, 252}},
             {"Label2", nullptr, {6000, 3240, 1335, 375}},
             {"Image1", nullptr, {6000, 120, 1320, 492}},
         };
+        // clang-format on
         for (const Expected& e : labels) {
             auto* label = w.findChild<QLabel*>(QString::fromLatin1(e.name));
             QVERIFY2(label != nullptr, e.name);

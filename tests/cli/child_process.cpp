@@ -86,8 +86,8 @@ bool ChildProcess::ReadSome(std::chrono::milliseconds timeout) {
 bool ChildProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (result_.out.find(text) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !ReadSome(left)) return result_.out.find(text) != std::string::npos;
     }
     return true;

@@ -48,8 +48,8 @@ struct OptionsRow {
     // Serves what the case needs; returns the arguments after the program name.
     std::function<std::vector<std::string>(FakeServer&, const std::string& start)> setup;
     int exit_code;
-    std::string err;                  // local addresses written http://H
-    std::vector<std::string> files;   // below the starting directory, each must exist
+    std::string err;                                     // local addresses written http://H
+    std::vector<std::string> files;                      // below the starting directory, each must exist
     std::vector<std::pair<std::string, int>> hits = {};  // requests a path must have seen
 };
 
@@ -57,6 +57,7 @@ struct OptionsRow {
 // uninitialised.
 void PrintTo(const OptionsRow& row, std::ostream* os) { *os << row.name; }
 
+// clang-format off
 const OptionsRow kRows[] = {
     {"SeveralAlbumsEachInAFolderOfItsOwn",
      [](FakeServer& s, const std::string&) {
@@ -129,6 +130,7 @@ const OptionsRow kRows[] = {
      },
      5, "gathrix-cli: picture http://H/p/gone.jpg: HTTP 404\n", {}, {{"/p/gone.jpg", 1}}},
 };
+// clang-format on
 
 class CliOptions : public ::testing::TestWithParam<OptionsRow> {};
 
@@ -230,7 +232,10 @@ TEST(CliProgress, DrawnOnATerminalOnlyAndClearedAtTheEnd) {
             screen.emplace_back();
             column = 0;
         } else {
-            if (column < row.size()) row[column] = shared[i]; else row += shared[i];
+            if (column < row.size())
+                row[column] = shared[i];
+            else
+                row += shared[i];
             ++column;
         }
     }

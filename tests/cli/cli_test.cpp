@@ -10,8 +10,8 @@
 
 #include <csignal>
 
-#include "support/album_pages.h"
 #include "cli/child_process.h"
+#include "support/album_pages.h"
 #include "support/fake_server.h"
 
 namespace gathrix::test {
@@ -21,8 +21,7 @@ namespace fs = std::filesystem;
 
 class CliTest : public ::testing::Test {
 protected:
-    ProcessResult Cli(const std::vector<std::string>& args,
-                      std::vector<std::pair<std::string, std::string>> env = {}) {
+    ProcessResult Cli(const std::vector<std::string>& args, std::vector<std::pair<std::string, std::string>> env = {}) {
         std::vector<std::string> argv = {GATHRIX_CLI_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
         env.emplace_back("GATHRIX_REQUEST_TIMEOUT", "2");
@@ -74,13 +73,15 @@ TEST_F(CliTest, WebshotsPhotoAddressLeadsToATwoPageAlbumWithASmallPictureRepaire
         const std::string stem = "/thumb/u/IMG_" + std::to_string(i);
         const std::string name = "IMG_" + std::to_string(i) + "_fs.jpg";
         server.Serve(stem + "_fs.jpg", PictureBytes(i, i == 2 ? 1023 : 3000 + static_cast<std::size_t>(i)));
-        pages[i <= 3 ? 0 : 1].push_back({server.Url(stem + "_th.jpg"), server.Url("/webshots.com/photo/200" + std::to_string(i))});
+        pages[i <= 3 ? 0 : 1].push_back(
+            {server.Url(stem + "_th.jpg"), server.Url("/webshots.com/photo/200" + std::to_string(i))});
         if (i == 4) requests.push_back(album + "?start=3");
         requests.push_back(stem + "_fs.jpg");
         lines += "Downloading " + name + "...OK\r\n";
         if (i != 2) continue;
         requests.insert(requests.end(), {"/community/photo/fullsize/2002", "/full/IMG_2.jpg"});
-        lines += "File " + name + " failed. Searching for original version...succesful.\r\nDownloading " + name + "...OK\r\n";
+        lines += "File " + name + " failed. Searching for original version...succesful.\r\nDownloading " + name +
+                 "...OK\r\n";
     }
     server.Serve("/full/IMG_2.jpg", PictureBytes(20, 9000));
     server.Serve("/community/photo/fullsize/2002", WebshotsFullSizePage(server.Url("/full/IMG_2.jpg")));
@@ -89,9 +90,9 @@ TEST_F(CliTest, WebshotsPhotoAddressLeadsToATwoPageAlbumWithASmallPictureRepaire
     server.Serve(album, WebshotsAlbumPage(pages[0], server.Url(album + "?page=2")));
     server.Serve(album + "?start=3", WebshotsAlbumPage(pages[1]));
 
-    const ProcessResult r = Cli({server.Url("/webshots.com/photo/2001")},
-                                {{"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", server.Url("/thumb")},
-                                 {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", server.Url("/community")}});
+    const ProcessResult r =
+        Cli({server.Url("/webshots.com/photo/2001")}, {{"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", server.Url("/thumb")},
+                                                       {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", server.Url("/community")}});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n" + lines +
@@ -112,7 +113,8 @@ TEST_F(CliTest, EmptyAlbumRunsToZeroFilesAndSaysSoOnStderr) {
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() +
                                        "\r\n\r\nEnd time:T\r\nToatal time: N seconds\r\n"
                                        " 0 files successfully downloaded!\r\n");
-    EXPECT_EQ(r.err, "gathrix-cli: no pictures found on the album's pages: " + server.Url("/picasaweb.google.com/x") + "\n");
+    EXPECT_EQ(r.err,
+              "gathrix-cli: no pictures found on the album's pages: " + server.Url("/picasaweb.google.com/x") + "\n");
 }
 
 TEST_F(CliTest, InvalidAddressExitsWithTwo) {
@@ -159,7 +161,8 @@ TEST_F(CliTest, CheckUpdateReportsOnStdoutAndFailureOnStderr) {
     server.Serve("/gathrix/version.txt", "3.6\r\n");
     r = Cli({"--check-update"}, {site});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, "Contacting server, please wait...OK\r\nNew version available ! Please visit our site to download\r\n");
+    EXPECT_EQ(r.out,
+              "Contacting server, please wait...OK\r\nNew version available ! Please visit our site to download\r\n");
 
     server.ServeStatus("/gathrix/version.txt", 404);
     r = Cli({"--check-update"}, {site});

@@ -49,7 +49,7 @@ struct Row {
     const char* album = nullptr;
     // stderr: one line per failure, local addresses written http://H.
     std::string err;
-    int count = -1;  // the files counted, when not one per file left
+    int count = -1;     // the files counted, when not one per file left
     int requests = -1;  // the requests the run sends, when it matters that it ends
 };
 
@@ -119,8 +119,9 @@ std::vector<std::string> EndlessFlickrSet(World& w, bool repeat) {
     w.server.ServeOthers([a = w.server.Url("/p/a_s.jpg"), repeat](const std::string&, const std::string& target) {
         const std::size_t at = target.find("?page=");
         const std::vector<FlickrThumbnail> thumbnails{{"/photos/x/1/in/set-1/", a}};
-        return FakeServer::Reply{200, FlickrSetPage(at == std::string::npos || repeat ? thumbnails : std::vector<FlickrThumbnail>{},
-                                                    {at == std::string::npos ? "1" : target.substr(at + 6), true})};
+        return FakeServer::Reply{
+            200, FlickrSetPage(at == std::string::npos || repeat ? thumbnails : std::vector<FlickrThumbnail>{},
+                               {at == std::string::npos ? "1" : target.substr(at + 6), true})};
     });
     return {};
 }
@@ -128,6 +129,7 @@ std::vector<std::string> EndlessFlickrSet(World& w, bool repeat) {
 // For rows whose setup only configures the server: no pictures of a Picasa page.
 std::vector<std::string> Nothing() { return {}; }
 
+// clang-format off
 const Row kRows[] = {
     {"UnknownHost", [](World& w) { return ThenGood(w, "http://nonexistent.invalid/a.jpg"); }, kFailedThenGood,
      {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://nonexistent.invalid/a.jpg: could not resolve host\n"},
@@ -402,6 +404,7 @@ const Row kRows[] = {
      {{"a_fs.jpg", kGood}, {"a_fs-2.jpg", PictureBytes(3, 5000)}}, 5, kWebshotsAlbum,
      "gathrix-cli: picture http://H/wt/x/a_fs.jpg: came down too small, and no full-size version was found\n", -1, 7},
 };
+// clang-format on
 
 class HostileServer : public ::testing::TestWithParam<Row> {
 protected:
@@ -446,10 +449,11 @@ TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
                                             {"GATHRIX_JOBS", jobs}});
         EXPECT_EQ(r.exit_code, row.exit_code);
         const fs::path folder = fs::canonical(start.Path()) / "AlbumDownload";
-        EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + folder.string() + "\r\n" + row.lines +
-                                           "\r\nEnd time:T\r\nToatal time: N seconds\r\n" + " " +
-                                           std::to_string(row.count >= 0 ? static_cast<std::size_t>(row.count) : row.files.size()) +
-                                           " files successfully downloaded!\r\n");
+        EXPECT_EQ(WithoutTimes(r.out),
+                  "Start time:T\r\nDestination folder:" + folder.string() + "\r\n" + row.lines +
+                      "\r\nEnd time:T\r\nToatal time: N seconds\r\n" + " " +
+                      std::to_string(row.count >= 0 ? static_cast<std::size_t>(row.count) : row.files.size()) +
+                      " files successfully downloaded!\r\n");
         EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"), row.err);
         EXPECT_EQ(FolderFiles(folder), row.files);
         EXPECT_EQ(FolderFiles(start.Path()).size(), 1u);  // nothing beside AlbumDownload
@@ -534,6 +538,7 @@ TEST_P(Interrupted, LeavesNoTemporaryFileOrSavedPage) {
     EXPECT_EQ(FolderFiles(fs::path(sandbox.Path()) / "AlbumDownload"), expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
                          ::testing::Values(Interrupt{"TermDuringPage", SIGTERM, true},
                                            Interrupt{"IntDuringPage", SIGINT, true},
@@ -544,6 +549,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
                                            Interrupt{"TermWithFourTransfers", SIGTERM, false, "4"},
                                            Interrupt{"IntWithFourTransfers", SIGINT, false, "4"}),
                          [](const auto& p) { return std::string(p.param.name); });
+// clang-format on
 
 // A reader that goes away (gathrix-cli ADDRESS | head -c 100) ends the run the
 // same way.

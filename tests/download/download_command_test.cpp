@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "support/album_pages.h"
 #include "download/engine_fixture.h"
+#include "support/album_pages.h"
 
 namespace gathrix::test {
 namespace {
@@ -94,8 +94,8 @@ TEST_F(DownloadCommandTest, MarkerInCapitalsAndPicasaBeforeFlickrRunThePicasaRea
 }
 
 TEST_F(DownloadCommandTest, ZeroFileRunReportsZeroAndOpensNoFolder) {
-    for (const std::string path : {"/picasaweb.google.com/empty", "/www.flickr.com/photos/x/sets/1/",
-                                   "/community.webshots.com/album/1"}) {
+    for (const std::string path :
+         {"/picasaweb.google.com/empty", "/www.flickr.com/photos/x/sets/1/", "/community.webshots.com/album/1"}) {
         ui = RecordingFrontEnd();
         EXPECT_EQ(Run(server.Url(path)), DownloadOutcome::Completed) << path;
         ASSERT_EQ(ui.boxes.size(), 1u);

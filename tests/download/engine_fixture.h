@@ -20,8 +20,7 @@
 namespace gathrix::test {
 
 // A moment of local time.
-inline std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int hour, int minute,
-                                                       int second) {
+inline std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "support/album_pages.h"
 #include "download/album_run.h"
 #include "download/engine_fixture.h"
 #include "download/picture_names.h"
+#include "support/album_pages.h"
 
 namespace gathrix::test {
 namespace {
@@ -23,9 +23,7 @@ protected:
     FileFetcherTest() { fs::create_directory(Folder()); }
 
     // Fetches path of the local server as name; returns the log line it wrote.
-    std::string Fetch(const std::string& path, const std::string& name) {
-        return FetchAddress(server.Url(path), name);
-    }
+    std::string Fetch(const std::string& path, const std::string& name) { return FetchAddress(server.Url(path), name); }
     std::string FetchAddress(const std::string& address, const std::string& name) {
         const std::size_t before = ui.log.size();
         run->Fetch(address, SafeLocalName(name));
@@ -57,9 +55,9 @@ TEST_F(FileFetcherTest, CountBeforeThisPictureIsToldAndProgressAtLeastOnce) {
     EXPECT_EQ(ui.labels, (std::vector<std::string>{"Download in progress... 1 files finished."}));
     EXPECT_EQ(run->Stored(), 2);
     EXPECT_GE(ui.progress_count, 1);
-    EXPECT_EQ(ui.events, (std::vector<std::string>{"append:Downloading a.jpg...",
-                                                   "label:Download in progress... 1 files finished.",
-                                                   "append:OK\r\n"}));
+    EXPECT_EQ(ui.events,
+              (std::vector<std::string>{"append:Downloading a.jpg...",
+                                        "label:Download in progress... 1 files finished.", "append:OK\r\n"}));
 
     // A request that cannot even start still tells its progress once.
     ui = RecordingFrontEnd();
@@ -148,13 +146,21 @@ TEST_F(FileFetcherTest, ExitDuringTheTransferLeavesNoHalfWrittenPicture) {
 TEST_F(FileFetcherTest, UnsafeLocalNamesStayInTheWorkingFolder) {
     server.Serve("/a.jpg", "picture");
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"../escape.jpg", ".._escape.jpg"}, {"/etc/passwd", "_etc_passwd"}, {"..", "__"},
-        {".", "_"},                         {"", "_"},                      {"a\\b.jpg", "a_b.jpg"},
-        {"new\nline.jpg", "new_line.jpg"},  {"tab\t.jpg", "tab_.jpg"},      {"del\x7f.jpg", "del_.jpg"},
+        {"../escape.jpg", ".._escape.jpg"},
+        {"/etc/passwd", "_etc_passwd"},
+        {"..", "__"},
+        {".", "_"},
+        {"", "_"},
+        {"a\\b.jpg", "a_b.jpg"},
+        {"new\nline.jpg", "new_line.jpg"},
+        {"tab\t.jpg", "tab_.jpg"},
+        {"del\x7f.jpg", "del_.jpg"},
         // C1 controls: as UTF-8 (one "_" for the two bytes) and as stray bytes,
         // also after a character cut short.
-        {"csi\xc2\x9b.jpg", "csi_.jpg"},   {"nel\xc2\x85\xc2\x9fx.jpg", "nel__x.jpg"},
-        {"raw\x9b.jpg", "raw_.jpg"},       {"cut\xe4\x9b.jpg", "cut\xe4_.jpg"},
+        {"csi\xc2\x9b.jpg", "csi_.jpg"},
+        {"nel\xc2\x85\xc2\x9fx.jpg", "nel__x.jpg"},
+        {"raw\x9b.jpg", "raw_.jpg"},
+        {"cut\xe4\x9b.jpg", "cut\xe4_.jpg"},
     };
     for (const auto& [name, safe] : cases) {
         EXPECT_EQ(Fetch("/a.jpg", name), "Downloading " + safe + "...OK\r\n");
@@ -170,7 +176,8 @@ TEST_F(FileFetcherTest, SafeLocalNameLeavesOrdinaryNamesAlone) {
     EXPECT_EQ(SafeLocalName("...jpg"), "...jpg");
     // UTF-8 (U+00A0 and U+011B end in bytes that are C1 codes on their own),
     // and a Latin-1 letter outside UTF-8.
-    for (const char* name : {"caf\xc3\xa9.jpg", "\xc2\xa0\xc4\x9b.jpg", "\xe6\x97\xa5\xe6\x9c\xac.jpg", "caf\xe9.jpg"}) {
+    for (const char* name :
+         {"caf\xc3\xa9.jpg", "\xc2\xa0\xc4\x9b.jpg", "\xe6\x97\xa5\xe6\x9c\xac.jpg", "caf\xe9.jpg"}) {
         EXPECT_EQ(SafeLocalName(name), name);
     }
     EXPECT_EQ(SafeLocalName("a?b=c&d"), "a?b=c&d");
@@ -189,6 +196,7 @@ TEST(NumberedName, NumberGoesBeforeTheExtension) {
         std::string name;
         std::int64_t number;
         std::string numbered;
+        // clang-format off
     } rows[] = {
         {"IMG_0001.JPG", 2, "IMG_0001-2.JPG"},
         {"archive.tar.gz", 3, "archive.tar-3.gz"},
@@ -198,6 +206,7 @@ TEST(NumberedName, NumberGoesBeforeTheExtension) {
         {accents, 2, std::string(248, 'x') + "-2.jpg"},
         {"a." + std::string(260, 'e'), 2, ("a." + std::string(260, 'e')).substr(0, 253) + "-2"},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(NumberedName(row.name, row.number), row.numbered) << row.name;
 }
 

@@ -71,6 +71,7 @@ void PrintTo(const RepairRow& row, std::ostream* os) { *os << row.name; }
 const char* const kSizePage = "/fl/photos/someone/1/sizes/o/";
 const char* const kPhotoPage = "/fl/photos/someone/1/";
 
+// clang-format off
 const RepairRow kRepairRows[] = {
     {"FoundOnTheSizePage", 200, 3071, "<img src=\"ORIG_s.jpg\"><img src=\"ORIG_o.jpg\" width=\"1\">,\"ORIG_o.jpg\"",
      nullptr, {kSizePage, "/orig/big_o.jpg"}, "succesful.\r\n", true},
@@ -84,6 +85,7 @@ const RepairRow kRepairRows[] = {
     {"FailedRequest", 404, 10, nullptr, nullptr, {kSizePage, kPhotoPage},
      "not found.\r\nSecond try in progress...not found.\r\n", false},
 };
+// clang-format on
 
 class FlickrRepair : public FlickrReaderTest, public ::testing::WithParamInterface<RepairRow> {};
 

@@ -41,7 +41,6 @@ TEST(LogFormatTest, ElapsedSecondsRoundsBothEndsAndCountsAcrossDays) {
     EXPECT_EQ(ElapsedSeconds(start, LocalTime(2024, 3, 11, 12, 0, 5)), 2 * 86400 + 5);
 }
 
-
 TEST(SettingsTest, DefaultsAreTheLiveServices) {
     ScopedEnv a("GATHRIX_FLICKR_BASE_URL", std::nullopt);
     ScopedEnv b("GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", std::nullopt);

@@ -40,12 +40,14 @@ Strings Addresses(const Pictures& pictures) {
 }
 
 TEST(PicasaParser, PageAddressIsTheAlbumAddressUpToTheFirstPhotoHash) {
+    // clang-format off
     const Row<std::string> rows[] = {
         {"PhotoLink", "http://h/someone/Summer2009/photo#5300123456789", "http://h/someone/Summer2009/"},
         {"TwoPhotoHashes", "http://h/someone/photo#1/photo#2", "http://h/someone/"},
         {"AlbumAddress", "http://h/someone/Summer2009", "http://h/someone/Summer2009"},
         {"CapitalPIsNoPhotoLink", "http://h/other/Photo#5300123456789", "http://h/other/Photo#5300123456789"},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(PicasaPageAddress(row.input), row.expected) << row.name;
 }
 
@@ -53,6 +55,7 @@ TEST(PicasaParser, PicturesAreTheFeedsAddressesInOrder) {
     const Strings three{"http://h/p/1.jpg", "http://h/p/2.jpg", "http://h/p/3.jpg"};
     Strings many;  // one line of more than 32767 items
     for (int i = 0; i < 5000; ++i) many.push_back("http://h/p/IMG_" + std::to_string(i) + ".jpg");
+    // clang-format off
     const Row<Strings> rows[] = {
         {"BuilderPage", PicasaPage(three), three},
         {"OnOneLongLine", PicasaPage(many), many},
@@ -72,11 +75,13 @@ TEST(PicasaParser, PicturesAreTheFeedsAddressesInOrder) {
          "{\"id\":\"3\",\"content$src\":\"http://h/p/c.gif\"\r\n}]}}};\r\n</html>\r\n",
          {"http://h/p/a.jpg", "http://h/p/b.png", "http://h/p/c.gif"}},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(Addresses(ParsePicasaPage(row.input)), row.expected) << row.name;
 }
 
 TEST(FlickrParser, SetAddressLosesQueryAndFragmentAndTakesTheSetsForm) {
     const std::string set = "http://h/photos/someone/sets/72157/";
+    // clang-format off
     const Row<std::string> rows[] = {
         {"SetsForm", set, set},
         {"Query", set + "?page=2", set},
@@ -87,10 +92,12 @@ TEST(FlickrParser, SetAddressLosesQueryAndFragmentAndTakesTheSetsForm) {
         // Without "/photos/", the "/" before "sets/" is the first one past "http://".
         {"WithoutPhotos", "http://127.0.0.1:80/flickr.com/set-72157/", "http://127.0.0.1:80/sets/72157/"},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(FlickrSetAddress(row.input), row.expected) << row.name;
 }
 
 TEST(FlickrParser, NextPageIsTheShownNumberPlusOne) {
+    // clang-format off
     const Row<std::string> rows[] = {
         {"Twelve", FlickrSetPage({}, {"12", true}), "13"},
         {"LeadingZeros", FlickrSetPage({}, {"099", true}), "100"},
@@ -106,6 +113,7 @@ TEST(FlickrParser, NextPageIsTheShownNumberPlusOne) {
         {"Capitals", "<SPAN CLASS=\"THIS-PAGE\">5</SPAN><A HREF=\"?PAGE=6\">6</A>\r\n", "6"},
         {"FirstPaginatorWins", "<b class=this-page>4</b>?page\r\n<b class=this-page>9</b>?page\r\n", "5"},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(ParseFlickrSetPage(row.input).next_page, row.expected) << row.name;
 }
 
@@ -118,6 +126,7 @@ TEST(FlickrParser, ThumbnailsGiveOriginalsWithTheFieldBeforeThem) {
     const std::string link_one = "<a href=\"" + one.photo_link + "\" title=\"picture 1\"";
     const std::string link_two = "<a href=\"" + two.photo_link + "\" title=\"picture 2\"";
     const std::string l = "<a href=\"l\"";
+    // clang-format off
     const Row<Pictures> rows[] = {
         {"BuilderPage", FlickrSetPage({one, two}, {"1", true}),
          {{"http://f/1_o.jpg", link_one}, {"http://f/2_o.jpg", link_two}}},
@@ -133,20 +142,24 @@ TEST(FlickrParser, ThumbnailsGiveOriginalsWithTheFieldBeforeThem) {
         {"ImageOnALaterLine", "<div class=\"setthumbs-indv\">\r\n<img src=\"http://f/a_s.jpg\">\r\n", {}},
         {"NoMarker", l + "><img src=\"http://f/a_s.jpg\">\r\n", {}},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(ParseFlickrSetPage(row.input).pictures, row.expected) << row.name;
 }
 
 TEST(FlickrParser, PhotoPathIsTheLinkUpToItsFirstIn) {
+    // clang-format off
     const Row<std::string> rows[] = {
         {"InASet", "/photos/someone/1/in/set-72157/", "/photos/someone/1/"},
         {"TwoIns", "/photos/someone/1/in/set-1/in/x/", "/photos/someone/1/"},
         {"NoIn", "/photos/someone/1/", ""},
         {"NoLink", "", ""},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(FlickrPhotoPath(row.input), row.expected) << row.name;
 }
 
 TEST(FlickrParser, OriginalIsTheFirstItemWithTheMarkerAfterItsLastQuote) {
+    // clang-format off
     const Row<Maybe> rows[] = {
         {"InATag", "<img src=\"http://h/a_s.jpg\"><img src=\"http://h/a_o.jpg\" width=\"1\">,\"http://h/b_o.jpg\"",
          "http://h/a_o.jpg"},
@@ -157,11 +170,13 @@ TEST(FlickrParser, OriginalIsTheFirstItemWithTheMarkerAfterItsLastQuote) {
         {"None", "no original here", std::nullopt},
         {"EmptyPage", "", std::nullopt},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(ParseFlickrOriginal(row.input), row.expected) << row.name;
 }
 
 TEST(WebshotsParser, AlbumSourceIsInTheFirstLineThatNamesAnAlbum) {
     const std::string album = "http://www.webshots.com/album/55";
+    // clang-format off
     const Row<Maybe> rows[] = {
         {"BuilderPage", WebshotsPhotoPage(album), album},
         {"MarkerLaterInCapitals", "<p>\r\n<a href=\"http://h/a/5\">A</a> <!-- WEBSHOTS.COM/ALBUM -->\r\n",
@@ -172,6 +187,7 @@ TEST(WebshotsParser, AlbumSourceIsInTheFirstLineThatNamesAnAlbum) {
         {"NoAlbumLink", WebshotsPhotoPage(""), std::nullopt},
         {"EmptyPage", "", std::nullopt},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(ParseWebshotsAlbumSource(row.input), row.expected) << row.name;
 }
 
@@ -185,6 +201,7 @@ TEST(WebshotsParser, AlbumPageThumbnailsAreUrlStylesWithThePrefix) {
     };
     std::string many_fields;
     for (int i = 0; i < 40000; ++i) many_fields += "<i>";
+    // clang-format off
     const Row<Pictures> rows[] = {
         {"BuilderPage", WebshotsAlbumPage({{p + "/1_th.jpg", "/photo/1"}, {p + "/2_th.jpg", "/photo/2"}}, "/next"),
          {{p + "/1_fs.jpg", "/photo/1"}, {p + "/2_fs.jpg", "/photo/2"}}},
@@ -199,11 +216,13 @@ TEST(WebshotsParser, AlbumPageThumbnailsAreUrlStylesWithThePrefix) {
         {"TwoAnglesEndTheItem", "<b>>" + a("/1", "/1_th.jpg") + "\r\n" + a("/2", "/2_th.jpg"),
          {{p + "/2_fs.jpg", "/2"}}},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(ParseWebshotsAlbumPage(row.input, p).pictures, row.expected) << row.name;
 }
 
 TEST(WebshotsParser, AlbumPageHasANextLinkWhereverRelNextStands) {
     const std::string thumbnail = kPrefix + std::string("/1_th.jpg");
+    // clang-format off
     const Row<bool> rows[] = {
         {"BuilderWithNext", WebshotsAlbumPage({{thumbnail, "/photo/1"}}, "/next"), true},
         {"BuilderWithout", WebshotsAlbumPage({{thumbnail, "/photo/1"}}), false},
@@ -211,12 +230,14 @@ TEST(WebshotsParser, AlbumPageHasANextLinkWhereverRelNextStands) {
         {"AfterALongLine", "<p>\r\n" + std::string(40000, ' ') + "<a rel=\"NEXT\" href=\"/x\">\r\n", true},
         {"OtherRel", "<a rel=\"nofollow\" href=\"/next\">Next</a>\r\n", false},
     };
+    // clang-format on
     for (const auto& row : rows) {
         EXPECT_EQ(ParseWebshotsAlbumPage(row.input, kPrefix).has_next, row.expected) << row.name;
     }
 }
 
 TEST(WebshotsParser, FullSizePictureIsInTheItemAfterTheScriptMarker) {
+    // clang-format off
     const Row<Maybe> rows[] = {
         // The first of the page's two calls.
         {"BuilderPage", WebshotsFullSizePage("http://h/full/big.jpg"), "http://h/full/big.jpg"},
@@ -224,6 +245,7 @@ TEST(WebshotsParser, FullSizePictureIsInTheItemAfterTheScriptMarker) {
         {"NoScriptCall", WebshotsFullSizePage(""), std::nullopt},
         {"EmptyPage", "", std::nullopt},
     };
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(ParseWebshotsFullSizePage(row.input), row.expected) << row.name;
 }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/album_pages.h"
 #include "download/engine_fixture.h"
+#include "support/album_pages.h"
 
 namespace gathrix::test {
 namespace {
@@ -96,8 +96,7 @@ TEST_F(PicasaReaderTest, StalledPageEndsAfterTheRequestTimeOut) {
 TEST_F(PicasaReaderTest, PictureNamesFromThePageCannotLeaveTheWorkingFolder) {
     server.Serve("/", "top");
     const std::string page = "x,feedPreload:{\"entry\":[{\"id\":1,\"content$src\":\"" + server.Url("/pics/..") +
-                             "\",\"id\":2,\"content$src\":\"" + server.Url("/pics/a\tb.jpg") +
-                             "\",\"id\":3}]}";
+                             "\",\"id\":2,\"content$src\":\"" + server.Url("/pics/a\tb.jpg") + "\",\"id\":3}]}";
     server.Serve(kAlbum, page);
     Run(server.Url(kAlbum));
     const std::string lines = PictureLines();

@@ -45,7 +45,8 @@ protected:
     // Pages that end the album, for any "start=" a test does not serve itself
     // (the server would answer an unknown one with the first page).
     void ServeEndPages() {
-        for (int n = 0; n < 10; ++n) server.Serve(std::string(kAlbum) + "?start=" + std::to_string(n), "<p>end</p>\r\n");
+        for (int n = 0; n < 10; ++n)
+            server.Serve(std::string(kAlbum) + "?start=" + std::to_string(n), "<p>end</p>\r\n");
     }
     static std::string Finished(int count) { return " " + std::to_string(count) + " files successfully downloaded!"; }
     // The requests for pages (not pictures) from request number from on.
@@ -63,11 +64,12 @@ TEST_F(WebshotsReaderTest, AlbumSourceOfAPhotoAddress) {
     const std::string album = server.Url("/webshots.com/album/55");
     struct Row {
         const char* name;
-        std::string address;                // path of the address typed
-        std::optional<std::string> photo;   // the photo page; nullopt: 404
-        std::string log;                    // the log before the first picture
-        std::string first_page;             // the album page read first
+        std::string address;               // path of the address typed
+        std::optional<std::string> photo;  // the photo page; nullopt: 404
+        std::string log;                   // the log before the first picture
+        std::string first_page;            // the album page read first
     };
+    // clang-format off
     const Row rows[] = {
         {"AlbumFound", "/webshots.com/photo/1?vhost=x", WebshotsPhotoPage(album), "Searching for album source...OK\r\n",
          "/webshots.com/album/55"},
@@ -78,6 +80,7 @@ TEST_F(WebshotsReaderTest, AlbumSourceOfAPhotoAddress) {
         {"PhotoInOtherCaseIsAnAlbum", "/webshots.com/Photo/1?x", WebshotsPhotoPage(album), "",
          "/webshots.com/Photo/1"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (row.photo) server.Serve(row.address, *row.photo);
@@ -106,6 +109,7 @@ TEST_F(WebshotsReaderTest, PicturesUnder1024BytesAreLookedUpOnTheirFullSizePage)
         std::optional<std::string> file;           // what is stored and counted; nullopt: nothing
     };
     const std::string failed = "File " + Name(1) + " failed. Searching for original version...";
+    // clang-format off
     const Row rows[] = {
         {"1024Stays", 1024, 200, WebshotsFullSizePage(server.Url("/full/big.jpg")), "OK\r\n", PictureBytes(1, 1024)},
         {"1023Repaired", 1023, 200, WebshotsFullSizePage(server.Url("/full/big.jpg")),
@@ -117,6 +121,7 @@ TEST_F(WebshotsReaderTest, PicturesUnder1024BytesAreLookedUpOnTheirFullSizePage)
         {"ReplacementFails", 10, 200, WebshotsFullSizePage(server.Url("/full/gone.jpg")),
          "OK\r\n" + failed + "succesful.\r\nDownloading " + Name(1) + "...failed.\r\n", std::nullopt},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         fs::remove_all(Folder());
@@ -143,6 +148,7 @@ TEST_F(WebshotsReaderTest, PageLoopEndsWithoutNextPageOnAFailedPageOrARepeatedAd
         std::string lines;                  // the pictures after the first page's
         int count;
     };
+    // clang-format off
     const Row rows[] = {
         {"NextPageFromTheCount", [&] { server.Serve(base + "?start=1", WebshotsAlbumPage({Thumbnail(3)})); },
          {base + "?start=1"}, Ok(3), 2},
@@ -153,6 +159,7 @@ TEST_F(WebshotsReaderTest, PageLoopEndsWithoutNextPageOnAFailedPageOrARepeatedAd
          [&] { server.Serve(base + "?start=1", WebshotsAlbumPage({Thumbnail(4, 0, 404)}, server.Url("/next"))); },
          {base + "?start=1", "/community/photo/fullsize/2004"}, Lost(4), 1},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ui = RecordingFrontEnd();

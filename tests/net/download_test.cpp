@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -133,9 +133,8 @@ TEST_F(DownloadToFile, RefusedConnectionFails) {
 
 TEST_F(DownloadToFile, RejectsAddressesThatAreNotHttp) {
     WriteFile(sandbox.Path() + "/secret", "local data");
-    for (const std::string& address :
-         {std::string(), std::string("http://"), "file://" + sandbox.Path() + "/secret", std::string("ftp://127.0.0.1/x"),
-          std::string("http://127.0.0.1:notaport/x")}) {
+    for (const std::string& address : {std::string(), std::string("http://"), "file://" + sandbox.Path() + "/secret",
+                                       std::string("ftp://127.0.0.1/x"), std::string("http://127.0.0.1:notaport/x")}) {
         SCOPED_TRACE(address);
         EXPECT_FALSE(net::download_to_file(address, Target(), 2s));
         EXPECT_FALSE(std::filesystem::exists(Target()));
@@ -155,7 +154,6 @@ TEST_F(DownloadToFile, BareFileNameLandsInTheCurrentDirectory) {
     EXPECT_EQ(ReadFile("test.htm"), "here");
     EXPECT_EQ(ListDir("."), std::set<std::string>{"test.htm"});
 }
-
 
 TEST_F(DownloadToFile, GoesThroughTheProxyOfTheEnvironment) {
     // The fake server plays the proxy: it receives the full address of a host

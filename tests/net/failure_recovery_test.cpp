@@ -35,6 +35,7 @@ std::string Raw(std::unique_ptr<RawServer>& keep, const std::string& headers) {
     return keep->Url("/a.jpg");
 }
 
+// clang-format off
 const Failure kFailures[] = {
     {"UnknownHost", [](FakeServer&, auto&) { return std::string("http://nonexistent.invalid/a.jpg"); }},
     {"ConnectionRefused", [](FakeServer&, auto&) { return std::string("http://127.0.0.1:1/a.jpg"); }},
@@ -49,6 +50,7 @@ const Failure kFailures[] = {
     {"LengthOverflows", [](FakeServer&, auto& k) { return Raw(k, "Content-Length: 99999999999999999999999\r\n"); }},
     {"LengthTwiceDifferent", [](FakeServer&, auto& k) { return Raw(k, "Content-Length: 100\r\nContent-Length: 50\r\n"); }},
 };
+// clang-format on
 
 void PrintTo(const Failure& failure, std::ostream* os) { *os << failure.name; }
 
@@ -101,8 +103,7 @@ TEST(ContentLength, SoundForms) {
     // Matching repeated values, a folded list of equal values and blanks around
     // the number are all accepted and the body is stored.
     Sandbox sandbox;
-    for (const std::string headers : {"Content-Length: 100\r\nContent-Length: 100\r\n",
-                                      "Content-Length:  100 \r\n"}) {
+    for (const std::string headers : {"Content-Length: 100\r\nContent-Length: 100\r\n", "Content-Length:  100 \r\n"}) {
         RawServer raw("HTTP/1.1 200 OK\r\n" + headers + "Connection: close\r\n\r\n" + kHundred);
         std::optional<net::SavedPage> page = net::download_page(raw.Url("/p"), sandbox.Path(), 2s);
         ASSERT_TRUE(page.has_value()) << headers;

@@ -1,11 +1,11 @@
 // The test support itself: request bookkeeping of the fake server, prompt
 // shutdown with clients still attached, and the file helpers.
 
+#include "support/fake_server.h"
 #include "net/page_download.h"
 #include "net/session.h"
 #include "net/transfer.h"
 #include "net_test_util.h"
-#include "support/fake_server.h"
 
 #include <gtest/gtest.h>
 

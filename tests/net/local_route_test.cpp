@@ -4,10 +4,10 @@
 // each address is told as it is sent. While it is off, requests go where their
 // addresses say.
 
+#include "net/local_route.h"
 #include "net/page_download.h"
 #include "net/session.h"
 #include "net/transfer.h"
-#include "net/local_route.h"
 #include "net_test_util.h"
 #include "support/fake_server.h"
 
@@ -35,6 +35,7 @@ TEST(LocalRoute, SendsEveryRequestToTheLocalServer) {
         std::optional<std::string> body;   // what arrives; nullopt: the request fails
         const FakeServer* reached;         // nullptr: neither server
     };
+    // clang-format off
     const Row rows[] = {
         {"OffGoesWhereTheAddressSays", false, other.Url("/a.jpg"), std::nullopt, "other", &other},
         {"OffTakesTheProxy", false, "http://www.flickr.com/a.jpg", routed.Url(""), "as a proxy", &routed},
@@ -43,6 +44,7 @@ TEST(LocalRoute, SendsEveryRequestToTheLocalServer) {
         {"OnPastAProxy", true, "http://www.flickr.com:8080/a.jpg", other.Url(""), "routed", &routed},
         {"OnHttpsFails", true, "https://www.flickr.com/a.jpg", std::nullopt, std::nullopt, nullptr},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ScopedEnv proxy("http_proxy", row.proxy);
@@ -58,8 +60,8 @@ TEST(LocalRoute, SendsEveryRequestToTheLocalServer) {
         const bool page = net::download_to_file(row.address, sandbox.Path() + "/page");
         net::Transfer transfer;
         transfer.Execute(row.address, sandbox.Path());
-        const bool picture = RunToEnd(transfer) == net::TransferResult::Complete &&
-                             transfer.Commit(sandbox.Path() + "/picture");
+        const bool picture =
+            RunToEnd(transfer) == net::TransferResult::Complete && transfer.Commit(sandbox.Path() + "/picture");
         net::SetLocalRoute({});
 
         EXPECT_EQ(page, row.body.has_value());

@@ -1,9 +1,9 @@
 // Transfer against the local fake server: bodies spooled and committed exactly,
 // failures leaving nothing behind, cancelling, time-outs and connection reuse.
 
+#include "net/transfer.h"
 #include "net/page_download.h"
 #include "net/session.h"
-#include "net/transfer.h"
 #include "net_test_util.h"
 #include "support/fake_server.h"
 
@@ -244,7 +244,7 @@ TEST_F(TransferTest, ExecuteRefusesWhatItCannotStart) {
     EXPECT_TRUE(transfer.Idle());
     EXPECT_FALSE(transfer.StillExecuting());
     for (const std::string& address : {std::string(), std::string("http://"), std::string("file:///etc/hostname"),
-                                      std::string("ftp://127.0.0.1/x")}) {
+                                       std::string("ftp://127.0.0.1/x")}) {
         SCOPED_TRACE(address);
         EXPECT_FALSE(transfer.Execute(address, sandbox.Path()));
         EXPECT_EQ(transfer.Result(), TransferResult::Failed);

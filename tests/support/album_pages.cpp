@@ -19,15 +19,14 @@ std::string PicasaPage(const std::vector<std::string>& pictures, const PicasaPag
     }
     page += "};\r\n";
     page += options.without_feed ? "_initAlbum({preload: {\"feed\":{" : "_initAlbum({feedPreload: {\"feed\":{";
-    page += "\"title\":{\"$t\":\"Summer, 2009\"},\"gphoto$numphotos\":" + std::to_string(pictures.size()) +
-            ",\"entry\":[";
+    page +=
+        "\"title\":{\"$t\":\"Summer, 2009\"},\"gphoto$numphotos\":" + std::to_string(pictures.size()) + ",\"entry\":[";
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         if (i > 0) page += ",";
         const std::string& address = pictures[i];
         page += "{\"gphoto$id\":\"" + std::to_string(5300000 + i) + "\",\"title\":{\"$t\":\"picture " +
                 std::to_string(i + 1) + "\"},\"media$group\":{\"type\":\"image/jpeg\",\"content$src\":" +
-                (options.unquoted_addresses ? address : Quoted(address)) +
-                ",\"width\":\"1600\",\"height\":\"1200\"}}";
+                (options.unquoted_addresses ? address : Quoted(address)) + ",\"width\":\"1600\",\"height\":\"1200\"}}";
     }
     page += "]}}});\r\n</script></head>\r\n<body><div id=\"lhid_content\">Loading...</div></body></html>\r\n";
     return page;
@@ -50,9 +49,9 @@ std::string FlickrSetPage(const std::vector<FlickrThumbnail>& thumbnails, const 
     page += filler + "<div class=\"setThumbs-indv\" id=\"setThumbs\">" + filler;
     for (std::size_t i = 0; i < thumbnails.size(); ++i) {
         const std::string title = "picture " + std::to_string(i + 1);
-        page += "<span class=\"photo_container pc_s\"><a href=" + Quoted(thumbnails[i].photo_link) + " title=" +
-                Quoted(title) + "><img src=" + Quoted(thumbnails[i].thumbnail) + " width=\"75\" height=\"75\" alt=" +
-                Quoted(title) + " /></a></span>";
+        page += "<span class=\"photo_container pc_s\"><a href=" + Quoted(thumbnails[i].photo_link) +
+                " title=" + Quoted(title) + "><img src=" + Quoted(thumbnails[i].thumbnail) +
+                " width=\"75\" height=\"75\" alt=" + Quoted(title) + " /></a></span>";
     }
     page += "</div>\r\n</body></html>\r\n";
     return page;
@@ -66,10 +65,11 @@ std::string WebshotsAlbumPage(const std::vector<WebshotsThumbnail>& thumbnails, 
     for (std::size_t i = 0; i < thumbnails.size(); ++i) {
         const std::string title = "Photo " + std::to_string(i + 1);
         page += "<div class=\"photo\"><a href=" + Quoted(thumbnails[i].photo_link) +
-                " class=\"thumb\" style=\"background-image: url(" + thumbnails[i].address + ");\" title=" +
-                Quoted(title) + "></a><span class=\"caption\">" + title + "</span></div>\r\n";
+                " class=\"thumb\" style=\"background-image: url(" + thumbnails[i].address +
+                ");\" title=" + Quoted(title) + "></a><span class=\"caption\">" + title + "</span></div>\r\n";
     }
-    if (!next_page.empty()) page += "<div class=\"pager\"><a href=" + Quoted(next_page) + " rel=\"next\">Next</a></div>\r\n";
+    if (!next_page.empty())
+        page += "<div class=\"pager\"><a href=" + Quoted(next_page) + " rel=\"next\">Next</a></div>\r\n";
     return page + "</body></html>\r\n";
 }
 
@@ -77,7 +77,8 @@ std::string WebshotsPhotoPage(const std::string& album) {
     std::string page =
         "<html><head><title>Photo - Autumn walk</title></head><body>\r\n"
         "<div id=\"header\"><a href=\"http://www.webshots.com/explore\">Explore</a></div>\r\n";
-    if (!album.empty()) page += "<a href=" + Quoted(album) + " class=\"album-link\">Autumn walk</a> (24 photos)<br>\r\n";
+    if (!album.empty())
+        page += "<a href=" + Quoted(album) + " class=\"album-link\">Autumn walk</a> (24 photos)<br>\r\n";
     return page + "<div id=\"photo\"><img src=\"/i/spacer.gif\" alt=\"Photo\"></div></body></html>\r\n";
 }
 
@@ -88,7 +89,8 @@ std::string WebshotsFullSizePage(const std::string& picture) {
         "<div id=\"viewer\">Loading...</div><script type=\"text/javascript\">\r\n"
         "var so = new SWFObject('/swf/viewer.swf', 'viewer', '100%', '100%', '8', '#000000');\r\n";
     // A second call with the marker, which must not be taken.
-    if (!picture.empty()) page += "so.addVariable('src', '" + picture + "');\r\nso.addVariable('caption', 'Photo');\r\n";
+    if (!picture.empty())
+        page += "so.addVariable('src', '" + picture + "');\r\nso.addVariable('caption', 'Photo');\r\n";
     return page + "so.write('viewer');\r\n</script></body></html>\r\n";
 }
 

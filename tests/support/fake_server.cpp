@@ -90,9 +90,9 @@ struct FakeServer::Impl {
     std::condition_variable stop_cv;
     bool stopping = false;
     std::map<std::string, Handler> routes;
-    Responder others;  // for requests that no route serves
-    std::vector<std::string> requests;      // targets in arrival order
-    std::vector<std::string> request_paths; // the same without query
+    Responder others;                        // for requests that no route serves
+    std::vector<std::string> requests;       // targets in arrival order
+    std::vector<std::string> request_paths;  // the same without query
     std::set<int> client_ports;
 
     void Route(const std::string& path, Handler handler) {
@@ -177,9 +177,7 @@ FakeServer::FakeServer() : impl_(std::make_unique<Impl>()) {
         impl.client_ports.insert(req.remote_port);
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    impl.server.Get(".*", [&impl](const httplib::Request& req, httplib::Response& res) {
-        impl.Dispatch(req, res);
-    });
+    impl.server.Get(".*", [&impl](const httplib::Request& req, httplib::Response& res) { impl.Dispatch(req, res); });
 
     impl.port = impl.server.bind_to_any_port("127.0.0.1");
     if (impl.port <= 0) throw std::runtime_error("FakeServer: cannot bind to 127.0.0.1");
@@ -205,8 +203,8 @@ std::string FakeServer::Url(const std::string& path) const {
 }
 
 void FakeServer::Serve(const std::string& path, std::string body, std::string content_type) {
-    impl_->Route(path, [body = std::move(body), content_type = std::move(content_type)](
-                           const httplib::Request&, httplib::Response& res) {
+    impl_->Route(path, [body = std::move(body), content_type = std::move(content_type)](const httplib::Request&,
+                                                                                        httplib::Response& res) {
         res.status = 200;
         res.set_content(body, content_type);
     });
@@ -225,8 +223,7 @@ void FakeServer::ServeTruncated(const std::string& path, std::string body, std::
     impl_->Route(path, [shared, send_bytes](const httplib::Request&, httplib::Response& res) {
         res.status = 200;
         res.set_content_provider(shared->size(), "application/octet-stream",
-                                 [shared, send_bytes](std::size_t offset, std::size_t length,
-                                                      httplib::DataSink& sink) {
+                                 [shared, send_bytes](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                                      if (offset >= send_bytes) return false;  // hang up
                                      std::size_t n = std::min({length, send_bytes - offset, kPiece});
                                      return sink.write(shared->data() + offset, n);
@@ -312,14 +309,15 @@ void FakeServer::ServeRepeated(const std::string& path, std::string head, std::s
     while (units->size() < kPiece) *units += unit;
     Impl* impl = impl_.get();
     impl_->Route(path, [text, units, head_size, size, unit_size = unit.size(), impl](const httplib::Request&,
-                                                                                    httplib::Response& res) {
+                                                                                     httplib::Response& res) {
         res.status = 200;
-        res.set_content_provider(size, "text/html", [=](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            if (impl->Stopping()) return false;
-            if (offset < head_size) return sink.write(text->data() + offset, std::min(length, head_size - offset));
-            const std::size_t at = (offset - head_size) % unit_size;
-            return sink.write(units->data() + at, std::min({length, kPiece, units->size() - at}));
-        });
+        res.set_content_provider(
+            size, "text/html", [=](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                if (impl->Stopping()) return false;
+                if (offset < head_size) return sink.write(text->data() + offset, std::min(length, head_size - offset));
+                const std::size_t at = (offset - head_size) % unit_size;
+                return sink.write(units->data() + at, std::min({length, kPiece, units->size() - at}));
+            });
     });
 }
 

@@ -30,9 +30,7 @@ RawServer::~RawServer() {
     close(listener_);
 }
 
-std::string RawServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
+std::string RawServer::Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 
 void RawServer::Loop() {
     while (!stopping_) {

@@ -60,6 +60,7 @@ class Lines : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(Lines, EndAtCrOrCrLfButNotAtABareLf) { EXPECT_EQ(ReadAll(GetParam().bytes, true), GetParam().expected); }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     PageReader, Lines,
     ::testing::Values(ReadCase{"CrLfCrAndEnd", "one\r\ntwo\rthree", {"one", "two", "three"}},
@@ -74,11 +75,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"HighBytesAreKept", "\xff\xfe\r\n\x80", {"\xff\xfe", "\x80"}},
                       ReadCase{"QuotesAndCommasMeanNothing", "\"a,b\r\"c", {"\"a,b", "\"c"}}),
     CaseName<ReadCase>);
+// clang-format on
 
 class Items : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(Items, FollowTheItemRules) { EXPECT_EQ(ReadAll(GetParam().bytes, false), GetParam().expected); }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     PageReader, Items,
     ::testing::Values(
@@ -110,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"LastItemIsReadOnce", "so.addVariable('a','http://h/b.jpg')", {"so.addVariable('a'", "'http://h/b.jpg')"}},
         ReadCase{"NulAndHighBytesAreKept", Bytes("\xff\0,\"\x80\0\"", 7), {Bytes("\xff\0", 2), Bytes("\x80\0", 2)}}),
     CaseName<ReadCase>);
+// clang-format on
 
 TEST(PageReader, EmptyBytesAreAtTheEndAtOnce) {
     PageReader reader("");
@@ -151,12 +155,12 @@ TEST(PageReader, APageOfManySmallPiecesReadsInLinearTime) {
         lines += "ab\r\n";
     }
     PageReader item_reader(items);
-    EXPECT_EQ(CountUntilEnd(item_reader, [](PageReader& r) { EXPECT_EQ(r.ReadItem(), "ab"); },
-                            std::chrono::seconds(20)),
+    EXPECT_EQ(CountUntilEnd(
+                  item_reader, [](PageReader& r) { EXPECT_EQ(r.ReadItem(), "ab"); }, std::chrono::seconds(20)),
               kPieces);
     PageReader line_reader(lines);
-    EXPECT_EQ(CountUntilEnd(line_reader, [](PageReader& r) { EXPECT_EQ(r.ReadLine(), "ab"); },
-                            std::chrono::seconds(20)),
+    EXPECT_EQ(CountUntilEnd(
+                  line_reader, [](PageReader& r) { EXPECT_EQ(r.ReadLine(), "ab"); }, std::chrono::seconds(20)),
               kPieces);
 }
 
@@ -194,7 +198,7 @@ enum class At { Nothing, EmptyFile, File, BigFile, Directory, LinkToFile, Dangli
 struct FileCase {
     const char* name;
     At at;
-    std::optional<std::string> whole;   // ReadWholeFile
+    std::optional<std::string> whole;    // ReadWholeFile
     std::optional<std::int64_t> length;  // FileLength
     bool deleted;                        // DeleteFile
 };
@@ -269,6 +273,7 @@ TEST_P(FilesAtAPath, AreReadMeasuredAndDeletedOnlyWhenRegular) {
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     PageReader, FilesAtAPath,
     ::testing::Values(FileCase{"Nothing", At::Nothing, std::nullopt, std::nullopt, false},
@@ -282,6 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Must answer at once rather than wait for a writer.
                       FileCase{"Fifo", At::Fifo, std::nullopt, std::nullopt, false}),
     CaseName<FileCase>);
+// clang-format on
 
 }  // namespace
 }  // namespace gathrix

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -78,6 +78,7 @@ class VersionFileParsing : public ::testing::TestWithParam<VersionFileCase> {};
 
 TEST_P(VersionFileParsing, GivesTheFirstItem) { EXPECT_EQ(ParseVersionFile(GetParam().bytes), GetParam().version); }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     UpdateCheck, VersionFileParsing,
     ::testing::Values(VersionFileCase{"Bare", "3.5", "3.5"},
@@ -99,6 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionFileCase{"EmptyFirstItem", ",3.5\r\n", std::nullopt},
                       VersionFileCase{"EmptyFirstLine", "\r\n3.5\r\n", std::nullopt}),
     [](const ::testing::TestParamInfo<VersionFileCase>& param) { return std::string(param.param.name); });
+// clang-format on
 
 constexpr const char* kWaiting = "Contacting server, please wait...";
 constexpr const char* kNewVersionText = "New version available ! Please visit our site to download";
