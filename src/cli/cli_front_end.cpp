@@ -164,4 +164,11 @@ void CliFrontEnd::NoPicturesListed(std::string_view album_address) {
         WriteErr("gathrix-cli: no pictures found on the album's pages: " + std::string(album_address));
 }
 
+void CliFrontEnd::PicturesResumed(std::int64_t count) {
+    if (count > 0) {
+        WriteErr("gathrix-cli: " + std::to_string(count) + (count == 1 ? " picture" : " pictures") +
+                 " continued where an earlier run was cut off");
+    }
+}
+
 }  // namespace gathrix

@@ -40,6 +40,7 @@ public:
     void PageFailed(std::string_view address, const Failure& why) override;
     void PictureMissing(std::string_view address, const Failure& why) override;
     void NoPicturesListed(std::string_view album_address) override;
+    void PicturesResumed(std::int64_t count) override;
     void RunEnded() override { ended_ = true; }
 
     bool Ended() const { return ended_; }

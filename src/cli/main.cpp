@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +49,9 @@ constexpr const char* kUsage =
     "invalid UTF-8 as \\xNN. Pictures of one name at different addresses are\n"
     "stored as NAME.EXT, NAME-2.EXT, NAME-3.EXT, ... in album order. Several\n"
     "albums are downloaded one after another, each in a folder of its own named\n"
-    "after the album (\"-2\", \"-3\", ... when taken).\n"
+    "after the album; a folder of that name from an earlier run is used again\n"
+    "(\"-2\", \"-3\", ... for another album of the same run, or when a file or a\n"
+    "link is in the way).\n"
     "\n"
     "Options:\n"
     "  -j, --jobs N          fetch up to N pictures at once (1 to 16; default 1, or\n"
@@ -60,6 +63,13 @@ constexpr const char* kUsage =
     "                        blank lines and lines starting with \"#\" are skipped)\n"
     "  -P, --directory DIR   start in DIR (made when missing), not the current directory\n"
     "      --no-progress     no progress display on stderr (shown only on a terminal)\n"
+    "  -nc, --skip-existing  do not fetch a picture whose file is already in the\n"
+    "                        folder (and big enough for the service's size check):\n"
+    "                        \"already here.\" in the log, counted as downloaded\n"
+    "  -c, --continue        as --skip-existing, and keep a picture that was cut off\n"
+    "                        (interrupted, stalled, connection lost) in a hidden\n"
+    "                        file .gathrix-partial-NAME, so that the next run with\n"
+    "                        --continue asks the server only for the rest\n"
     "      --check-update    ask the maker's site whether a new version is published\n"
     "      --version         print the program's version\n"
     "  -h, --help            print this text\n"
@@ -70,9 +80,11 @@ constexpr const char* kUsage =
     "album page could not be downloaded; 5 a picture is missing; 6 the folder\n"
     "AlbumDownload could not be made or entered. With several albums, the highest.\n"
     "--check-update: 1 when the page cannot be contacted. Interrupted by a signal:\n"
-    "128 + the signal's number, with no temporary file left.\n"
+    "128 + the signal's number, with no temporary file left (with --continue, the\n"
+    "pictures cut off stay hidden for the next run).\n"
     "\n"
-    "Environment: GATHRIX_JOBS, GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_FLICKR_BASE_URL,\n"
+    "Environment: GATHRIX_JOBS, GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_SKIP_EXISTING=1\n"
+    "(as --skip-existing, also for the window), GATHRIX_FLICKR_BASE_URL,\n"
     "GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX, GATHRIX_WEBSHOTS_FULLSIZE_BASE,\n"
     "GATHRIX_MAKER_SITE_URL.\n";
 
@@ -134,6 +146,8 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;
+    settings.skip_existing = settings.skip_existing || options.skip_existing;
+    settings.resume = options.resume;
     g_front_end = &front_end;
     const gathrix::DownloadOutcome outcome =
         gathrix::RunDownload(front_end, address, base / gathrix::kWorkingFolderName, settings);
@@ -163,17 +177,23 @@ bool UsableDirectory(const std::filesystem::path& path) {
     return std::filesystem::is_directory(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
-// Several albums: each in a folder of its own below base.
+// Several albums: each in a folder of its own below base. A folder an earlier
+// run made for the album is used again, so that running a list twice fills
+// the same folders; another album of this run, or anything but a directory
+// (a file, a link, which is never followed), makes it "-2", "-3", ...
 int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesystem::path& base,
                    const gathrix::CliOptions& options) {
     if (addresses.size() == 1) return DownloadAlbum(addresses.front(), base, options);
     namespace fs = std::filesystem;
     int worst = kExitCompleted;
+    std::set<std::string> used;
     for (const std::string& address : addresses) {
-        const std::string folder = gathrix::AlbumFolderName(address, [&base](const std::string& name) {
+        const std::string folder = gathrix::AlbumFolderName(address, [&base, &used](const std::string& name) {
             std::error_code ec;
-            return fs::symlink_status(base / name, ec).type() != fs::file_type::not_found;
+            const fs::file_type type = fs::symlink_status(base / name, ec).type();
+            return used.contains(name) || (type != fs::file_type::not_found && type != fs::file_type::directory);
         });
+        used.insert(folder);
         std::error_code ec;
         fs::create_directory(base / folder, ec);
         int status = kExitNoFolder;

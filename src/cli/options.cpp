@@ -86,6 +86,11 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
             options.action = CliOptions::Action::CheckUpdate;
         } else if (arg == "--no-progress") {
             options.progress = false;
+        } else if (arg == "--skip-existing" || arg == "-nc") {
+            options.skip_existing = true;
+        } else if (arg == "--continue" || arg == "-c") {
+            options.resume = true;
+            options.skip_existing = true;
         } else if (Matches(arg, "-j", "--jobs")) {
             const std::optional<std::string> value = Value(args, i, "-j", "--jobs");
             if (!value) return Error("option '" + arg + "' needs a number of transfers");

@@ -17,6 +17,8 @@ struct CliOptions {
     int retries = 0;                       // --retries N
     bool progress = true;                  // --no-progress turns the display off
     std::optional<std::string> directory;  // -P DIR / --directory DIR
+    bool skip_existing = false;            // --skip-existing / -nc
+    bool resume = false;                   // --continue / -c (implies skip_existing)
 };
 
 // The addresses in an address list: one per line, blank lines and lines that

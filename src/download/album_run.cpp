@@ -1,6 +1,8 @@
 #include "download/album_run.h"
 
 #include <chrono>
+#include <system_error>
+#include <unordered_set>
 #include <utility>
 
 #include "download/picture_names.h"
@@ -14,6 +16,12 @@
 namespace gathrix {
 
 namespace {
+
+net::KeptBodyFiles KeptBodyFilesFor(const std::filesystem::path& folder, const std::string& name) {
+    const KeptBodyNames names = KeptBodyNamesFor(name);
+    return {folder / names.body, folder / names.info};
+}
+
 // Longest sleep on the transfers' sockets between two rounds of events.
 constexpr std::chrono::milliseconds kWakeInterval{20};
 }  // namespace
@@ -67,7 +75,13 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
     // failed; the wait below then wakes the events once and goes on.
     std::unique_ptr<net::Transfer> ahead = impl_->prefetch ? impl_->prefetch->Take(address) : nullptr;
     net::Transfer& transfer = ahead ? *ahead : impl_->transfer;
-    if (!ahead) transfer.Execute(address, folder_);
+    if (!ahead) {
+        // A kept body that a transfer ahead is writing is not this one's.
+        std::optional<net::KeptBodyFiles> keep;
+        if (settings_.resume) keep = KeptBodyFilesFor(folder_, name);
+        if (keep && impl_->prefetch && impl_->prefetch->Keeps(*keep)) keep.reset();
+        transfer.Execute(address, folder_, keep);
+    }
     do {
         TransferProgress progress;
         progress.name = name;
@@ -87,6 +101,7 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
     result.name = name;
     const bool complete = transfer.Result() == net::TransferResult::Complete && transfer.Status() < 400;
     result.bytes = transfer.BodySize();
+    const bool resumed = complete && transfer.Resumed();
     result.stored = complete && transfer.Commit(folder_ / name);
     if (!result.stored) result.failure = complete ? Failure(FailureKind::WriteError) : transfer.WhyFailed();
     transfer.Cancel();
@@ -94,6 +109,7 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
     if (result.stored) {
         ++stored_;
         bytes_stored_ += result.bytes;
+        if (resumed) ++resumed_;
     }
     events_.LogAppended(result.stored ? "OK\r\n" : "failed.\r\n");
     return result;
@@ -117,15 +133,55 @@ bool AlbumRun::DropIfSmall(const FetchResult& fetched, std::int64_t threshold) {
     return true;
 }
 
-void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair repair) {
-    listed_ += static_cast<std::int64_t>(pictures.size());
-    if (impl_->prefetch) {
-        std::vector<std::string> addresses;
-        for (const FoundPicture& picture : pictures) addresses.push_back(picture.address);
-        impl_->prefetch->Plan(addresses);
+bool AlbumRun::AlreadyHere(const std::string& name, std::int64_t smallest) const {
+    if (!settings_.skip_existing && !settings_.resume) return false;
+    // Only a file of ours: a link, a folder or a device of that name is not a
+    // picture, and is replaced (or fails) as without skipping.
+    std::error_code ec;
+    const std::filesystem::path path = folder_ / name;
+    if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::regular) return false;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return !ec && size > 0 && size >= static_cast<std::uintmax_t>(smallest);
+}
+
+std::vector<PlannedPicture> AlbumRun::PlanAhead(const std::vector<FoundPicture>& pictures, std::int64_t smallest) {
+    // A copy of the names to guess with: nearly always each picture is stored
+    // in turn. A wrong guess costs a request, never a file: each picture is
+    // named again at its turn.
+    PictureNames names = impl_->names;
+    std::unordered_set<std::string> planned;  // names fetched by this plan
+    std::vector<PlannedPicture> plan;
+    for (const FoundPicture& picture : pictures) {
+        const std::string name = names.NameFor(picture.address, SafeLocalName(LastField(picture.address, "/")));
+        names.Stored(picture.address, name);
+        const bool skipping = settings_.skip_existing || settings_.resume;
+        if (skipping && (planned.contains(name) || AlreadyHere(name, smallest))) continue;
+        // One transfer per kept body.
+        std::optional<net::KeptBodyFiles> keep;
+        if (settings_.resume && !planned.contains(name)) keep = KeptBodyFilesFor(folder_, name);
+        planned.insert(name);
+        plan.push_back({picture.address, keep});
     }
+    return plan;
+}
+
+void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair repair, std::int64_t smallest) {
+    listed_ += static_cast<std::int64_t>(pictures.size());
+    if (impl_->prefetch) impl_->prefetch->Plan(PlanAhead(pictures, smallest));
     for (const FoundPicture& picture : pictures) {
         const std::string name = impl_->names.NameFor(picture.address, SafeLocalName(LastField(picture.address, "/")));
+        if (AlreadyHere(name, smallest)) {
+            // Fetched ahead on a guess that went wrong: not needed after all.
+            if (impl_->prefetch) {
+                if (std::unique_ptr<net::Transfer> ahead = impl_->prefetch->Take(picture.address)) ahead->Cancel();
+            }
+            events_.LogAppended("Downloading " + name + "...");
+            events_.PicturesStored(stored_);
+            events_.LogAppended("already here.\r\n");
+            ++stored_;
+            impl_->names.Stored(picture.address, name);
+            continue;
+        }
         FetchResult result = Fetch(picture.address, name);
         if (repair != nullptr) result = repair(*this, picture.photo_link, std::move(result));
         if (result.stored) {

@@ -21,6 +21,8 @@
 
 namespace gathrix {
 
+struct PlannedPicture;
+
 // What came of one picture fetch: whether its body is stored under name, how
 // many bytes it brought, and why not when it is not.
 struct FetchResult {
@@ -47,8 +49,10 @@ public:
     const std::filesystem::path& Folder() const { return folder_; }
     void Log(std::string_view piece) { events_.LogAppended(piece); }
 
-    // Pictures stored so far in this run.
+    // Pictures stored so far in this run, and those kept from an earlier one.
     std::int64_t Stored() const { return stored_; }
+    // Pictures whose body continued one that an earlier run was cut off in.
+    std::int64_t Resumed() const { return resumed_; }
     // Pictures the album's pages listed so far, stored or not.
     std::int64_t Listed() const { return listed_; }
 
@@ -63,7 +67,9 @@ public:
     // with CR LF into the log, tells the count so far, and counts a stored
     // picture. The events hear of the transfer as it goes. Only a complete
     // body with a status below 400 is stored; otherwise nothing is written and
-    // an older file of that name survives.
+    // an older file of that name survives. With resume, the body is kept for
+    // a later run when the transfer does not complete, and a body kept by an
+    // earlier one is continued.
     FetchResult Fetch(const std::string& address, const std::string& name);
 
     // The size check after a fetch: a picture of at least threshold bytes is
@@ -81,19 +87,28 @@ public:
     // of its address (numbered when another picture of the run stored a file
     // under that name: see PictureNames) and followed by repair, when given.
     // Several transfers at once take them ahead of their turn; a picture
-    // stored neither way is reported missing.
-    void FetchPictures(const std::vector<FoundPicture>& pictures, Repair repair = nullptr);
+    // stored neither way is reported missing. With skip_existing, a picture
+    // whose name is a file in the folder of at least smallest bytes (the
+    // service's size check) is not requested: "Downloading NAME...already
+    // here." and it counts as stored.
+    void FetchPictures(const std::vector<FoundPicture>& pictures, Repair repair = nullptr, std::int64_t smallest = 1);
 
     // Ends every request in flight; what they had received is removed.
     void CancelAll();
 
 private:
     struct Impl;
+    bool AlreadyHere(const std::string& name, std::int64_t smallest) const;
+    // What several transfers at once fetch ahead: the pictures in order, each
+    // under the name it gets if those before it are stored, leaving out those
+    // already here.
+    std::vector<PlannedPicture> PlanAhead(const std::vector<FoundPicture>& pictures, std::int64_t smallest);
     RunEvents& events_;
     const Settings& settings_;
     std::filesystem::path folder_;
     std::int64_t stored_ = 0;
     std::int64_t listed_ = 0;
+    std::int64_t resumed_ = 0;
     std::int64_t bytes_stored_ = 0;
     std::unique_ptr<Impl> impl_;
 };

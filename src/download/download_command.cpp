@@ -117,6 +117,7 @@ DownloadOutcome RunDownload(RunEvents& events, std::string_view typed_address, c
     run.CancelAll();
     if (reader_end == ReaderEnd::Rejected) return EndRun(events, DownloadOutcome::Rejected);
     if (run.Listed() == 0) events.NoPicturesListed(album_address);
+    if (settings.resume) events.PicturesResumed(run.Resumed());
 
     // Completion report.
     const auto end_time = now();

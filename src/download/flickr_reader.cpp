@@ -162,7 +162,7 @@ ReaderEnd ReadFlickrSet(AlbumRun& run, const std::string& typed_address) {
         const FlickrSetPage set_page = ParseFlickrSetPage(*page);
         empty_in_a_row = set_page.pictures.empty() ? empty_in_a_row + 1 : 0;
         if (!ListsSomethingNew(set_page.pictures, listed)) break;
-        run.FetchPictures(set_page.pictures, &SearchFlickrOriginal);
+        run.FetchPictures(set_page.pictures, &SearchFlickrOriginal, kFlickrSmallestPicture);
 
         const std::string& next = set_page.next_page;
         if (next.empty() || next.size() > kMostPageNumberDigits || empty_in_a_row >= kMostEmptyPagesInARow) break;

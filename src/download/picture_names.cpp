@@ -1,6 +1,7 @@
 #include "download/picture_names.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <system_error>
 
@@ -69,6 +70,21 @@ std::string NumberedName(std::string_view name, std::int64_t number) {
         extension.clear();
     }
     return std::string(CutUtf8(stem, kLongestName - suffix.size() - extension.size())) + suffix + extension;
+}
+
+KeptBodyNames KeptBodyNamesFor(const std::string& name) {
+    constexpr std::string_view kPrefix = ".gathrix-partial-";
+    constexpr std::string_view kInfo = ".info";
+    std::string stem = name;
+    if (kPrefix.size() + stem.size() + kInfo.size() > kLongestName) {
+        std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+        for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+        stem = std::string(CutUtf8(name, kLongestName - kPrefix.size() - kInfo.size() - 17)) + "-" + hex;
+    }
+    const std::string body = std::string(kPrefix) + stem;
+    return {body, body + std::string(kInfo)};
 }
 
 std::string PictureNames::NameFor(const std::string& address, const std::string& safe_name) {

@@ -29,6 +29,16 @@ std::string SafeLocalName(std::string_view name);
 // is cut (never inside a character) so that the whole stays a file name.
 std::string NumberedName(std::string_view name, std::int64_t number);
 
+// The hidden files in which the picture stored as name is kept while it comes
+// in, when cut-off pictures are to be continued by a later run:
+// ".gathrix-partial-NAME" and ".gathrix-partial-NAME.info". A name too long
+// for that is cut, and told apart from others by a hash of the whole.
+struct KeptBodyNames {
+    std::string body;
+    std::string info;
+};
+KeptBodyNames KeptBodyNamesFor(const std::string& name);
+
 class PictureNames {
 public:
     explicit PictureNames(std::filesystem::path folder) : folder_(std::move(folder)) {}

@@ -1,6 +1,7 @@
 #include "download/prefetch.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace gathrix {
 
@@ -9,9 +10,9 @@ Prefetcher::Prefetcher(net::Session& session, int jobs, std::filesystem::path fo
 
 Prefetcher::~Prefetcher() { CancelAll(); }
 
-void Prefetcher::Plan(const std::vector<std::string>& addresses) {
+void Prefetcher::Plan(std::vector<PlannedPicture> pictures) {
     CancelAll();
-    plan_ = addresses;
+    plan_ = std::move(pictures);
     next_ = 0;
     TopUp(0);
 }
@@ -19,7 +20,7 @@ void Prefetcher::Plan(const std::vector<std::string>& addresses) {
 std::unique_ptr<net::Transfer> Prefetcher::Take(const std::string& address) {
     // Not the picture the plan expects next (a repair fetch from a search, or
     // no plan at all): the fetcher requests it itself, and the plan waits.
-    if (next_ >= plan_.size() || plan_[next_] != address || started_.empty()) return nullptr;
+    if (next_ >= plan_.size() || plan_[next_].address != address || started_.empty()) return nullptr;
     ++next_;
     std::unique_ptr<net::Transfer> transfer = std::move(started_.front());
     started_.pop_front();
@@ -33,9 +34,18 @@ void Prefetcher::TopUp(std::size_t in_flight_besides) {
            next_ + started_.size() < plan_.size()) {
         auto transfer = std::make_unique<net::Transfer>(session_);
         transfer->SetRequestTimeout(timeout_);
-        transfer->Execute(plan_[next_ + started_.size()], folder_);
+        const PlannedPicture& picture = plan_[next_ + started_.size()];
+        transfer->Execute(picture.address, folder_, picture.keep);
         started_.push_back(std::move(transfer));
     }
+}
+
+bool Prefetcher::Keeps(const net::KeptBodyFiles& files) const {
+    for (std::size_t i = 0; i < started_.size(); ++i) {
+        const std::optional<net::KeptBodyFiles>& keep = plan_[next_ + i].keep;
+        if (keep && keep->body == files.body) return true;
+    }
+    return false;
 }
 
 std::int64_t Prefetcher::BytesAhead() const {

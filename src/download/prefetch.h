@@ -12,12 +12,20 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "net/transfer.h"
 
 namespace gathrix {
+
+// A picture the reader will fetch, and where its body is kept when cut-off
+// pictures are to be continued (see net/kept_body.h).
+struct PlannedPicture {
+    std::string address;
+    std::optional<net::KeptBodyFiles> keep;
+};
 
 class Prefetcher {
 public:
@@ -28,9 +36,12 @@ public:
 
     int Jobs() const { return jobs_; }
 
-    // The addresses the reader will fetch next, in order, replacing whatever
+    // The pictures the reader will fetch next, in order, replacing whatever
     // was planned before (a plan entry never taken is cancelled).
-    void Plan(const std::vector<std::string>& addresses);
+    void Plan(std::vector<PlannedPicture> pictures);
+
+    // Whether a transfer started ahead keeps its body in files.
+    bool Keeps(const net::KeptBodyFiles& files) const;
 
     // At a picture's turn: the transfer that was started ahead for address,
     // when the next plan entry is that address (it may still be running); the
@@ -52,7 +63,7 @@ private:
     int jobs_;
     std::filesystem::path folder_;
     std::chrono::seconds timeout_;
-    std::vector<std::string> plan_;
+    std::vector<PlannedPicture> plan_;
     std::size_t next_ = 0;  // the plan entry whose turn comes next
     // Transfers started for plan entries next_, next_ + 1, ... in order.
     std::deque<std::unique_ptr<net::Transfer>> started_;

@@ -49,6 +49,9 @@ Settings Settings::FromEnvironment() {
                          EscapeForTerminal(v).c_str(), kMaxJobs);
         }
     }
+    // For the window started from a script: the same as gathrix-cli's
+    // --skip-existing.
+    if (const char* v = Variable("GATHRIX_SKIP_EXISTING")) settings.skip_existing = std::string_view(v) == "1";
     return settings;
 }
 

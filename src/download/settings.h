@@ -35,6 +35,13 @@ struct Settings {
     // in their own process may shorten retry_unit; no variable sets it.
     int retries = 0;
     std::chrono::milliseconds retry_unit{1000};
+    // Runs again over an album: a picture whose file is already in the folder
+    // (and passes the service's size check) is kept, not fetched again.
+    bool skip_existing = false;  // GATHRIX_SKIP_EXISTING=1
+    // A picture cut off half-way keeps what came, hidden beside the pictures,
+    // and a later run with resume asks only for the rest. Implies
+    // skip_existing.
+    bool resume = false;
 
     // The defaults, with every variable that is set (and valid) applied. An
     // invalid GATHRIX_JOBS is ignored with a warning on stderr.

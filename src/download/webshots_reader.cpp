@@ -103,7 +103,7 @@ ReaderEnd ReadWebshotsAlbum(AlbumRun& run, const std::string& typed_address) {
         if (!page) break;
         const WebshotsAlbumPage album_page = ParseWebshotsAlbumPage(*page, run.RunSettings().webshots_thumbnail_prefix);
         if (!ListsSomethingNew(album_page.pictures, listed)) break;
-        run.FetchPictures(album_page.pictures, &WebshotsFullSizeLookup);
+        run.FetchPictures(album_page.pictures, &WebshotsFullSizeLookup, kWebshotsSmallestPicture);
         if (!album_page.has_next) break;
         // The next page starts after the pictures stored so far.
         page_address = album_base + "?start=" + std::to_string(run.Stored());

@@ -54,6 +54,10 @@ public:
     // The album's pages were read and none of them listed a picture (an empty
     // album, or a page layout the readers do not know); the address as given.
     virtual void NoPicturesListed(std::string_view /*album_address*/) {}
+    // Pictures of the album whose body continued one that an earlier run was
+    // cut off in (told once the album's pictures are done, in runs that
+    // continue cut-off pictures).
+    virtual void PicturesResumed(std::int64_t /*count*/) {}
     // The album is done: count pictures stored in folder.
     virtual void AlbumFinished(std::int64_t /*count*/, const std::filesystem::path& /*folder*/) {}
     // The run is over (every run that got past the empty-address test).

@@ -113,6 +113,16 @@ bool RenameTemporaryFile(const std::filesystem::path& path, const std::filesyste
     return ok;
 }
 
+bool RegisterTemporaryFile(const std::filesystem::path& path) {
+    SignalBlock block;
+    return Register(path.string());
+}
+
+void ForgetTemporaryFile(const std::filesystem::path& path) {
+    SignalBlock block;
+    Forget(path.string());
+}
+
 void RemoveTemporaryFile(const std::filesystem::path& path) {
     SignalBlock block;
     ::unlink(path.c_str());

@@ -23,6 +23,11 @@ std::optional<NewTemporaryFile> CreateTemporaryFile(const std::filesystem::path&
 // in one step) and forgets it. No interruption can come between the two.
 bool RenameTemporaryFile(const std::filesystem::path& path, const std::filesystem::path& target);
 
+// Registers an existing file as temporary, or forgets one without removing it
+// (a file that is to outlive an interruption from now on).
+bool RegisterTemporaryFile(const std::filesystem::path& path);
+void ForgetTemporaryFile(const std::filesystem::path& path);
+
 // Removes a registered temporary file and forgets it.
 void RemoveTemporaryFile(const std::filesystem::path& path);
 

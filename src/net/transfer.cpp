@@ -31,6 +31,12 @@ struct Transfer::Impl : detail::Request {
     Failure failure;
     detail::ResponseHeaders headers;  // of the latest response
     std::optional<detail::SpoolFile> spool;
+    // Instead of spool, when the body is kept across runs.
+    std::optional<KeptBodyFiles> keep;
+    std::optional<detail::KeptBody> kept;
+    bool started_over = false;  // the kept bytes were dropped once already
+    bool resumed = false;
+    curl_slist* request_headers = nullptr;
     std::int64_t body_size = 0;
 
     explicit Impl(Session* shared)
@@ -39,6 +45,7 @@ struct Transfer::Impl : detail::Request {
     ~Impl() override {
         Stop();
         if (easy) curl_easy_cleanup(easy);
+        curl_slist_free_all(request_headers);
     }
 
     bool Busy() const { return attached || retry_at.has_value(); }
@@ -60,6 +67,10 @@ struct Transfer::Impl : detail::Request {
             body_size = spool->Size();
             spool.reset();  // removes the file
         }
+        if (kept) {
+            body_size = kept->Size();
+            kept.reset();  // stays for later when its version is on record
+        }
     }
 
     void Reset() {
@@ -68,12 +79,20 @@ struct Transfer::Impl : detail::Request {
         failure = {};
         headers.Clear();
         body_size = 0;
+        resumed = false;
     }
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* userdata) {
         auto* self = static_cast<Impl*>(userdata);
-        if (!self->spool) return 0;
         const std::size_t bytes = size * count;
+        if (self->kept) {
+            detail::KeptBody& kept = *self->kept;
+            if (!kept.Began() && !kept.Begin(self->ResponseStatus(), self->headers)) return 0;
+            if (!kept.Write(data, bytes)) return 0;
+            self->body_size = kept.Size();
+            return bytes;
+        }
+        if (!self->spool) return 0;
         if (!self->spool->Write(data, bytes)) return 0;
         self->body_size = self->spool->Size();
         return bytes;
@@ -85,6 +104,7 @@ struct Transfer::Impl : detail::Request {
         Reset();
         auto fail = [this](FailureKind why) {
             spool.reset();
+            kept.reset();
             result = TransferResult::Failed;
             failure.kind = why;
             return false;
@@ -94,9 +114,25 @@ struct Transfer::Impl : detail::Request {
         if (easy) curl_easy_cleanup(easy);
         easy = curl_easy_init();
         if (!easy) return fail(FailureKind::OutOfMemory);
-        spool = detail::SpoolFile::Create(spool_dir);
-        if (!spool) return fail(FailureKind::WriteError);
+        curl_slist_free_all(std::exchange(request_headers, nullptr));
+        if (keep) kept = detail::KeptBody::Open(*keep, address);
+        if (kept && kept->Offset() > 0) {
+            // Only the rest, and only of the version the kept bytes are of.
+            const std::string range = "Range: bytes=" + std::to_string(kept->Offset()) + "-";
+            const std::string if_range = "If-Range: " + kept->Validator();
+            curl_slist* list = curl_slist_append(nullptr, range.c_str());
+            curl_slist* both = list ? curl_slist_append(list, if_range.c_str()) : nullptr;
+            if (!both) {
+                curl_slist_free_all(list);
+                return fail(FailureKind::OutOfMemory);
+            }
+            request_headers = both;
+            body_size = kept->Offset();
+        }
+        if (!kept) spool = detail::SpoolFile::Create(spool_dir);
+        if (!kept && !spool) return fail(FailureKind::WriteError);
         if (!detail::ApplyRequestOptions(easy, address, timeout)) return fail(FailureKind::OutOfMemory);
+        if (request_headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request_headers);
         if (fail_on_error) curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &detail::ResponseHeaders::OnHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, &headers);
@@ -107,9 +143,34 @@ struct Transfer::Impl : detail::Request {
         return true;
     }
 
+    long ResponseStatus() const {
+        long code = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
+        return code;
+    }
+
+    // A kept body whose response did not fit what was asked (416, another
+    // range, a length that does not add up) is dropped and asked for whole,
+    // once. True when that new request is under way (or has failed to start).
+    bool StartOverKept(const detail::Outcome& outcome) {
+        if (!kept || started_over) return false;
+        // An empty body never reached OnBody: its status decides now.
+        if (!kept->Began() && outcome.status > 0) kept->Begin(outcome.status, headers);
+        const bool short_append = outcome.complete && kept->Appending() && !kept->WholeAfterAppend();
+        if (!kept->StartOver() && !short_append) return false;
+        started_over = true;
+        kept->Drop();
+        kept.reset();
+        Detach();
+        if (Start()) session->Pump();
+        return true;
+    }
+
     void Done(CURLcode code) override {
         if (!attached) return;
-        const detail::Outcome outcome = detail::Judge(easy, code, headers, spool ? spool->Size() : 0, timeout);
+        const std::int64_t received = kept ? kept->Received() : spool ? spool->Size() : 0;
+        const detail::Outcome outcome = detail::Judge(easy, code, headers, received, timeout);
+        if (StartOverKept(outcome)) return;
         Detach();
         status = outcome.status;
         failure = outcome.failure;
@@ -118,13 +179,17 @@ struct Transfer::Impl : detail::Request {
             ++retries_done;
             retry_at = Clock::now() + detail::RetryDelay(retries_done, headers, session->RetryBase());
             spool.reset();
+            kept.reset();  // the retry continues what came
             return;
         }
         if (outcome.complete) {
             result = TransferResult::Complete;
+            resumed = kept && kept->Appending();
         } else {
             result = TransferResult::Failed;
             spool.reset();
+            if (kept) body_size = kept->Size();
+            kept.reset();
         }
     }
 
@@ -149,12 +214,15 @@ void Transfer::SetRequestTimeout(std::chrono::seconds timeout) {
     impl_->timeout = timeout.count() > 0 ? timeout : std::chrono::seconds(1);
 }
 
-bool Transfer::Execute(const std::string& address, const std::filesystem::path& spool_dir) {
+bool Transfer::Execute(const std::string& address, const std::filesystem::path& spool_dir,
+                       const std::optional<KeptBodyFiles>& keep) {
     Impl& d = *impl_;
     d.Stop();
     d.idle = false;
     d.address = address;
     d.spool_dir = spool_dir;
+    d.keep = keep;
+    d.started_over = false;
     d.retries_done = 0;
     if (!d.Start()) return false;
     d.Pump();
@@ -192,13 +260,23 @@ std::int64_t Transfer::BodySize() const { return impl_->body_size; }
 
 std::optional<std::int64_t> Transfer::AnnouncedSize() const {
     if (!impl_->easy || !impl_->attached) return std::nullopt;
-    return detail::ContentLength(impl_->easy);
+    const std::optional<std::int64_t> length = detail::ContentLength(impl_->easy);
+    // The rest of a kept body: the whole is what was kept and the rest.
+    if (length && impl_->kept && impl_->kept->Appending()) return *length + impl_->kept->Offset();
+    return length;
 }
+
+bool Transfer::Resumed() const { return impl_->resumed; }
 
 Failure Transfer::WhyFailed() const { return impl_->failure; }
 
 bool Transfer::Commit(const std::filesystem::path& target) {
     Impl& d = *impl_;
+    if (d.result == TransferResult::Complete && d.kept) {
+        const bool ok = d.kept->MoveTo(target);
+        d.kept.reset();
+        return ok;
+    }
     if (d.result != TransferResult::Complete || !d.spool) return false;
     bool ok = d.spool->MoveTo(target);
     d.spool.reset();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "events/failure.h"
+#include "net/kept_body.h"
 #include "net/session.h"
 
 namespace gathrix::net {
@@ -39,7 +40,15 @@ public:
     // Starts a GET of address; the body will be spooled into a temporary file in
     // spool_dir. Any earlier transfer is cancelled first. Returns false (and the
     // transfer ends at once as Failed) when it cannot be started.
-    bool Execute(const std::string& address, const std::filesystem::path& spool_dir);
+    // With keep, the body goes into keep's files instead and outlives a
+    // transfer that does not complete, so that a later one continues it
+    // (net/kept_body.h); a retry continues it at once.
+    bool Execute(const std::string& address, const std::filesystem::path& spool_dir,
+                 const std::optional<KeptBodyFiles>& keep = std::nullopt);
+
+    // After a Complete transfer with keep: whether its body continued bytes
+    // kept from before.
+    bool Resumed() const;
 
     // Does pending work without blocking; true while the request is running.
     bool StillExecuting();

@@ -1,0 +1,234 @@
+#include "net/kept_body.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <utility>
+
+#include "net/curl_common.h"
+#include "net/temp_files.h"
+
+namespace gathrix::net::detail {
+
+namespace {
+
+// An info file is two short lines; anything longer is not one of ours.
+constexpr std::size_t kLongestInfo = 64 * 1024;
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The validator on record for address in the info file; empty when there is
+// none, or the file speaks of another address.
+std::string RecordedValidator(const std::filesystem::path& info, const std::string& address) {
+    const int fd = ::open(info.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return {};
+    std::string text;
+    char buffer[4096];
+    ssize_t n = 0;
+    while (text.size() <= kLongestInfo && (n = ::read(fd, buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    const std::size_t first = text.find('\n');
+    if (n < 0 || text.size() > kLongestInfo || first == std::string::npos) return {};
+    const std::size_t second = text.find('\n', first + 1);
+    if (second == std::string::npos || text.compare(0, first, address) != 0 || first != address.size()) return {};
+    return text.substr(first + 1, second - first - 1);
+}
+
+bool ToNumber(std::string_view text, std::int64_t& number) {
+    if (text.empty() || text.size() > 18) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc() && end == text.data() + text.size() && number >= 0;
+}
+
+}  // namespace
+
+std::string ValidatorOf(const ResponseHeaders& headers) {
+    auto usable = [](const std::optional<std::string>& value) {
+        return value && !value->empty() && value->find_first_of("\r\n") == std::string::npos;
+    };
+    const std::optional<std::string> etag = headers.Get("ETag");
+    if (usable(etag) && !etag->starts_with("W/")) return *etag;
+    const std::optional<std::string> modified = headers.Get("Last-Modified");
+    return usable(modified) ? *modified : std::string();
+}
+
+std::optional<ContentRange> ParseContentRange(const std::string& value) {
+    constexpr std::string_view kUnit = "bytes ";
+    if (!value.starts_with(kUnit)) return std::nullopt;
+    const std::string_view rest = std::string_view(value).substr(kUnit.size());
+    const std::size_t dash = rest.find('-');
+    const std::size_t slash = rest.find('/');
+    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash) return std::nullopt;
+    ContentRange range;
+    if (!ToNumber(rest.substr(0, dash), range.start) || !ToNumber(rest.substr(dash + 1, slash - dash - 1), range.end) ||
+        !ToNumber(rest.substr(slash + 1), range.total) || range.end < range.start || range.end >= range.total) {
+        return std::nullopt;
+    }
+    return range;
+}
+
+std::optional<KeptBody> KeptBody::Open(const KeptBodyFiles& files, const std::string& address) {
+    // Never through a link: the body is ours, in the album's folder.
+    const int fd = ::open(files.body.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return std::nullopt;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    KeptBody kept(files, address, fd);
+    kept.validator_ = RecordedValidator(files.info, address);
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (!kept.validator_.empty() && size > 0) {
+        kept.offset_ = size;
+        kept.on_record_ = true;
+    } else {
+        kept.validator_.clear();
+        kept.StartAfresh();
+    }
+    return kept;
+}
+
+KeptBody::KeptBody(KeptBodyFiles files, std::string address, int fd)
+    : files_(std::move(files)), address_(std::move(address)), fd_(fd) {}
+
+KeptBody::KeptBody(KeptBody&& other) noexcept
+    : files_(std::move(other.files_)),
+      address_(std::move(other.address_)),
+      fd_(std::exchange(other.fd_, -1)),
+      offset_(other.offset_),
+      validator_(std::move(other.validator_)),
+      on_record_(other.on_record_),
+      began_(other.began_),
+      discarding_(other.discarding_),
+      appending_(other.appending_),
+      start_over_(other.start_over_),
+      total_(other.total_),
+      received_(other.received_) {}
+
+KeptBody& KeptBody::operator=(KeptBody&& other) noexcept {
+    if (this != &other) {
+        Close();
+        files_ = std::move(other.files_);
+        address_ = std::move(other.address_);
+        fd_ = std::exchange(other.fd_, -1);
+        offset_ = other.offset_;
+        validator_ = std::move(other.validator_);
+        on_record_ = other.on_record_;
+        began_ = other.began_;
+        discarding_ = other.discarding_;
+        appending_ = other.appending_;
+        start_over_ = other.start_over_;
+        total_ = other.total_;
+        received_ = other.received_;
+    }
+    return *this;
+}
+
+KeptBody::~KeptBody() { Close(); }
+
+// Empties the body and takes its version off the record: until a new
+// validator is written, it is a temporary file that an interrupt removes.
+void KeptBody::StartAfresh() {
+    if (on_record_) {
+        RegisterTemporaryFile(files_.body);
+        ::unlink(files_.info.c_str());
+        on_record_ = false;
+    } else {
+        RegisterTemporaryFile(files_.body);
+    }
+    // Emptied before a new version goes on record, so that the record never
+    // names bytes of another version.
+    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) discarding_ = true;
+    offset_ = 0;
+}
+
+bool KeptBody::WriteInfo(const std::string& validator) {
+    if (address_.find_first_of("\r\n") != std::string::npos) return false;
+    std::optional<NewTemporaryFile> temporary = CreateTemporaryFile(files_.info.parent_path(), ".info");
+    if (!temporary) return false;
+    const std::string text = address_ + "\n" + validator + "\n";
+    const bool written = WriteAll(temporary->fd, text.data(), text.size());
+    if (::close(temporary->fd) != 0 || !written || !RenameTemporaryFile(temporary->path, files_.info)) {
+        RemoveTemporaryFile(temporary->path);
+        return false;
+    }
+    ForgetTemporaryFile(files_.body);
+    on_record_ = true;
+    return true;
+}
+
+bool KeptBody::Begin(long status, const ResponseHeaders& headers) {
+    began_ = true;
+    received_ = 0;
+    if (status >= 300) {
+        // An error page is nobody's picture; the kept bytes stay as they are,
+        // unless the server says their range is not to be had (416).
+        discarding_ = true;
+        start_over_ = status == 416 && offset_ > 0;
+        return true;
+    }
+    if (status == 206) {
+        const std::optional<std::string> value = headers.Get("Content-Range");
+        const std::optional<ContentRange> range = value ? ParseContentRange(*value) : std::nullopt;
+        if (offset_ == 0 || !range || range->start != offset_ || range->end + 1 != range->total) {
+            start_over_ = offset_ > 0;
+            return false;
+        }
+        appending_ = true;
+        total_ = range->total;
+        return true;
+    }
+    // The whole body: the server ignored the range, or the picture changed.
+    StartAfresh();
+    if (const std::string validator = ValidatorOf(headers); !validator.empty()) WriteInfo(validator);
+    return !discarding_;
+}
+
+bool KeptBody::Write(const char* data, std::size_t size) {
+    received_ += static_cast<std::int64_t>(size);
+    return discarding_ || (fd_ >= 0 && WriteAll(fd_, data, size));
+}
+
+bool KeptBody::MoveTo(const std::filesystem::path& target) {
+    if (fd_ < 0) return false;
+    const bool closed = ::close(std::exchange(fd_, -1)) == 0;
+    if (!closed || !RenameTemporaryFile(files_.body, target)) {
+        Drop();
+        return false;
+    }
+    ::unlink(files_.info.c_str());
+    on_record_ = false;
+    return true;
+}
+
+void KeptBody::Close() {
+    if (fd_ < 0) return;
+    ::close(std::exchange(fd_, -1));
+    if (!on_record_) RemoveTemporaryFile(files_.body);
+}
+
+void KeptBody::Drop() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    RemoveTemporaryFile(files_.body);
+    ::unlink(files_.info.c_str());
+    on_record_ = false;
+}
+
+}  // namespace gathrix::net::detail

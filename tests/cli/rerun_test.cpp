@@ -1,0 +1,265 @@
+// gathrix-cli run twice over the same albums, one row per case: the first run,
+// what changes on the server or on disk in between, the second run's options,
+// and what the second run logs, leaves in the folders and asks the picture
+// server for. Every row runs with one transfer and with four.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "cli/child_process.h"
+#include "support/album_pages.h"
+#include "support/fake_server.h"
+#include "support/range_server.h"
+
+namespace gathrix::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kA = PictureBytes(1, 60000);
+const std::string kB = PictureBytes(2, 50000);
+const std::string kNewA = PictureBytes(3, 70000);
+constexpr std::size_t kHalf = 30000;
+
+RangeServer::Picture Tag(std::string etag) {
+    RangeServer::Picture picture;
+    picture.etag = std::move(etag);
+    return picture;
+}
+RangeServer::Picture Dated(std::string date) {
+    RangeServer::Picture picture;
+    picture.last_modified = std::move(date);
+    return picture;
+}
+RangeServer::Picture IgnoresRanges(RangeServer::Picture picture) {
+    picture.ignore_ranges = true;
+    return picture;
+}
+RangeServer::Picture HangsAt(RangeServer::Picture picture, std::size_t at) {
+    picture.cut_at = at;
+    picture.hang = true;
+    return picture;
+}
+
+// Pages on one server, pictures (with ETags, honouring ranges) on another.
+struct World {
+    FakeServer pages;
+    RangeServer pictures;
+    Sandbox start;
+
+    // An album /picasaweb.google.com/u/NAME listing the picture paths; its address.
+    std::string Album(const std::string& name, const std::vector<std::string>& paths) {
+        std::vector<std::string> addresses;
+        for (const std::string& path : paths) addresses.push_back(pictures.Url(path));
+        pages.Serve("/picasaweb.google.com/u/" + name, PicasaPage(addresses));
+        return pages.Url("/picasaweb.google.com/u/" + name);
+    }
+    std::string AB() {
+        Picture("/a.jpg", kA, Tag("\"a\""));
+        Picture("/b.jpg", kB, Tag("\"b\""));
+        return Album("Summer", {"/a.jpg", "/b.jpg"});
+    }
+    void Picture(const std::string& path, std::string body, RangeServer::Picture how) {
+        how.body = std::move(body);
+        pictures.Serve(path, std::move(how));
+    }
+    fs::path Folder() const { return fs::path(start.Path()) / "AlbumDownload"; }
+};
+
+using Args = std::function<std::vector<std::string>(World&)>;
+
+struct RerunRow {
+    const char* name;
+    Args first;                          // the first run's arguments after the program
+    std::function<void(World&)> change;  // between the runs
+    Args second;
+    int exit_code;
+    std::string log;                                          // the second run's picture lines
+    std::vector<std::pair<std::string, std::string>> files;  // every entry below the start, and content
+    std::vector<std::string> requests;                        // "PATH RANGE STATUS" of the second run
+    std::string err = "";
+};
+
+void PrintTo(const RerunRow& row, std::ostream* os) { *os << row.name; }
+
+Args Plain(std::vector<std::string> options, bool two_albums = false) {
+    return [=](World& w) {
+        std::vector<std::string> args = options;
+        args.push_back(w.AB());
+        if (two_albums) args.push_back(w.Album("Winter", {"/b.jpg"}));
+        return args;
+    };
+}
+
+// The same albums again, as the server now serves them.
+Args Again(std::vector<std::string> options, bool two_albums = false) {
+    return [=](World& w) {
+        std::vector<std::string> args = options;
+        args.push_back(w.pages.Url("/picasaweb.google.com/u/Summer"));
+        if (two_albums) args.push_back(w.pages.Url("/picasaweb.google.com/u/Winter"));
+        return args;
+    };
+}
+
+// a.jpg cut off at half on the first request, and whole from then on.
+Args CutA(std::vector<std::string> options, RangeServer::Picture how = Tag("\"v1\"")) {
+    return [=](World& w) {
+        std::vector<std::string> args = options;
+        args.push_back(w.AB());
+        RangeServer::Picture cut = how;
+        cut.cut_at = kHalf;
+        w.Picture("/a.jpg", kA, cut);
+        return args;
+    };
+}
+std::function<void(World&)> ServeA(std::string body, RangeServer::Picture how) {
+    return [=](World& w) { w.Picture("/a.jpg", body, how); };
+}
+
+const std::string kHere = "Downloading a.jpg...already here.\r\nDownloading b.jpg...already here.\r\n";
+const std::string kAOk = "Downloading a.jpg...OK\r\n";
+const std::string kBHere = "Downloading b.jpg...already here.\r\n";
+const std::string kHalfRange = "bytes=" + std::to_string(kHalf) + "-";
+const std::string kResumed = "gathrix-cli: 1 picture continued where an earlier run was cut off\n";
+const std::vector<std::pair<std::string, std::string>> kAB = {{"AlbumDownload/a.jpg", kA},
+                                                              {"AlbumDownload/b.jpg", kB}};
+
+// clang-format off
+const RerunRow kRows[] = {
+    {"Unchanged", Plain({}), nullptr, Again({"--skip-existing"}), 0, kHere, kAB, {}},
+    {"UnchangedWithoutOption", Plain({}), nullptr, Again({}), 0, kAOk + "Downloading b.jpg...OK\r\n", kAB,
+     {"/a.jpg  200", "/b.jpg  200"}},
+    {"NewPicture", Plain({}),
+     [](World& w) { w.Picture("/c.jpg", kNewA, Tag("\"c\"")); w.Album("Summer", {"/a.jpg", "/b.jpg", "/c.jpg"}); },
+     Again({"-nc"}), 0, kHere + "Downloading c.jpg...OK\r\n",
+     {{"AlbumDownload/a.jpg", kA}, {"AlbumDownload/b.jpg", kB}, {"AlbumDownload/c.jpg", kNewA}}, {"/c.jpg  200"}},
+    {"EmptiedFileFetchedAgain", Plain({}), [](World& w) { WriteFile((w.Folder() / "a.jpg").string(), ""); },
+     Again({"-nc"}), 0, kAOk + kBHere, kAB, {"/a.jpg  200"}},
+    {"LinkIsNoPicture", Plain({}),
+     [](World& w) { fs::remove(w.Folder() / "a.jpg"); fs::create_symlink("b.jpg", w.Folder() / "a.jpg"); },
+     Again({"-nc"}), 0, kAOk + kBHere, kAB, {"/a.jpg  200"}},
+    {"SameNamedPairKeepsItsNames",
+     [](World& w) { w.Picture("/x/a.jpg", kA, {}); w.Picture("/y/a.jpg", kB, {}); return std::vector<std::string>{w.Album("S", {"/x/a.jpg", "/y/a.jpg"})}; },
+     nullptr, [](World& w) { return std::vector<std::string>{"-nc", w.Album("S", {"/x/a.jpg", "/y/a.jpg"})}; }, 0,
+     "Downloading a.jpg...already here.\r\nDownloading a-2.jpg...already here.\r\n",
+     {{"AlbumDownload/a-2.jpg", kB}, {"AlbumDownload/a.jpg", kA}}, {}},
+    {"ListReusesItsFolders", Plain({}, true), nullptr, Again({"-nc"}, true), 0, kHere + kBHere,
+     {{"Summer/AlbumDownload/a.jpg", kA}, {"Summer/AlbumDownload/b.jpg", kB}, {"Winter/AlbumDownload/b.jpg", kB}}, {}},
+    {"FileInTheFolderWay", Plain({}, true),
+     [](World& w) { fs::remove_all(fs::path(w.start.Path()) / "Summer"); WriteFile(w.start.Path() + "/Summer", "x"); },
+     Again({"-nc"}, true), 0, kAOk + "Downloading b.jpg...OK\r\n" + kBHere,
+     {{"Summer", "x"}, {"Summer-2/AlbumDownload/a.jpg", kA}, {"Summer-2/AlbumDownload/b.jpg", kB},
+      {"Winter/AlbumDownload/b.jpg", kB}}, {"/a.jpg  200", "/b.jpg  200"}},
+    {"LinkInTheFolderWay", Plain({}, true),
+     [](World& w) { fs::rename(fs::path(w.start.Path()) / "Summer", fs::path(w.start.Path()) / "Old");
+                    fs::create_directory_symlink("Old", fs::path(w.start.Path()) / "Summer"); },
+     Again({"-nc"}, true), 0, kAOk + "Downloading b.jpg...OK\r\n" + kBHere,
+     {{"Old/AlbumDownload/a.jpg", kA}, {"Old/AlbumDownload/b.jpg", kB}, {"Summer", ""},
+      {"Summer-2/AlbumDownload/a.jpg", kA}, {"Summer-2/AlbumDownload/b.jpg", kB}, {"Winter/AlbumDownload/b.jpg", kB}},
+     {"/a.jpg  200", "/b.jpg  200"}},
+    {"Resumed206", CutA({"-c"}), ServeA(kA, Tag("\"v1\"")), Again({"-c"}), 0, kAOk + kBHere, kAB,
+     {"/a.jpg " + kHalfRange + " 206"}, kResumed},
+    {"ResumedByDate", CutA({"-c"}, Dated("Tue, 01 Dec 2026 10:00:00 GMT")),
+     ServeA(kA, Dated("Tue, 01 Dec 2026 10:00:00 GMT")), Again({"--continue"}), 0, kAOk + kBHere, kAB,
+     {"/a.jpg " + kHalfRange + " 206"}, kResumed},
+    {"RangeIgnoredGives200", CutA({"-c"}), ServeA(kA, IgnoresRanges(Tag("\"v1\""))), Again({"-c"}), 0,
+     kAOk + kBHere, kAB, {"/a.jpg " + kHalfRange + " 200"}},
+    {"ChangedEtagGives200", CutA({"-c"}), ServeA(kNewA, Tag("\"v2\"")), Again({"-c"}), 0, kAOk + kBHere,
+     {{"AlbumDownload/a.jpg", kNewA}, {"AlbumDownload/b.jpg", kB}}, {"/a.jpg " + kHalfRange + " 200"}},
+    {"ShorterPictureGives416", CutA({"-c"}), ServeA(kA.substr(0, kHalf), Tag("\"v1\"")), Again({"-c"}), 0,
+     kAOk + kBHere, {{"AlbumDownload/a.jpg", kA.substr(0, kHalf)}, {"AlbumDownload/b.jpg", kB}},
+     {"/a.jpg " + kHalfRange + " 416", "/a.jpg  200"}},
+    {"NoValidatorNothingKept", CutA({"-c"}, RangeServer::Picture()), ServeA(kA, RangeServer::Picture()), Again({"-c"}), 0,
+     kAOk + kBHere, kAB, {"/a.jpg  200"}},
+    {"CutWithoutContinueKeepsNothing", CutA({}), ServeA(kA, Tag("\"v1\"")), Again({"-c"}), 0, kAOk + kBHere,
+     kAB, {"/a.jpg  200"}},
+    // The resume is interrupted in turn: the next run continues where that one stopped.
+    {"InterruptDuringResume", CutA({"-c"}),
+     [](World& w) {
+         w.Picture("/a.jpg", kA, HangsAt(Tag("\"v1\""), 45000));
+         ChildProcess child({GATHRIX_CLI_PATH, "-c", w.pages.Url("/picasaweb.google.com/u/Summer")}, w.start.Path());
+         const fs::path kept = w.Folder() / ".gathrix-partial-a.jpg";
+         for (int i = 0; i < 500 && !(fs::exists(kept) && fs::file_size(kept) == 45000); ++i)
+             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+         child.Signal(SIGINT);
+         child.Finish();
+         w.Picture("/a.jpg", kA, Tag("\"v1\""));
+     },
+     Again({"-c"}), 0, kAOk + kBHere, kAB, {"/a.jpg bytes=45000- 206"}, kResumed},
+};
+// clang-format on
+
+class Rerun : public ::testing::TestWithParam<std::tuple<RerunRow, const char*>> {};
+
+// Every entry below dir (hidden ones included), with its content ("" for a
+// folder or a link).
+std::vector<std::pair<std::string, std::string>> Tree(const fs::path& dir) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it) {
+        const fs::path relative = it->path().lexically_relative(dir);
+        if (it->is_symlink() || !it->is_directory()) {
+            entries.emplace_back(relative.string(), it->is_symlink() ? "" : ReadFile(it->path().string()));
+        }
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+TEST_P(Rerun, SecondRun) {
+    const auto& [row, jobs] = GetParam();
+    World w;
+    const std::vector<std::pair<std::string, std::string>> env = {{"GATHRIX_JOBS", jobs},
+                                                                  {"GATHRIX_REQUEST_TIMEOUT", "5"}};
+    auto run = [&](const Args& args) {
+        std::vector<std::string> argv = {GATHRIX_CLI_PATH};
+        for (const std::string& a : args(w)) argv.push_back(a);
+        return RunProcess(argv, w.start.Path(), env);
+    };
+    run(row.first);
+    if (row.change) row.change(w);
+    const std::size_t before = w.pictures.Requests().size();
+    const ProcessResult second = run(row.second);
+
+    EXPECT_EQ(second.exit_code, row.exit_code) << second.err;
+    std::string log;
+    for (std::size_t at = second.out.find("Downloading "); at != std::string::npos;
+         at = second.out.find("Downloading ", at + 1)) {
+        log += second.out.substr(at, second.out.find("\r\n", at) + 2 - at);
+    }
+    EXPECT_EQ(log, row.log);
+    EXPECT_EQ(second.err, row.err);
+    auto expected = row.files;
+    std::sort(expected.begin(), expected.end());
+    const auto files = Tree(w.start.Path());
+    EXPECT_EQ(files.size(), expected.size());
+    for (std::size_t i = 0; i < std::min(files.size(), expected.size()); ++i) {
+        EXPECT_EQ(files[i].first, expected[i].first);
+        EXPECT_TRUE(files[i].second == expected[i].second) << files[i].first;
+    }
+    std::vector<std::string> requests;
+    const auto seen = w.pictures.Requests();
+    for (std::size_t i = before; i < seen.size(); ++i) {
+        requests.push_back(seen[i].path + " " + seen[i].range + " " + std::to_string(seen[i].status));
+    }
+    std::vector<std::string> expected_requests = row.requests;
+    std::sort(requests.begin(), requests.end());
+    std::sort(expected_requests.begin(), expected_requests.end());
+    EXPECT_EQ(requests, expected_requests);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Rerun, ::testing::Combine(::testing::ValuesIn(kRows), ::testing::Values("1", "4")),
+                         [](const auto& p) {
+                             return std::string(std::get<0>(p.param).name) + "Jobs" + std::get<1>(p.param);
+                         });
+
+}  // namespace
+}  // namespace gathrix::test
