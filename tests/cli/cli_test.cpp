@@ -238,10 +238,13 @@ TEST_F(CliTest, ThreePageFlickrSetArrivesAtOriginalSize) {
     EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 7);
 }
 
-// A photo, and sets written with capitals ("/SETS/", "/Set-" count as absent).
+// A photo, sets written with capitals ("/SETS/", "/Set-", "/Albums/" count as
+// absent), and the list of a user's albums.
 TEST_F(CliTest, FlickrAddressThatIsNotASetExitsWithThreeAndFetchesNothing) {
-    for (const std::string path : {"/flickr.com/photos/someone/5300123/", "/flickr.com/photos/someone/SETS/72157/",
-                                   "/www.FLICKR.com/photos/someone/Set-72157/?page=2"}) {
+    for (const std::string path :
+         {"/flickr.com/photos/someone/5300123/", "/flickr.com/photos/someone/SETS/72157/",
+          "/www.FLICKR.com/photos/someone/Set-72157/?page=2", "/flickr.com/photos/someone/Albums/72157/",
+          "/flickr.com/photos/someone/albums/", "/flickr.com/photos/someone/albums?view=all#top"}) {
         const ProcessResult r = Cli({server.Url(path)}, {{"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
         EXPECT_EQ(r.exit_code, 3) << path;
         EXPECT_EQ(r.err, "Only image sets are accepted !\n");
