@@ -1,5 +1,6 @@
 // gathrix-demo-server: serves photo albums on 127.0.0.1 for gathrix-cli and the
-// window to download, and prints their addresses.
+// window to download, and prints their addresses and, for each album, a
+// gathrix-cli command line, with the settings the album needs, to paste.
 //
 //   gathrix-demo-server [--port N] [--pictures N]
 //
@@ -11,9 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "demo_album.h"
@@ -37,9 +41,39 @@ int Usage() {
         "Usage: gathrix-demo-server [--port N] [--pictures N]\n"
         "Serves a demo photo album on 127.0.0.1 (port 0: any free port) and prints\n"
         "its address as \"Album: ADDRESS\"; also a Flickr set, printed as \"Flickr: ADDRESS\"\n"
-        "with \"Flickr base: URL\" for GATHRIX_FLICKR_BASE_URL. Stops on SIGINT or SIGTERM.\n",
+        "with \"Flickr base: URL\" for GATHRIX_FLICKR_BASE_URL, and a Webshots album.\n"
+        "Then prints for each album the gathrix-cli command line that downloads it.\n"
+        "Stops on SIGINT or SIGTERM.\n",
         stderr);
     return 1;
+}
+
+// word as a shell reads it back: as it is when it holds only characters that
+// no shell treats specially, else between single quotes.
+std::string ShellWord(const std::string& word) {
+    constexpr const char* kPlain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789@%_+=:,./-";
+    if (!word.empty() && word.find_first_not_of(kPlain) == std::string::npos) return word;
+    std::string quoted = "'";
+    for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// gathrix-cli as a command that works from any directory: the one built beside
+// this server, by its absolute path; plain "gathrix-cli" (looked up in PATH)
+// when there is none beside the server.
+std::string CliCommand() {
+    std::error_code ec;
+    const std::filesystem::path cli = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / "gathrix-cli";
+    if (ec || !std::filesystem::is_regular_file(cli, ec)) return "gathrix-cli";
+    return ShellWord(cli.string());
+}
+
+// One album's command line: the settings, then gathrix-cli and the address.
+void PrintCommand(const char* what, const std::vector<std::pair<const char*, std::string>>& settings,
+                  const std::string& cli, const std::string& address) {
+    std::string line;
+    for (const auto& [name, value] : settings) line += std::string(name) + "=" + ShellWord(value) + " ";
+    std::printf("# %s\n%s%s %s\n", what, line.c_str(), cli.c_str(), ShellWord(address).c_str());
 }
 
 }  // namespace
@@ -109,7 +143,19 @@ int main(int argc, char** argv) {
     std::printf("Flickr: %s\nFlickr base: %s\n", flickr.album_address.c_str(), flickr.base_url.c_str());
     std::printf("Webshots: %s\nWebshots thumbnails: %s\nWebshots full size: %s\n", webshots.photo_address.c_str(),
                 webshots.thumbnail_prefix.c_str(), webshots.fullsize_base.c_str());
-    std::printf("Serving %d pictures; stop with Ctrl-C.\n", pictures);
+    // The Flickr set and the Webshots album need their settings: without them
+    // the pictures that first come down too small are looked for on the live
+    // sites, not here.
+    const std::string cli = CliCommand();
+    std::printf("\nPaste a line into a shell to download its album into ./AlbumDownload there:\n");
+    PrintCommand("The Picasa album", {}, cli, base + kAlbumPath);
+    PrintCommand("The Flickr set (also as .../photos/demo/albums/...)", {{"GATHRIX_FLICKR_BASE_URL", flickr.base_url}},
+                 cli, flickr.album_address);
+    PrintCommand("The Webshots album, from one of its photos",
+                 {{"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", webshots.thumbnail_prefix},
+                  {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", webshots.fullsize_base}},
+                 cli, webshots.photo_address);
+    std::printf("\nServing %d pictures; stop with Ctrl-C.\n", pictures);
     std::fflush(stdout);
 
     int signal_number = 0;

@@ -87,7 +87,9 @@ FlickrDemo ServeFlickrSet(httplib::Server& server, const std::string& base) {
     const int pages = (kPictures + kPerPage - 1) / kPerPage;
 
     const std::string set_path = std::string(kRoot) + "/photos/demo/sets/" + kSetId + "/";
-    server.Get(set_path, [photos, pages](const httplib::Request& req, httplib::Response& res) {
+    // With or without its last "/", as an address typed by hand (an albums
+    // address as well as a sets one) may end.
+    server.Get(set_path + "?", [photos, pages](const httplib::Request& req, httplib::Response& res) {
         const int page = req.has_param("page") ? std::atoi(req.get_param_value("page").c_str()) : 1;
         if (page < 1 || page > pages) {
             res.status = 404;

@@ -8,7 +8,9 @@
 // "setthumbs-indv", no pictures. An original is found exactly when the page
 // holds "_o.jpg" in any case; it stands in the page, unquoted, and ends in
 // "_o.jpg" unless three quotes in a row cut its item short. No set address
-// holds "?" or "#"; that of an input without "/set-" is the input up to either.
+// holds "?" or "#"; that of an input without "/set-" is the input up to either,
+// or, when that holds no "/sets/", the same with the "/albums/" that follows
+// "/photos/USER" made "/sets/".
 
 #include <algorithm>
 #include <cstddef>
@@ -50,6 +52,19 @@ void CheckPhotoPath(std::string_view link) {
     Check(in == npos ? path.empty() : path.size() == in + 1 && link.starts_with(path));
 }
 
+// A set address that differs from the typed one (up to its "?" or "#")
+// without "/set-": the typed one holds no "/sets/", and the set address is it
+// with one "/albums/" made "/sets/", after "/photos/" and a user name.
+void CheckAlbumsMadeSets(std::string_view typed, std::string_view set) {
+    Check(!Has(typed, "/sets/") && set.size() + 2 == typed.size());
+    const std::size_t at = FindFrom(set, "/sets/");
+    Check(at != npos && typed.substr(at, 8) == "/albums/");
+    Check(set.substr(0, at) == typed.substr(0, at) && set.substr(at + 6) == typed.substr(at + 8));
+    Check(at + 6 < set.size() && set[at + 6] != '/');
+    const std::size_t photos = FindFrom(set, "/photos/");
+    Check(photos != npos && photos + 8 < at && set.find('/', photos + 8) == at);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -79,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckPhotoPath(page);
     const std::string set = FlickrSetAddress(page);
     Check(!Has(set, "?") && !Has(set, "#"));
-    if (!Has(page, "/set-")) Check(set == page.substr(0, page.find_first_of("?#")));
+    const std::string typed = page.substr(0, page.find_first_of("?#"));
+    if (!Has(page, "/set-") && set != typed) CheckAlbumsMadeSets(typed, set);
     return 0;
 }

@@ -120,6 +120,8 @@ int main(int argc, char** argv) {
     Write(flickr_pages, "one_page", flickr_one_page);
     Write(flickr_pages, "filler", flickr_filler);
     Write(flickr_pages, "size_page", FlickrSizePage(1001));
+    // A set's address as the site writes it today, copied with a query and a fragment.
+    Write(flickr_pages, "albums_address", "http://www.flickr.com/photos/someone/albums/72157600000000000/?page=2#top");
 
     const std::string webshots_album = WebshotsAlbumPage({WebshotsPhoto(1), WebshotsPhoto(2), WebshotsPhoto(3)},
                                                          "http://community.webshots.com/album/987654?start=3");

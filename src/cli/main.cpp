@@ -41,6 +41,8 @@ constexpr const char* kUsage =
     "\n"
     "Downloads the photo album at ADDRESS (Picasa Web Albums, Flickr photo set or\n"
     "Webshots album) into the folder \"AlbumDownload\" below the current directory.\n"
+    "A Flickr set's address is .../photos/USER/albums/ID, or the older\n"
+    ".../photos/USER/sets/ID; a query or fragment after it is ignored.\n"
     "The progress log is written to stdout as it grows (CR LF line ends), followed\n"
     "by the number of files downloaded. Each album page that could not be\n"
     "downloaded and each picture that is missing in the end is reported on stderr\n"

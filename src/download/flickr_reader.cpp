@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "download/album_readers.h"
@@ -84,16 +85,34 @@ std::vector<FoundPicture> PicturesOf(std::string_view thumbnail_line) {
     }
 }
 
+// The "/sets/" form of an albums address (".../photos/USER/albums/ID...", as
+// the site names its sets today), whose "albums" becomes "sets": only for an
+// address that holds no "/sets/" and whose first "/photos/" is followed by a
+// user name, "albums" and an ID, none of them empty. The address as it is
+// otherwise: an album list (".../photos/USER/albums") stays what it was.
+std::string SetsFormOfAlbums(std::string address) {
+    if (Contains(address, "/sets/")) return address;
+    const std::size_t photos_at = Find(address, "/photos/");
+    if (photos_at == std::string::npos) return address;
+    const std::size_t user_at = photos_at + 8;
+    const std::size_t slash = address.find('/', user_at);
+    if (slash == std::string::npos || slash == user_at) return address;
+    const std::string_view rest = std::string_view(address).substr(slash);
+    if (!rest.starts_with("/albums/") || rest.size() == 8 || rest[8] == '/') return address;
+    return address.replace(slash + 1, 6, "sets");
+}
+
 }  // namespace
 
 // Normalises a set address once: everything from the first "?" or "#" on goes
-// (a fragment, as browsers copy it, is not part of the page), and the
-// "/set-" form (".../photos/USER/set-NUMBER") becomes the "/sets/" form
-// (".../photos/USER/sets/NUMBER").
+// (a fragment, as browsers copy it, is not part of the page), the "/set-" form
+// (".../photos/USER/set-NUMBER") becomes the "/sets/" form
+// (".../photos/USER/sets/NUMBER"), and so does an albums address
+// (".../photos/USER/albums/NUMBER").
 std::string FlickrSetAddress(std::string_view album_address) {
     std::string address = Field(Field(album_address, 1, "?"), 1, "#");
     const std::size_t set_at = Find(address, "/set-");
-    if (set_at == std::string::npos) return address;
+    if (set_at == std::string::npos) return SetsFormOfAlbums(std::move(address));
 
     const std::string set_part = address.substr(set_at + 5);
     // The "/" that ends the user name: the first one after "/photos/", or

@@ -29,7 +29,9 @@ std::vector<FoundPicture> ParsePicasaPage(std::string_view page);
 
 // Flickr photo sets. The set address a typed address stands for: everything
 // from the first "?" or "#" on goes, and ".../photos/USER/set-NUMBER" becomes
-// ".../photos/USER/sets/NUMBER".
+// ".../photos/USER/sets/NUMBER". So does ".../photos/USER/albums/NUMBER..."
+// (what the site calls a set today) in an address without "/sets/": its
+// "albums" becomes "sets", the rest is kept.
 std::string FlickrSetAddress(std::string_view album_address);
 // What one set page tells: its pictures in the order of their thumbnails
 // (each "_s." made "_o.", with the field before the thumbnail's for the

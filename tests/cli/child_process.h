@@ -27,6 +27,8 @@ public:
 
     // Reads the child's output until stdout holds text or timeout has passed.
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    // What the child wrote to stdout up to now, as far as it has been read.
+    const std::string& OutputSoFar() const { return result_.out; }
     // Sends the child a signal.
     void Signal(int signal_number);
     // Whether the child is still running.

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -238,10 +240,13 @@ TEST_F(CliTest, ThreePageFlickrSetArrivesAtOriginalSize) {
     EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 7);
 }
 
-// A photo, and sets written with capitals ("/SETS/", "/Set-" count as absent).
+// A photo, sets written with capitals ("/SETS/", "/Set-", "/Albums/" count as
+// absent), and the list of a user's albums.
 TEST_F(CliTest, FlickrAddressThatIsNotASetExitsWithThreeAndFetchesNothing) {
-    for (const std::string path : {"/flickr.com/photos/someone/5300123/", "/flickr.com/photos/someone/SETS/72157/",
-                                   "/www.FLICKR.com/photos/someone/Set-72157/?page=2"}) {
+    for (const std::string path :
+         {"/flickr.com/photos/someone/5300123/", "/flickr.com/photos/someone/SETS/72157/",
+          "/www.FLICKR.com/photos/someone/Set-72157/?page=2", "/flickr.com/photos/someone/Albums/72157/",
+          "/flickr.com/photos/someone/albums/", "/flickr.com/photos/someone/albums?view=all#top"}) {
         const ProcessResult r = Cli({server.Url(path)}, {{"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
         EXPECT_EQ(r.exit_code, 3) << path;
         EXPECT_EQ(r.err, "Only image sets are accepted !\n");
@@ -261,6 +266,42 @@ TEST_F(CliTest, RequestTimeOutComesFromTheEnvironment) {
     EXPECT_NE(r.out.find("Downloading hang.jpg...failed.\r\n"), std::string::npos);
     EXPECT_NE(r.out.find(" 0 files successfully downloaded!\r\n"), std::string::npos);
 }
+
+#ifdef GATHRIX_DEMO_SERVER_PATH
+// The command lines the demo server prints, pasted into a shell as they are,
+// each download their whole album. The environment points every service at a
+// closed port, so a line without the settings its album needs fails.
+TEST(DemoServer, EachPrintedCommandDownloadsItsWholeAlbum) {
+    Sandbox sandbox;
+    ChildProcess server({GATHRIX_DEMO_SERVER_PATH, "--pictures", "4"}, sandbox.Path());
+    ASSERT_TRUE(server.WaitForOutput("stop with Ctrl-C.\n", std::chrono::seconds(60)));
+    std::vector<std::string> commands;
+    std::istringstream printed(server.OutputSoFar());
+    for (std::string line; std::getline(printed, line);) {
+        if (!line.starts_with("#") && line.find("gathrix-cli ") != std::string::npos) commands.push_back(line);
+    }
+    const std::size_t pictures[] = {4, 14, 10};  // Picasa, Flickr, Webshots
+    ASSERT_EQ(commands.size(), std::size(pictures)) << server.OutputSoFar();
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        SCOPED_TRACE(commands[i]);
+        Sandbox start;
+        const ProcessResult r = RunProcess({"/bin/sh", "-c", commands[i]}, start.Path(),
+                                           {{"GATHRIX_FLICKR_BASE_URL", "http://127.0.0.1:1"},
+                                            {"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", "http://127.0.0.1:1"},
+                                            {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", "http://127.0.0.1:1"},
+                                            {"GATHRIX_REQUEST_TIMEOUT", "10"}});
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(r.out.ends_with(" " + std::to_string(pictures[i]) + " files successfully downloaded!\r\n"))
+            << r.out;
+        const fs::path folder = fs::path(start.Path()) / "AlbumDownload";
+        EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator())),
+                  pictures[i]);
+    }
+    server.Signal(SIGTERM);
+    server.Finish();
+}
+#endif
 
 }  // namespace
 }  // namespace gathrix::test

@@ -336,6 +336,16 @@ const Row kRows[] = {
      },
      kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0,
      "/flickr.com/photos/someone/sets/72157/#top", "", -1, 4},
+    // An albums address is the set's address as the site writes it today:
+    // every page is asked for at the "/sets/" address, as above.
+    {"FlickrAlbumsAddress",
+     [](World& w) {
+         return FlickrSet(w, "1", [](FakeServer& s) {
+             s.Serve(kSetPage2, FlickrSetPage({{"/photos/x/2/in/set-1/", s.Url("/p/b_s.jpg")}}, {"2", false}));
+         });
+     },
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0,
+     "/flickr.com/photos/someone/albums/72157/?ref=share#top", "", -1, 4},
     // A Webshots server that ignores "?start=": the page that brings nothing new
     // ends the album.
     {"WebshotsServerIgnoresStart",

@@ -81,6 +81,7 @@ TEST(PicasaParser, PicturesAreTheFeedsAddressesInOrder) {
 
 TEST(FlickrParser, SetAddressLosesQueryAndFragmentAndTakesTheSetsForm) {
     const std::string set = "http://h/photos/someone/sets/72157/";
+    const std::string albums = "http://h/photos/someone/albums/";
     // clang-format off
     const Row<std::string> rows[] = {
         {"SetsForm", set, set},
@@ -91,6 +92,22 @@ TEST(FlickrParser, SetAddressLosesQueryAndFragmentAndTakesTheSetsForm) {
         {"PhotoInASet", "http://h/photos/someone/5300123/in/set-72157/", set},
         // Without "/photos/", the "/" before "sets/" is the first one past "http://".
         {"WithoutPhotos", "http://127.0.0.1:80/flickr.com/set-72157/", "http://127.0.0.1:80/sets/72157/"},
+        // Sets as the site names them today: "albums" after the user becomes "sets".
+        {"AlbumsForm", albums + "72157/", set},
+        {"AlbumsWithoutTrailingSlash", albums + "72157", "http://h/photos/someone/sets/72157"},
+        {"AlbumsWithQueryAndFragment", albums + "72157/?page=2#top", set},
+        {"AlbumsWithAPhoto", albums + "72157/with/5300123/", set + "with/5300123/"},
+        {"AlbumsAndSetForm", albums + "1/set-72157/", set},
+        // Anything else keeps its "albums": the list of a user's albums, other
+        // letter cases, no user, no ID, "albums" further on or in a "/sets/" address.
+        {"AlbumList", albums, albums},
+        {"AlbumListWithoutSlash", "http://h/photos/someone/albums", "http://h/photos/someone/albums"},
+        {"AlbumsInCapitals", "http://h/photos/someone/Albums/72157/", "http://h/photos/someone/Albums/72157/"},
+        {"AlbumsWithoutUser", "http://h/photos/albums/72157/", "http://h/photos/albums/72157/"},
+        {"AlbumsWithEmptyId", albums + "/72157/", albums + "/72157/"},
+        {"AlbumsFurtherOn", "http://h/photos/someone/72157/albums/1/", "http://h/photos/someone/72157/albums/1/"},
+        {"AlbumsInsideASetsAddress", set + "albums/1/", set + "albums/1/"},
+        {"AlbumsInTheQueryOnly", "http://h/photos/someone/5300123/?x=/albums/1", "http://h/photos/someone/5300123/"},
     };
     // clang-format on
     for (const auto& row : rows) EXPECT_EQ(FlickrSetAddress(row.input), row.expected) << row.name;
