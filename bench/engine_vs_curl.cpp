@@ -13,6 +13,13 @@
 //       gathrix-cli --jobs 1, 4 and 8 against curl --parallel --parallel-max 4
 //       and 8; --jobs 4 must be at least 3 times as fast as --jobs 1 and within
 //       1.15 times curl's time at the same parallelism, under 64 MB peak.
+//   bench_engine_vs_curl rerun [pictures] [rounds]  (default 1000 of 10 KB, 3): the
+//       album downloaded, then again with --skip-existing; the second run must
+//       request no picture and take at most 5% of the first run's time.
+//   bench_engine_vs_curl resume [MiB]               (default 512): one picture
+//       cut off at half with --continue, then resumed; the second run must
+//       transfer about half of it (counted on the server) and the file be
+//       byte-identical.
 //
 // gathrix-cli is taken from the build folder; curl from the PATH.
 
@@ -32,6 +39,7 @@
 
 #include "bench_util.h"
 #include "demo_album.h"
+#include "support/range_server.h"
 
 using namespace gathrix;
 namespace fs = std::filesystem;
@@ -313,11 +321,96 @@ int Parallel(int pictures, int rounds) {
     return pass ? 0 : 1;
 }
 
+int Rerun(int pictures, int rounds) {
+    constexpr std::size_t kSize = 10 * 1024;
+    constexpr double kLimit = 0.05;
+    const std::string album = "/picasaweb.google.com/bench/Again";
+    test::RangeServer server;
+    std::vector<std::string> addresses;
+    for (int i = 1; i <= pictures; ++i) {
+        test::RangeServer::Picture picture;
+        picture.body = PictureBody(i, kSize);
+        picture.etag = "\"" + std::to_string(i) + "\"";
+        server.Serve("/pics/" + PictureName(i), picture);
+        addresses.push_back(server.Url("/pics/" + PictureName(i)));
+    }
+    test::RangeServer::Picture page;
+    page.body = demo::PicasaAlbumPage("Again", addresses);
+    server.Serve(album, page);
+    test::Sandbox sandbox;
+
+    std::vector<double> first_times;
+    std::vector<double> second_times;
+    std::size_t second_requests = 0;
+    std::size_t picture_requests = 0;
+    bool ok = true;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string dir = FreshDir(sandbox.Path(), "run");
+        const ChildRun first = RunChild({GATHRIX_CLI_PATH, server.Url(album)}, dir);
+        const std::size_t after_first = server.Requests().size();
+        const ChildRun second = RunChild({GATHRIX_CLI_PATH, "--skip-existing", server.Url(album)}, dir);
+        const std::vector<test::RangeServer::Seen> seen = server.Requests();
+        second_requests += seen.size() - after_first;
+        for (std::size_t i = after_first; i < seen.size(); ++i) picture_requests += seen[i].path == album ? 0 : 1;
+        ok = ok && first.exit_code == 0 && second.exit_code == 0 &&
+             FolderHolds(fs::path(dir) / "AlbumDownload", pictures, kSize);
+        first_times.push_back(first.seconds);
+        second_times.push_back(second.seconds);
+        std::printf("round %d:         first %.3f s, again %.3f s\n", round + 1, first.seconds, second.seconds);
+    }
+    const double share = Median(second_times) / Median(first_times);
+    std::printf("pictures:        %d of %zu bytes, %d rounds (medians below)\n", pictures, kSize, rounds);
+    std::printf("first run:       %.3f s, %d requests\n", Median(first_times), pictures + 1);
+    std::printf("--skip-existing: %.3f s, %zu requests in all rounds, %zu for pictures\n", Median(second_times),
+                second_requests, picture_requests);
+    std::printf("share:           %.1f%% of the first run (at most %.0f%%)\n", 100 * share, 100 * kLimit);
+    std::printf("stored files:    %s\n", ok ? "all complete" : "MISSING OR WRONG");
+    const bool pass = ok && picture_requests == 0 && share <= kLimit;
+    std::printf("%s\n", pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
+
+int Resume(std::size_t mib) {
+    const std::size_t size = mib << 20;
+    const std::string album = "/picasaweb.google.com/bench/Cut";
+    test::RangeServer server;
+    test::RangeServer::Picture picture;
+    picture.generated = size;
+    picture.etag = "\"big\"";
+    picture.cut_at = size / 2;
+    server.Serve("/pics/big.jpg", picture);
+    test::RangeServer::Picture page;
+    page.body = demo::PicasaAlbumPage("Cut", {server.Url("/pics/big.jpg")});
+    server.Serve(album, page);
+    test::Sandbox sandbox;
+
+    const ChildRun first = RunChild({GATHRIX_CLI_PATH, "--continue", server.Url(album)}, sandbox.Path());
+    const std::uint64_t first_bytes = server.BodyBytesSent() - page.body.size();
+    picture.cut_at.reset();
+    server.Serve("/pics/big.jpg", picture);
+    const ChildRun second = RunChild({GATHRIX_CLI_PATH, "--continue", server.Url(album)}, sandbox.Path());
+    const std::uint64_t second_bytes = server.BodyBytesSent() - first_bytes - 2 * page.body.size();
+    const bool whole = bench::MatchesGenerated(fs::path(sandbox.Path()) / "AlbumDownload" / "big.jpg", size);
+    const double share = static_cast<double>(second_bytes) / static_cast<double>(size);
+    std::printf("picture:         %zu MiB, cut off at half\n", mib);
+    std::printf("cut run:         %.2f s, exit %d, %.1f MiB sent\n", first.seconds, first.exit_code,
+                static_cast<double>(first_bytes) / (1 << 20));
+    std::printf("--continue:      %.2f s, exit %d, %.1f MiB sent (%.1f%% of the picture), peak RSS %.1f MB\n",
+                second.seconds, second.exit_code, static_cast<double>(second_bytes) / (1 << 20), 100 * share,
+                static_cast<double>(second.peak_rss_bytes) / 1e6);
+    std::printf("stored file:     %s\n", whole ? "byte-identical" : "WRONG");
+    const bool pass = first.exit_code == 5 && second.exit_code == 0 && whole && share > 0.49 && share < 0.51;
+    std::printf("%s\n", pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
+
 int Usage() {
     std::fputs(
         "Usage: bench_engine_vs_curl many [pictures] [rounds]\n"
         "       bench_engine_vs_curl big [MiB] [rounds]\n"
-        "       bench_engine_vs_curl parallel [pictures] [rounds]\n",
+        "       bench_engine_vs_curl parallel [pictures] [rounds]\n"
+        "       bench_engine_vs_curl rerun [pictures] [rounds]\n"
+        "       bench_engine_vs_curl resume [MiB]\n",
         stderr);
     return 2;
 }
@@ -344,6 +437,15 @@ int main(int argc, char** argv) {
         const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
         if (pictures < 1 || rounds < 1) return Usage();
         return Parallel(pictures, rounds);
+    }
+    if (mode == "rerun") {
+        const int pictures = argc > 2 ? std::atoi(argv[2]) : 1000;
+        const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+        return pictures < 1 || rounds < 1 ? Usage() : Rerun(pictures, rounds);
+    }
+    if (mode == "resume") {
+        const long long mib = argc > 2 ? std::atoll(argv[2]) : 512;
+        return mib < 1 ? Usage() : Resume(static_cast<std::size_t>(mib));
     }
     return Usage();
 }

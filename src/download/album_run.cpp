@@ -1,7 +1,8 @@
 #include "download/album_run.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
-#include <system_error>
 #include <unordered_set>
 #include <utility>
 
@@ -137,11 +138,9 @@ bool AlbumRun::AlreadyHere(const std::string& name, std::int64_t smallest) const
     if (!settings_.skip_existing && !settings_.resume) return false;
     // Only a file of ours: a link, a folder or a device of that name is not a
     // picture, and is replaced (or fails) as without skipping.
-    std::error_code ec;
-    const std::filesystem::path path = folder_ / name;
-    if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::regular) return false;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    return !ec && size > 0 && size >= static_cast<std::uintmax_t>(smallest);
+    struct stat status {};
+    return ::lstat((folder_ / name).c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
+           status.st_size >= smallest;
 }
 
 std::vector<PlannedPicture> AlbumRun::PlanAhead(const std::vector<FoundPicture>& pictures, std::int64_t smallest) {
@@ -175,9 +174,8 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
             if (impl_->prefetch) {
                 if (std::unique_ptr<net::Transfer> ahead = impl_->prefetch->Take(picture.address)) ahead->Cancel();
             }
-            events_.LogAppended("Downloading " + name + "...");
             events_.PicturesStored(stored_);
-            events_.LogAppended("already here.\r\n");
+            events_.LogAppended("Downloading " + name + "...already here.\r\n");
             ++stored_;
             impl_->names.Stored(picture.address, name);
             continue;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "support/fake_server.h"
@@ -53,7 +54,7 @@ RangeServer::RangeServer() {
 RangeServer::~RangeServer() {
     stopping_ = true;
     thread_.join();
-    for (std::thread& worker : workers_) worker.join();
+    while (answering_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     close(listener_);
 }
 
@@ -76,7 +77,12 @@ void RangeServer::Loop() {
         pollfd waiting{listener_, POLLIN, 0};
         if (poll(&waiting, 1, 50) <= 0) continue;
         const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0) workers_.emplace_back([this, client] { Answer(client); });
+        if (client < 0) continue;
+        ++answering_;
+        std::thread([this, client] {
+            Answer(client);
+            --answering_;
+        }).detach();
     }
 }
 

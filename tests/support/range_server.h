@@ -60,7 +60,7 @@ private:
     mutable std::mutex mutex_;
     std::map<std::string, std::shared_ptr<const Picture>> pictures_;
     std::vector<Seen> seen_;
-    std::vector<std::thread> workers_;
+    std::atomic<int> answering_{0};  // connections being answered, each on a thread of its own
     std::thread thread_;
 };
 
