@@ -15,6 +15,9 @@ int main(int argc, char* argv[]) {
     if (const std::optional<int> status = gathrix::app::AnswerWithoutWindow(argc, argv)) return *status;
 
     QApplication app(argc, argv);
+    // On X11 the application name is the class of the window's WM_CLASS, which
+    // StartupWMClass in the desktop entry names; on Wayland the desktop file
+    // name is the window's app id.
     QApplication::setApplicationName(QString::fromUtf8(gathrix::kProductName));
     QApplication::setApplicationVersion(QString::fromUtf8(gathrix::kProgramVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("net.example.gathrix"));
