@@ -26,8 +26,12 @@ usr/bin/gathrix-cli
 usr/share/applications/net.example.gathrix.desktop
 usr/share/doc/gathrix/copyright
 usr/share/icons/hicolor/128x128/apps/net.example.gathrix.png
+usr/share/icons/hicolor/16x16/apps/net.example.gathrix.png
 usr/share/icons/hicolor/256x256/apps/net.example.gathrix.png
+usr/share/icons/hicolor/32x32/apps/net.example.gathrix.png
 usr/share/icons/hicolor/48x48/apps/net.example.gathrix.png
+usr/share/icons/hicolor/64x64/apps/net.example.gathrix.png
+usr/share/icons/hicolor/scalable/apps/net.example.gathrix.svg
 usr/share/man/man1/gathrix-cli.1.gz
 usr/share/man/man1/gathrix.1.gz
 usr/share/metainfo/net.example.gathrix.metainfo.xml"
@@ -51,10 +55,12 @@ newest=$(grep -o '<release version="[^"]*"' "$root/usr/share/metainfo/net.exampl
   cut -d'"' -f2)
 [ "$newest" = "$2" ] || fail "the newest release in the AppStream metadata is '$newest', not $2"
 
-for size in 48 128 256; do
+for size in 16 32 48 64 128 256; do
   icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/net.example.gathrix.png
   file -b "$icon" | grep -q "^PNG image data, $size x $size," || fail "icon $size: $(file -b "$icon")"
 done
+icon=$root/usr/share/icons/hicolor/scalable/apps/net.example.gathrix.svg
+file -b "$icon" | grep -q "^SVG Scalable Vector Graphics image" || fail "scalable icon: $(file -b "$icon")"
 
 for page in gathrix gathrix-cli; do
   warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
