@@ -115,6 +115,7 @@ KeptBody::KeptBody(KeptBody&& other) noexcept
       offset_(other.offset_),
       validator_(std::move(other.validator_)),
       on_record_(other.on_record_),
+      registered_(std::exchange(other.registered_, false)),
       began_(other.began_),
       discarding_(other.discarding_),
       appending_(other.appending_),
@@ -131,6 +132,7 @@ KeptBody& KeptBody::operator=(KeptBody&& other) noexcept {
         offset_ = other.offset_;
         validator_ = std::move(other.validator_);
         on_record_ = other.on_record_;
+        registered_ = std::exchange(other.registered_, false);
         began_ = other.began_;
         discarding_ = other.discarding_;
         appending_ = other.appending_;
@@ -146,12 +148,10 @@ KeptBody::~KeptBody() { Close(); }
 // Empties the body and takes its version off the record: until a new
 // validator is written, it is a temporary file that an interrupt removes.
 void KeptBody::StartAfresh() {
+    if (!registered_) registered_ = RegisterTemporaryFile(files_.body);
     if (on_record_) {
-        RegisterTemporaryFile(files_.body);
         ::unlink(files_.info.c_str());
         on_record_ = false;
-    } else {
-        RegisterTemporaryFile(files_.body);
     }
     // Emptied before a new version goes on record, so that the record never
     // names bytes of another version.
@@ -170,6 +170,7 @@ bool KeptBody::WriteInfo(const std::string& validator) {
         return false;
     }
     ForgetTemporaryFile(files_.body);
+    registered_ = false;
     on_record_ = true;
     return true;
 }
@@ -215,6 +216,7 @@ bool KeptBody::MoveTo(const std::filesystem::path& target) {
     }
     ::unlink(files_.info.c_str());
     on_record_ = false;
+    registered_ = false;
     return true;
 }
 
@@ -222,6 +224,7 @@ void KeptBody::Close() {
     if (fd_ < 0) return;
     ::close(std::exchange(fd_, -1));
     if (!on_record_) RemoveTemporaryFile(files_.body);
+    registered_ = false;
 }
 
 void KeptBody::Drop() {
@@ -229,6 +232,7 @@ void KeptBody::Drop() {
     RemoveTemporaryFile(files_.body);
     ::unlink(files_.info.c_str());
     on_record_ = false;
+    registered_ = false;
 }
 
 }  // namespace gathrix::net::detail

@@ -89,7 +89,8 @@ private:
     int fd_ = -1;
     std::int64_t offset_ = 0;
     std::string validator_;
-    bool on_record_ = false;  // the info file names this body's version
+    bool on_record_ = false;   // the info file names this body's version
+    bool registered_ = false;  // a temporary file, removed by an interrupt
     bool began_ = false;
     bool discarding_ = false;  // an error status: its body goes nowhere
     bool appending_ = false;

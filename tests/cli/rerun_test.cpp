@@ -125,6 +125,21 @@ std::function<void(World&)> ServeA(std::string body, RangeServer::Picture how) {
     return [=](World& w) { w.Picture("/a.jpg", body, how); };
 }
 
+// A -c run interrupted once a.jpg's kept body holds `at` bytes; a.jpg is whole
+// on the server afterwards.
+std::function<void(World&)> InterruptAt(std::size_t at) {
+    return [at](World& w) {
+        w.Picture("/a.jpg", kA, HangsAt(Tag("\"v1\""), at));
+        ChildProcess child({GATHRIX_CLI_PATH, "-c", w.pages.Url("/picasaweb.google.com/u/Summer")}, w.start.Path());
+        const fs::path kept = w.Folder() / ".gathrix-partial-a.jpg";
+        for (int i = 0; i < 500 && !(fs::exists(kept) && fs::file_size(kept) == at); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        child.Signal(SIGINT);
+        child.Finish();
+        w.Picture("/a.jpg", kA, Tag("\"v1\""));
+    };
+}
+
 const std::string kHere = "Downloading a.jpg...already here.\r\nDownloading b.jpg...already here.\r\n";
 const std::string kAOk = "Downloading a.jpg...OK\r\n";
 const std::string kBHere = "Downloading b.jpg...already here.\r\n";
@@ -183,18 +198,10 @@ const RerunRow kRows[] = {
     {"CutWithoutContinueKeepsNothing", CutA({}), ServeA(kA, Tag("\"v1\"")), Again({"-c"}), 0, kAOk + kBHere,
      kAB, {"/a.jpg  200"}},
     // The resume is interrupted in turn: the next run continues where that one stopped.
-    {"InterruptDuringResume", CutA({"-c"}),
-     [](World& w) {
-         w.Picture("/a.jpg", kA, HangsAt(Tag("\"v1\""), 45000));
-         ChildProcess child({GATHRIX_CLI_PATH, "-c", w.pages.Url("/picasaweb.google.com/u/Summer")}, w.start.Path());
-         const fs::path kept = w.Folder() / ".gathrix-partial-a.jpg";
-         for (int i = 0; i < 500 && !(fs::exists(kept) && fs::file_size(kept) == 45000); ++i)
-             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-         child.Signal(SIGINT);
-         child.Finish();
-         w.Picture("/a.jpg", kA, Tag("\"v1\""));
-     },
-     Again({"-c"}), 0, kAOk + kBHere, kAB, {"/a.jpg bytes=45000- 206"}, kResumed},
+    {"InterruptDuringResume", CutA({"-c"}), InterruptAt(45000), Again({"-c"}), 0, kAOk + kBHere, kAB,
+     {"/a.jpg bytes=45000- 206"}, kResumed},
+    {"InterruptedFirstFetch", Plain({}), [](World& w) { fs::remove(w.Folder() / "a.jpg"); InterruptAt(20000)(w); },
+     Again({"-c"}), 0, kAOk + kBHere, kAB, {"/a.jpg bytes=20000- 206"}, kResumed},
 };
 // clang-format on
 
