@@ -1,4 +1,5 @@
 #include "support/range_server.h"
+#include "support/socket_util.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -38,16 +39,7 @@ bool SendAll(int client, const char* data, std::size_t size) {
 }  // namespace
 
 RangeServer::RangeServer() {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 64) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("RangeServer: cannot listen on 127.0.0.1");
-    }
-    port_ = ntohs(address.sin_port);
+    listener_ = ListenOnLoopback(port_, "RangeServer");
     thread_ = std::thread([this] { Loop(); });
 }
 
@@ -87,15 +79,8 @@ void RangeServer::Loop() {
 }
 
 void RangeServer::Answer(int client) {
-    std::string head;
+    const std::string head = ReadRequestHead(client, stopping_);
     char buffer[4096];
-    while (head.find("\r\n\r\n") == std::string::npos && !stopping_) {
-        pollfd readable{client, POLLIN, 0};
-        if (poll(&readable, 1, 50) <= 0) continue;
-        const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        head.append(buffer, static_cast<std::size_t>(n));
-    }
     const std::size_t path_start = head.find(' ') + 1;
     Seen seen{head.substr(path_start, head.find(' ', path_start) - path_start), HeaderValue(head, "Range"),
               HeaderValue(head, "If-Range")};

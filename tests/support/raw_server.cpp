@@ -1,4 +1,5 @@
 #include "support/raw_server.h"
+#include "support/socket_util.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,16 +12,7 @@
 namespace gathrix::test {
 
 RawServer::RawServer(std::string response) : response_(std::move(response)) {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 16) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("RawServer: cannot listen on 127.0.0.1");
-    }
-    port_ = ntohs(address.sin_port);
+    listener_ = ListenOnLoopback(port_, "RawServer");
     thread_ = std::thread([this] { Loop(); });
 }
 
@@ -39,15 +31,7 @@ void RawServer::Loop() {
         const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
         // Read the request head (a GET has no body), then answer and hang up.
-        std::string request;
-        char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos && !stopping_) {
-            pollfd readable{client, POLLIN, 0};
-            if (poll(&readable, 1, 50) <= 0) continue;
-            const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-            if (n <= 0) break;
-            request.append(buffer, static_cast<std::size_t>(n));
-        }
+        ReadRequestHead(client, stopping_);
         ++hits_;
         std::size_t sent = 0;
         while (sent < response_.size()) {
