@@ -60,7 +60,7 @@ void CliFrontEnd::ClearProgress() {
 }
 
 void CliFrontEnd::WriteOut(std::string_view bytes) {
-    if (bytes.empty()) return;
+    if (bytes.empty() || quiet_) return;
     ClearProgress();
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
     std::fflush(out_);

@@ -32,6 +32,9 @@ public:
         shares_terminal_ = on && shares_terminal_with_log;
     }
 
+    // Writes nothing to out from now on: no log, no results (-q).
+    void Quiet() { quiet_ = true; }
+
     void LogReplaced(std::string_view text) override;
     void LogAppended(std::string_view piece) override;
     void LogCleared() override {}
@@ -65,6 +68,7 @@ private:
     // Whether the last byte written to out_ ended a line; read by signal handlers.
     volatile std::sig_atomic_t at_line_start_ = 1;
     bool ended_ = false;
+    bool quiet_ = false;
     int page_failures_ = 0;
     int missing_pictures_ = 0;
 

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -65,6 +67,8 @@ constexpr const char* kUsage =
     "                        blank lines and lines starting with \"#\" are skipped)\n"
     "  -P, --directory DIR   start in DIR (made when missing), not the current directory\n"
     "      --no-progress     no progress display on stderr (shown only on a terminal)\n"
+    "  -q, --quiet           no log on stdout and no progress display; the lines on\n"
+    "                        stderr and the exit status stay the same\n"
     "  -nc, --skip-existing  do not fetch a picture whose file is already in the\n"
     "                        folder (and big enough for the service's size check):\n"
     "                        \"already here.\" in the log, counted as downloaded\n"
@@ -76,6 +80,11 @@ constexpr const char* kUsage =
     "      --version         print the program's version\n"
     "  -h, --help            print this text\n"
     "      --                the next arguments are addresses, even if they start with '-'\n"
+    "\n"
+    "A long option may be shortened to any prefix that names only it (--job 4,\n"
+    "--dir=DIR). A usage error is one line on stderr that names the argument,\n"
+    "and a line pointing to --help; a list or a directory that cannot be read\n"
+    "or made is named with the system's reason.\n"
     "\n"
     "Exit status: 0 every album page read and no picture missing; 1 usage error or\n"
     "blank address; 2 invalid address; 3 address rejected (not an image set); 4 an\n"
@@ -112,22 +121,24 @@ void CatchStopSignals() {
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
 }
 
-// The whole of a file, or of stdin for "-".
-bool ReadWhole(const std::string& name, std::string& text) {
+// The whole of a file, or of stdin for "-": 0, or the errno that stopped it.
+int ReadWhole(const std::string& name, std::string& text) {
     std::FILE* f = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
-    if (f == nullptr) return false;
+    if (f == nullptr) return errno;
     char buffer[65536];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    const bool ok = std::ferror(f) == 0;
+    const int error = std::ferror(f) != 0 ? (errno != 0 ? errno : EIO) : 0;
     if (f != stdin) std::fclose(f);
-    return ok;
+    return error;
 }
 
 // message quotes arguments as the user gave them, so it is escaped for the
-// terminal; the usage text is our own.
+// terminal. The whole usage text is for --help; here it would push the one
+// line that matters off the screen.
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "gathrix-cli: %s\n%s", gathrix::EscapeForTerminal(message).c_str(), kUsage);
+    std::fprintf(stderr, "gathrix-cli: %s\nTry 'gathrix-cli --help' for more information.\n",
+                 gathrix::EscapeForTerminal(message).c_str());
     return kExitUsage;
 }
 
@@ -143,7 +154,8 @@ bool SameTerminal(int a, int b) {
 // One album into base/AlbumDownload.
 int DownloadAlbum(const std::string& address, const std::filesystem::path& base, const gathrix::CliOptions& options) {
     gathrix::CliFrontEnd front_end(stdout, stderr);
-    front_end.EnableProgress(options.progress && ::isatty(STDERR_FILENO) == 1,
+    if (options.quiet) front_end.Quiet();
+    front_end.EnableProgress(options.progress && !options.quiet && ::isatty(STDERR_FILENO) == 1,
                              SameTerminal(STDOUT_FILENO, STDERR_FILENO));
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
@@ -179,6 +191,17 @@ bool UsableDirectory(const std::filesystem::path& path) {
     return std::filesystem::is_directory(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
+// Makes path and the directories above it when missing: 0 once it is a
+// directory the program can go into, or the errno that says why not.
+int MakeDirectory(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return ec ? ec.value() : errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    return ::access(path.c_str(), X_OK) == 0 ? 0 : errno;
+}
+
 // Several albums: each in a folder of its own below base. A folder an earlier
 // run made for the album is used again, so that running a list twice fills
 // the same folders; another album of this run, or anything but a directory
@@ -210,8 +233,9 @@ int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesys
     return worst;
 }
 
-int CheckUpdate() {
+int CheckUpdate(bool quiet) {
     gathrix::CliFrontEnd front_end(stdout, stderr);
+    if (quiet) front_end.Quiet();
     const bool contacted = gathrix::CheckForUpdate(front_end, gathrix::MakerSiteUrl());
     front_end.EndLine();
     return contacted ? kExitCompleted : kExitUsage;
@@ -231,7 +255,7 @@ int main(int argc, char** argv) {
             std::printf("%s %s\n", gathrix::kProductName, gathrix::kProgramVersion);
             return kExitCompleted;
         case gathrix::CliOptions::Action::CheckUpdate:
-            return CheckUpdate();
+            return CheckUpdate(options.quiet);
         case gathrix::CliOptions::Action::Download:
             break;
     }
@@ -239,9 +263,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> addresses = options.addresses;
     for (const std::string& file : options.input_files) {
         std::string text;
-        if (!ReadWhole(file, text)) {
-            std::fprintf(stderr, "gathrix-cli: cannot read the address list '%s'\n",
-                         gathrix::EscapeForTerminal(file).c_str());
+        if (const int error = ReadWhole(file, text); error != 0) {
+            std::fprintf(stderr, "gathrix-cli: cannot read the address list '%s': %s\n",
+                         gathrix::EscapeForTerminal(file).c_str(), std::strerror(error));
             return kExitUsage;
         }
         const std::vector<std::string> listed = gathrix::AddressesFromList(text);
@@ -252,12 +276,10 @@ int main(int argc, char** argv) {
     // The directory the albums go below: the current one, or -P's (made when missing).
     std::filesystem::path base = ".";
     if (options.directory) {
-        std::error_code ec;
-        std::filesystem::create_directories(*options.directory, ec);
         base = *options.directory;
-        if (!UsableDirectory(base)) {
-            std::fprintf(stderr, "gathrix-cli: cannot make or enter the directory '%s'\n",
-                         gathrix::EscapeForTerminal(*options.directory).c_str());
+        if (const int error = MakeDirectory(base); error != 0) {
+            std::fprintf(stderr, "gathrix-cli: cannot make or enter the directory '%s': %s\n",
+                         gathrix::EscapeForTerminal(*options.directory).c_str(), std::strerror(error));
             return kExitUsage;
         }
     }

@@ -1,5 +1,8 @@
 #include "cli/options.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "download/picture_names.h"
 #include "download/settings.h"
 #include "text/utf8.h"
@@ -10,23 +13,61 @@ namespace {
 
 ParsedOptions Error(std::string message) { return {std::nullopt, std::move(message)}; }
 
-// The value of an option: the next argument for "-x VALUE" and "--long VALUE",
-// or what follows "--long=" or "-x" in the same argument. nullopt when missing.
-std::optional<std::string> Value(const std::vector<std::string>& args, std::size_t& i, const std::string& short_name,
-                                 const std::string& long_name) {
-    const std::string& arg = args[i];
-    if (arg == short_name || arg == long_name) {
-        if (i + 1 >= args.size()) return std::nullopt;
-        return args[++i];
+// The long options; those with a value take it from "--name=VALUE" or the
+// next argument.
+struct LongOption {
+    std::string_view name;
+    bool takes_value;
+};
+
+// clang-format off
+constexpr LongOption kLongOptions[] = {
+    {"help", false},
+    {"version", false},
+    {"check-update", false},
+    {"quiet", false},
+    {"no-progress", false},
+    {"continue", false},
+    {"skip-existing", false},
+    {"jobs", true},
+    {"retries", true},
+    {"input-file", true},
+    {"directory", true},
+};
+// clang-format on
+
+// The long options that typed names: the one it spells out, or all those it
+// begins, in alphabetical order.
+std::vector<const LongOption*> LongOptionsNamed(std::string_view typed) {
+    std::vector<const LongOption*> found;
+    if (typed.empty()) return found;
+    for (const LongOption& option : kLongOptions) {
+        if (option.name == typed) return {&option};
+        if (option.name.starts_with(typed)) found.push_back(&option);
     }
-    if (!long_name.empty() && arg.starts_with(long_name + "=")) return arg.substr(long_name.size() + 1);
-    return arg.substr(short_name.size());
+    std::sort(found.begin(), found.end(), [](const LongOption* a, const LongOption* b) { return a->name < b->name; });
+    return found;
 }
 
-bool Matches(const std::string& arg, const std::string& short_name, const std::string& long_name) {
-    return (!short_name.empty() && arg.starts_with(short_name)) || (!long_name.empty() && arg == long_name) ||
-           (!long_name.empty() && arg.starts_with(long_name + "="));
-}
+// The short options, each the same as a long one; -j, -i and -P take their
+// value from the rest of the argument or the next one.
+struct ShortOption {
+    std::string_view name;
+    std::string_view long_name;
+};
+
+constexpr ShortOption kShortOptions[] = {
+    {"-h", "help"},
+    {"-q", "quiet"},
+    {"-c", "continue"},
+    {"-nc", "skip-existing"},
+};
+
+constexpr ShortOption kShortOptionsWithValue[] = {
+    {"-j", "jobs"},
+    {"-i", "input-file"},
+    {"-P", "directory"},
+};
 
 }  // namespace
 
@@ -78,43 +119,80 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
         }
         if (arg == "--") {
             only_addresses = true;
-        } else if (arg == "--help" || arg == "-h") {
+            continue;
+        }
+        // The option's long name, and its value when it takes one (nullopt
+        // when missing).
+        std::string_view name;
+        std::optional<std::string> value;
+        if (arg.starts_with("--")) {
+            const std::size_t equals = arg.find('=');
+            const std::string typed = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+            const std::vector<const LongOption*> found = LongOptionsNamed(typed);
+            if (found.empty()) return Error("unknown option '" + arg + "'");
+            if (found.size() > 1) {
+                std::string message = "option '--" + typed + "' is ambiguous; possibilities:";
+                for (const LongOption* option : found) message += " '--" + std::string(option->name) + "'";
+                return Error(message);
+            }
+            name = found.front()->name;
+            if (equals != std::string::npos) {
+                if (!found.front()->takes_value) {
+                    return Error("option '--" + std::string(name) + "' doesn't allow an argument");
+                }
+                value = arg.substr(equals + 1);
+            } else if (found.front()->takes_value && i + 1 < args.size()) {
+                value = args[++i];
+            }
+        } else {
+            for (const ShortOption& option : kShortOptions) {
+                if (arg == option.name) name = option.long_name;
+            }
+            for (const ShortOption& option : kShortOptionsWithValue) {
+                if (!arg.starts_with(option.name)) continue;
+                name = option.long_name;
+                if (arg.size() > option.name.size()) {
+                    value = arg.substr(option.name.size());
+                } else if (i + 1 < args.size()) {
+                    value = args[++i];
+                }
+            }
+            if (name.empty()) return Error("unknown option '" + arg + "'");
+        }
+
+        if (name == "help") {
             options.action = CliOptions::Action::Help;
-        } else if (arg == "--version") {
+        } else if (name == "version") {
             options.action = CliOptions::Action::Version;
-        } else if (arg == "--check-update") {
+        } else if (name == "check-update") {
             options.action = CliOptions::Action::CheckUpdate;
-        } else if (arg == "--no-progress") {
+        } else if (name == "quiet") {
+            options.quiet = true;
+        } else if (name == "no-progress") {
             options.progress = false;
-        } else if (arg == "--skip-existing" || arg == "-nc") {
+        } else if (name == "skip-existing") {
             options.skip_existing = true;
-        } else if (arg == "--continue" || arg == "-c") {
+        } else if (name == "continue") {
             options.resume = true;
             options.skip_existing = true;
-        } else if (Matches(arg, "-j", "--jobs")) {
-            const std::optional<std::string> value = Value(args, i, "-j", "--jobs");
+        } else if (name == "jobs") {
             if (!value) return Error("option '" + arg + "' needs a number of transfers");
             options.jobs = ParseJobs(*value);
             if (!options.jobs) {
                 return Error("the number of transfers must be from 1 to " + std::to_string(kMaxJobs) + ", not '" +
                              *value + "'");
             }
-        } else if (Matches(arg, "", "--retries")) {
-            const std::optional<std::string> value = Value(args, i, "", "--retries");
+        } else if (name == "retries") {
             if (!value) return Error("option '" + arg + "' needs a number of retries");
             const std::optional<int> retries = ParseNumber(*value, 0, 100);
             if (!retries) return Error("the number of retries must be from 0 to 100, not '" + *value + "'");
             options.retries = *retries;
-        } else if (Matches(arg, "-i", "--input-file")) {
-            const std::optional<std::string> value = Value(args, i, "-i", "--input-file");
+        } else if (name == "input-file") {
             if (!value || value->empty()) return Error("option '" + arg + "' needs a file of addresses");
             options.input_files.push_back(*value);
-        } else if (Matches(arg, "-P", "--directory")) {
-            const std::optional<std::string> value = Value(args, i, "-P", "--directory");
+        } else if (name == "directory") {
             if (!value || value->empty()) return Error("option '" + arg + "' needs a directory");
             options.directory = *value;
-        } else {
-            return Error("unknown option '" + arg + "'");
         }
     }
     if (options.action == CliOptions::Action::Download && options.addresses.empty() && options.input_files.empty()) {

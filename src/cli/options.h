@@ -16,6 +16,7 @@ struct CliOptions {
     std::optional<int> jobs;               // --jobs N / -j N
     int retries = 0;                       // --retries N
     bool progress = true;                  // --no-progress turns the display off
+    bool quiet = false;                    // --quiet / -q: no log on stdout, no display
     std::optional<std::string> directory;  // -P DIR / --directory DIR
     bool skip_existing = false;            // --skip-existing / -nc
     bool resume = false;                   // --continue / -c (implies skip_existing)
@@ -37,6 +38,8 @@ struct ParsedOptions {
     std::string error;                  // what was wrong, naming the argument
 };
 
+// Long options may be shortened to any prefix that names only one of them
+// ("--job 4", "--dir=X"); a prefix of several is an error that lists them.
 ParsedOptions ParseCliOptions(const std::vector<std::string>& args);
 
 }  // namespace gathrix

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <regex>
 #include <string>
@@ -51,6 +52,7 @@ struct OptionsRow {
     std::string err;                                     // local addresses written http://H
     std::vector<std::string> files;                      // below the starting directory, each must exist
     std::vector<std::pair<std::string, int>> hits = {};  // requests a path must have seen
+    std::optional<std::string> out = std::nullopt;       // stdout, where the row says
 };
 
 // A row is shown by its name; printed byte for byte, its padding would be read
@@ -91,13 +93,73 @@ const OptionsRow kRows[] = {
      0, "", {"a" + Times(49, "\xC3\xA9") + "/AlbumDownload/a.jpg", "Summer/AlbumDownload/a.jpg"}},
     {"UnreadableAddressListNamedWithControls",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"-i", "no\x1B]0;x\x07.txt"}; },
-     1, "gathrix-cli: cannot read the address list 'no\\x1B]0;x\\x07.txt'\n", {}},
+     1, "gathrix-cli: cannot read the address list 'no\\x1B]0;x\\x07.txt': No such file or directory\n", {}},
+    {"AddressListThatIsADirectory",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"-i", "."}; },
+     1, "gathrix-cli: cannot read the address list '.': Is a directory\n", {}},
     {"StartDirectoryIsMade",
      [](FakeServer& s, const std::string&) {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{"-P", "out/sub", Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
      0, "", {"out/sub/AlbumDownload/a.jpg"}},
+    {"StartDirectoryThatTheSystemRefuses",
+     [](FakeServer& s, const std::string&) {
+         return std::vector<std::string>{"-P", "/proc/x", Album(s, "u", "Summer", {"/p/a.jpg"})};
+     },
+     1, "gathrix-cli: cannot make or enter the directory '/proc/x': No such file or directory\n", {},
+     {{"/picasaweb.google.com/u/Summer", 0}}},
+    {"StartDirectoryBelowAFile",
+     [](FakeServer& s, const std::string& start) {
+         WriteFile(start + "/f", "");
+         return std::vector<std::string>{"--directory=f/\x1B[2J", Album(s, "u", "Summer", {"/p/a.jpg"})};
+     },
+     1, "gathrix-cli: cannot make or enter the directory 'f/\\x1B[2J': Not a directory\n", {},
+     {{"/picasaweb.google.com/u/Summer", 0}}},
+    // Quiet leaves stdout empty; stderr, the status and the files are those of
+    // a run without it.
+    {"QuietWritesNothingOnStdout",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{"--quiet", Album(s, "u", "Holey", {"/p/a.jpg", "/p/none.jpg"})};
+     },
+     5, "gathrix-cli: picture http://H/p/none.jpg: HTTP 404\n", {"AlbumDownload/a.jpg"}, {}, ""},
+    {"QuietWithSeveralAlbums",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{Album(s, "u", "Good", {"/p/a.jpg"}), "-q", s.Url("/picasaweb.google.com/u/Gone")};
+     },
+     4, "gathrix-cli: album page http://H/picasaweb.google.com/u/Gone: HTTP 404\n", {"Good/AlbumDownload/a.jpg"}, {}, ""},
+    // Long options shortened to a prefix that names one of them; the kept
+    // picture is not asked for again, the flaky one is asked for twice.
+    {"PrefixesOfLongOptions",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         s.ServeFlaky("/p/flaky.jpg", "late", 1, 503);
+         fs::create_directories(start + "/out/AlbumDownload");
+         WriteFile(start + "/out/AlbumDownload/a.jpg", "kept");
+         return std::vector<std::string>{"--job", "4", "--retr=1", "--dir", "out", "--skip", "--no-p",
+                                         Album(s, "u", "Summer", {"/p/a.jpg", "/p/flaky.jpg"})};
+     },
+     0, "", {"out/AlbumDownload/a.jpg", "out/AlbumDownload/flaky.jpg"}, {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
+    {"PrefixWithAValueAfterTheEqualsSign",
+     [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--job=17", Album(s, "u", "S", {})}; },
+     1, "gathrix-cli: the number of transfers must be from 1 to 16, not '17'\n"
+        "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
+    {"AmbiguousPrefixNamesThePossibilities",
+     [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--c", Album(s, "u", "S", {})}; },
+     1, "gathrix-cli: option '--c' is ambiguous; possibilities: '--check-update' '--continue'\n"
+        "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}, ""},
+    {"UnknownOptionIsOneLineAndAPointerToHelp",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"--fo\x1B[2J", "x"}; },
+     1, "gathrix-cli: unknown option '--fo\\x1B[2J'\nTry 'gathrix-cli --help' for more information.\n", {}, {}, ""},
+    {"OptionWithoutAValueGivenOne",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"--quiet=yes", "x"}; },
+     1, "gathrix-cli: option '--quiet' doesn't allow an argument\n"
+        "Try 'gathrix-cli --help' for more information.\n", {}},
+    {"NoAddressAtAll",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"-q"}; },
+     1, "gathrix-cli: an album address is needed\nTry 'gathrix-cli --help' for more information.\n", {}, {}, ""},
     {"HighestStatusOfSeveralAlbums",
      [](FakeServer& s, const std::string&) {
          s.Serve("/p/a.jpg", "a");
@@ -146,6 +208,9 @@ TEST_P(CliOptions, StatusFailuresAndFolders) {
     EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"), row.err);
     for (const std::string& file : row.files) EXPECT_TRUE(fs::is_regular_file(fs::path(sandbox.Path()) / file)) << file;
     for (const auto& [path, hits] : row.hits) EXPECT_EQ(server.Hits(path), hits) << path;
+    if (row.out) {
+        EXPECT_EQ(r.out, *row.out);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CliOptions, ::testing::ValuesIn(kRows),
@@ -213,6 +278,7 @@ TEST(CliProgress, DrawnOnATerminalOnlyAndClearedAtTheEnd) {
     EXPECT_TRUE(on_terminal.ends_with("\r\033[K")) << on_terminal;
 
     EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, "--no-progress", album}, sandbox.Path(), Stderr::Terminal), "");
+    EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, "-q", album}, sandbox.Path(), Stderr::Terminal), "");
     EXPECT_EQ(StderrOf({GATHRIX_CLI_PATH, album}, sandbox.Path(), Stderr::Pipe), "");
 
     // On the terminal of an interactive shell the display follows the log's

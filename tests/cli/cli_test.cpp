@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <regex>
@@ -128,11 +129,21 @@ TEST_F(CliTest, InvalidAddressExitsWithTwo) {
 }
 
 TEST_F(CliTest, UsageErrorsAndBlankAddressExitWithOne) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--bogus"}, {"-j", "17", "x"}, {"   "}, {""}}) {
+    // A usage error is the line that names the argument and a pointer to
+    // --help, not the whole usage text.
+    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--bogus"}, {"-j", "17", "x"}}) {
         const ProcessResult r = Cli(args);
         EXPECT_EQ(r.exit_code, 1) << (args.empty() ? "(none)" : args[0]);
         EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err, "");
+        EXPECT_TRUE(r.err.starts_with("gathrix-cli: ")) << r.err;
+        EXPECT_TRUE(r.err.ends_with("\nTry 'gathrix-cli --help' for more information.\n")) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+    }
+    for (const auto& args : std::vector<std::vector<std::string>>{{"   "}, {""}}) {
+        const ProcessResult r = Cli(args);
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "gathrix-cli: the album address is blank\n");
     }
     EXPECT_TRUE(server.Requests().empty());
 }
