@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "cli/failure_text.h"
 #include "text/utf8.h"
@@ -108,6 +109,19 @@ void CliFrontEnd::Message(std::string_view text, std::string_view /*title*/, Box
 void CliFrontEnd::PageFailed(std::string_view address, const Failure& why) {
     ++page_failures_;
     WriteErr("gathrix-cli: album page " + std::string(address) + ": " + FailureText(why));
+}
+
+void CliFrontEnd::Retrying(std::string_view address, const Failure& why, std::chrono::milliseconds delay, int attempt,
+                           int attempts) {
+    // Whole seconds as they are; a shorter pause (a test's) with a tenth.
+    char after[32];
+    if (delay.count() % 1000 == 0) {
+        std::snprintf(after, sizeof after, "%lld s", static_cast<long long>(delay.count() / 1000));
+    } else {
+        std::snprintf(after, sizeof after, "%.1f s", static_cast<double>(delay.count()) / 1000);
+    }
+    WriteErr("gathrix-cli: retrying " + std::string(address) + " in " + after + ": " + FailureText(why) + " (attempt " +
+             std::to_string(attempt) + " of " + std::to_string(attempts) + ")");
 }
 
 void CliFrontEnd::PictureMissing(std::string_view address, const Failure& why) {

@@ -44,6 +44,8 @@ public:
     void PictureMissing(std::string_view address, const Failure& why) override;
     void NoPicturesListed(std::string_view album_address) override;
     void PicturesResumed(std::int64_t count) override;
+    void Retrying(std::string_view address, const Failure& why, std::chrono::milliseconds delay, int attempt,
+                  int attempts) override;
     void RunEnded() override { ended_ = true; }
 
     bool Ended() const { return ended_; }

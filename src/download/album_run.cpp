@@ -28,8 +28,12 @@ constexpr std::chrono::milliseconds kWakeInterval{20};
 }  // namespace
 
 struct AlbumRun::Impl {
-    Impl(const Settings& settings, const std::filesystem::path& folder) : transfer(session), names(folder) {
+    Impl(RunEvents& events, const Settings& settings, const std::filesystem::path& folder)
+        : transfer(session), names(folder) {
         session.SetRetries(settings.retries, settings.retry_unit);
+        session.SetRetryObserver([&events](const net::RetryNotice& notice) {
+            events.Retrying(notice.address, notice.why, notice.delay, notice.attempt, notice.attempts);
+        });
         transfer.SetRequestTimeout(settings.request_timeout);
         // More than one transfer: pictures are fetched ahead, at most `jobs`
         // connections to a host.
@@ -49,7 +53,7 @@ AlbumRun::AlbumRun(RunEvents& events, const Settings& settings, std::filesystem:
     : events_(events),
       settings_(settings),
       folder_(std::move(folder)),
-      impl_(std::make_unique<Impl>(settings, folder_)) {}
+      impl_(std::make_unique<Impl>(events, settings, folder_)) {}
 
 AlbumRun::~AlbumRun() { CancelAll(); }
 

@@ -4,6 +4,7 @@
 // end decides what they mean on its screen or its streams. Everything is
 // called on the thread that runs the engine.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -49,6 +50,10 @@ public:
     virtual void Progress(const TransferProgress& /*progress*/) {}
     // An album page that could not be downloaded.
     virtual void PageFailed(std::string_view /*address*/, const Failure& /*why*/) {}
+    // A request that failed is sent again after delay: attempt (2 for the
+    // first retry) of attempts.
+    virtual void Retrying(std::string_view /*address*/, const Failure& /*why*/, std::chrono::milliseconds /*delay*/,
+                          int /*attempt*/, int /*attempts*/) {}
     // A picture missing in the end: neither its fetch nor a repair stored it.
     virtual void PictureMissing(std::string_view /*address*/, const Failure& /*why*/) {}
     // The album's pages were read and none of them listed a picture (an empty

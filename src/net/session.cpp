@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace gathrix::net {
 
@@ -10,6 +11,7 @@ struct Session::Impl {
     CURLM* multi = nullptr;
     int retries = 0;
     std::chrono::milliseconds retry_base{1000};
+    std::function<void(const RetryNotice&)> retry_observer;
 };
 
 Session::Session() : impl_(std::make_unique<Impl>()) {
@@ -32,6 +34,14 @@ void Session::SetRetries(int retries, std::chrono::milliseconds base) {
 int Session::Retries() const { return impl_->retries; }
 
 std::chrono::milliseconds Session::RetryBase() const { return impl_->retry_base; }
+
+void Session::SetRetryObserver(std::function<void(const RetryNotice&)> observer) {
+    impl_->retry_observer = std::move(observer);
+}
+
+void Session::NoteRetry(const RetryNotice& notice) const {
+    if (impl_->retry_observer) impl_->retry_observer(notice);
+}
 
 void Session::Pump() {
     CURLM* multi = impl_->multi;

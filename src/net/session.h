@@ -5,7 +5,11 @@
 // file behind.
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <string>
+
+#include "events/failure.h"
 
 namespace gathrix::net {
 
@@ -13,6 +17,16 @@ namespace gathrix::net {
 // handle. Pages, pictures and lookups all run on it, so a transfer in flight
 // keeps moving while a page downloads, and connections to a host are kept alive
 // and shared by every request.
+// A request that failed and is sent again: which, why, after how long, and
+// which attempt the next one is (2 for the first retry) of how many there may be.
+struct RetryNotice {
+    std::string address;
+    Failure why;
+    std::chrono::milliseconds delay{0};
+    int attempt = 0;
+    int attempts = 0;
+};
+
 class Session {
 public:
     Session();
@@ -31,6 +45,10 @@ public:
     void SetRetries(int retries, std::chrono::milliseconds base = std::chrono::seconds(1));
     int Retries() const;
     std::chrono::milliseconds RetryBase() const;
+
+    // Told of every retry, as it is decided (none by default).
+    void SetRetryObserver(std::function<void(const RetryNotice&)> observer);
+    void NoteRetry(const RetryNotice& notice) const;
 
     // Does the pending work of every request without blocking.
     void Pump();

@@ -177,7 +177,9 @@ struct Transfer::Impl : detail::Request {
         if (detail::Retryable(outcome) && retries_done < session->Retries()) {
             // Sent again after a pause; until then the transfer is still running.
             ++retries_done;
-            retry_at = Clock::now() + detail::RetryDelay(retries_done, headers, session->RetryBase());
+            const std::chrono::milliseconds delay = detail::RetryDelay(retries_done, headers, session->RetryBase());
+            retry_at = Clock::now() + delay;
+            session->NoteRetry({address, failure, delay, retries_done + 1, session->Retries() + 1});
             spool.reset();
             kept.reset();  // the retry continues what came
             return;

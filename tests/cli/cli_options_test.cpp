@@ -141,7 +141,8 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--job", "4", "--retr=1", "--dir", "out", "--skip", "--no-p",
                                          Album(s, "u", "Summer", {"/p/a.jpg", "/p/flaky.jpg"})};
      },
-     0, "", {"out/AlbumDownload/a.jpg", "out/AlbumDownload/flaky.jpg"}, {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
+     0, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n",
+     {"out/AlbumDownload/a.jpg", "out/AlbumDownload/flaky.jpg"}, {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
     {"PrefixWithAValueAfterTheEqualsSign",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--job=17", Album(s, "u", "S", {})}; },
      1, "gathrix-cli: the number of transfers must be from 1 to 16, not '17'\n"
@@ -178,7 +179,10 @@ const OptionsRow kRows[] = {
          s.ServeFlaky("/p/flaky.jpg", "late", 2, 503);
          return std::vector<std::string>{"--retries", "2", Album(s, "u", "Summer", {"/p/flaky.jpg"})};
      },
-     0, "", {"AlbumDownload/flaky.jpg"}, {{"/p/flaky.jpg", 3}}},
+     0,
+     "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 3)\n"
+     "gathrix-cli: retrying http://H/p/flaky.jpg in 2 s: HTTP 503 (attempt 3 of 3)\n",
+     {"AlbumDownload/flaky.jpg"}, {{"/p/flaky.jpg", 3}}},
     {"NoRetriesByDefault",
      [](FakeServer& s, const std::string&) {
          s.ServeFlaky("/p/flaky.jpg", "late", 2, 503);
