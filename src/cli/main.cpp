@@ -77,6 +77,7 @@ constexpr const char* kUsage =
     "                        (interrupted, stalled, connection lost) in a hidden\n"
     "                        file .gathrix-partial-NAME, so that the next run with\n"
     "                        --continue asks the server only for the rest\n"
+    "      --no-config       do not read the configuration file (below)\n"
     "      --check-update    ask the maker's site whether a new version is published\n"
     "      --version         print the program's version\n"
     "  -h, --help            print this text\n"
@@ -94,6 +95,11 @@ constexpr const char* kUsage =
     "--check-update: 1 when the page cannot be contacted. Interrupted by a signal:\n"
     "128 + the signal's number, with no temporary file left (with --continue, the\n"
     "pictures cut off stay hidden for the next run).\n"
+    "\n"
+    "Configuration file: $XDG_CONFIG_HOME/gathrix/gathrix-cli.conf (default\n"
+    "~/.config/gathrix/gathrix-cli.conf): long options, one a line, as \"jobs 4\",\n"
+    "\"jobs = 4\" or \"--skip-existing\"; \"#\" starts a comment. Options on the command\n"
+    "line win; a bad line is named with its line number and stops the run.\n"
     "\n"
     "Environment: GATHRIX_JOBS, GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_SKIP_EXISTING=1\n"
     "(as --skip-existing, also for the window), GATHRIX_FLICKR_BASE_URL,\n"
@@ -244,9 +250,39 @@ int CheckUpdate(bool quiet) {
 
 }  // namespace
 
+// The options of the configuration file put before those of the command line,
+// which therefore win. Returns false (having said why) when the file cannot
+// be read or holds a bad line; a missing file is no configuration.
+bool WithConfiguration(std::vector<std::string>& args) {
+    const std::string path = gathrix::ConfigFilePath();
+    if (path.empty()) return true;
+    std::string text;
+    if (const int error = ReadWhole(path, text); error != 0) {
+        if (error == ENOENT) return true;
+        std::fprintf(stderr, "gathrix-cli: cannot read the configuration file '%s': %s\n",
+                     gathrix::EscapeForTerminal(path).c_str(), std::strerror(error));
+        return false;
+    }
+    const gathrix::ConfigArguments config = gathrix::ArgumentsFromConfig(text, path);
+    if (!config.error.empty()) {
+        std::fprintf(stderr, "gathrix-cli: %s\n", gathrix::EscapeForTerminal(config.error).c_str());
+        return false;
+    }
+    args.insert(args.begin(), config.args.begin(), config.args.end());
+    return true;
+}
+
 int main(int argc, char** argv) {
-    const gathrix::ParsedOptions parsed = gathrix::ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const gathrix::ParsedOptions command_line = gathrix::ParseCliOptions(args, false);
+    if (!command_line.options) return UsageError(command_line.error);
+    if (!command_line.options->no_config && !WithConfiguration(args)) return kExitUsage;
+    gathrix::ParsedOptions parsed = gathrix::ParseCliOptions(args);
     if (!parsed.options) return UsageError(parsed.error);
+    // Albums named on the command line replace the configuration's lists.
+    if (!command_line.options->addresses.empty() || !command_line.options->input_files.empty()) {
+        parsed.options->input_files = command_line.options->input_files;
+    }
     const gathrix::CliOptions& options = *parsed.options;
     switch (options.action) {
         case gathrix::CliOptions::Action::Help:

@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string_view>
 
 #include "download/picture_names.h"
@@ -33,6 +34,7 @@ constexpr LongOption kLongOptions[] = {
     {"retries", true},
     {"input-file", true},
     {"directory", true},
+    {"no-config", false},
 };
 // clang-format on
 
@@ -108,7 +110,7 @@ std::string AlbumFolderName(const std::string& address, const std::function<bool
     }
 }
 
-ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
+ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_address) {
     CliOptions options;
     bool only_addresses = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -168,6 +170,8 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
             options.action = CliOptions::Action::CheckUpdate;
         } else if (name == "quiet") {
             options.quiet = true;
+        } else if (name == "no-config") {
+            options.no_config = true;
         } else if (name == "no-progress") {
             options.progress = false;
         } else if (name == "skip-existing") {
@@ -195,10 +199,62 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
             options.directory = *value;
         }
     }
-    if (options.action == CliOptions::Action::Download && options.addresses.empty() && options.input_files.empty()) {
+    if (need_address && options.action == CliOptions::Action::Download && options.addresses.empty() &&
+        options.input_files.empty()) {
         return Error("an album address is needed");
     }
     return {options, {}};
+}
+
+std::string ConfigFilePath() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') return std::string(config) + "/gathrix/gathrix-cli.conf";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/gathrix/gathrix-cli.conf";
+    return {};
+}
+
+ConfigArguments ArgumentsFromConfig(const std::string& text, const std::string& file) {
+    ConfigArguments config;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    for (int number = 1; start <= text.size(); ++number) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line = std::string_view(text).substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+        while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+        if (line.empty() || line.front() == '#') continue;
+
+        auto bad = [&](const std::string& what) {
+            config.args.clear();
+            config.error = file + ":" + std::to_string(number) + ": " + what;
+            return config;
+        };
+        if (line.starts_with("--")) line.remove_prefix(2);
+        const std::size_t name_end = std::min(line.find_first_of(" \t="), line.size());
+        const std::string name(line.substr(0, name_end));
+        std::string_view value = line.substr(name_end);
+        while (!value.empty() && blank(value.front())) value.remove_prefix(1);
+        const bool has_equals = !value.empty() && value.front() == '=';
+        if (has_equals) value.remove_prefix(1);
+        while (!value.empty() && blank(value.front())) value.remove_prefix(1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (name.empty() || name.front() == '-') return bad("not an option: '" + std::string(line) + "'");
+
+        std::vector<std::string> args{"--" + name};
+        if (!value.empty()) args.emplace_back(value);
+        const ParsedOptions parsed = ParseCliOptions(args, false);
+        if (!parsed.options) return bad(parsed.error);
+        const CliOptions& options = *parsed.options;
+        if (!options.addresses.empty()) return bad("option '--" + name + "' doesn't allow an argument");
+        if (options.action != CliOptions::Action::Download || options.no_config) {
+            return bad("option '--" + name + "' has no place in the configuration file");
+        }
+        config.args.insert(config.args.end(), args.begin(), args.end());
+    }
+    return config;
 }
 
 }  // namespace gathrix

@@ -20,6 +20,7 @@ struct CliOptions {
     std::optional<std::string> directory;  // -P DIR / --directory DIR
     bool skip_existing = false;            // --skip-existing / -nc
     bool resume = false;                   // --continue / -c (implies skip_existing)
+    bool no_config = false;                // --no-config
 };
 
 // The addresses in an address list: one per line, blank lines and lines that
@@ -40,6 +41,24 @@ struct ParsedOptions {
 
 // Long options may be shortened to any prefix that names only one of them
 // ("--job 4", "--dir=X"); a prefix of several is an error that lists them.
-ParsedOptions ParseCliOptions(const std::vector<std::string>& args);
+// need_address: an argument list without any address (or -i) is an error.
+ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_address = true);
+
+// Where the configuration file is: $XDG_CONFIG_HOME/gathrix/gathrix-cli.conf
+// (XDG_CONFIG_HOME when it is an absolute path), else
+// $HOME/.config/gathrix/gathrix-cli.conf; empty when neither is known.
+std::string ConfigFilePath();
+
+// The options of a configuration file as command-line arguments. The file
+// holds long options, one a line, as "name", "name value" or "name = value"
+// (with or without the leading "--"; a value may stand in double quotes);
+// blank lines and lines starting with "#" are skipped. --help, --version,
+// --check-update and --no-config have no place there. error names the first
+// bad line, as "FILE:LINE: what is wrong", and then args is empty.
+struct ConfigArguments {
+    std::vector<std::string> args;
+    std::string error;
+};
+ConfigArguments ArgumentsFromConfig(const std::string& text, const std::string& file);
 
 }  // namespace gathrix

@@ -17,14 +17,21 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::stri
                            const std::vector<std::pair<std::string, std::string>>& env) {
     // Everything the child needs is prepared before fork: a child of a threaded
     // process may only make async-signal-safe calls until it executes.
+    // The configuration of whoever runs the tests stays out of them: a test
+    // that wants one gives its own XDG_CONFIG_HOME.
+    std::vector<std::pair<std::string, std::string>> settings = {{"XDG_CONFIG_HOME", "/nonexistent/gathrix-tests"}};
+    settings.insert(settings.end(), env.begin(), env.end());
     std::vector<std::string> env_strings;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
         bool overridden = false;
-        for (const auto& [name, value] : env) overridden = overridden || entry.starts_with(name + "=");
+        for (const auto& [name, value] : settings) overridden = overridden || entry.starts_with(name + "=");
         if (!overridden) env_strings.push_back(entry);
     }
-    for (const auto& [name, value] : env) env_strings.push_back(name + "=" + value);
+    for (const auto& [name, value] : settings) {
+        std::erase_if(env_strings, [&name](const std::string& entry) { return entry.starts_with(name + "="); });
+        env_strings.push_back(name + "=" + value);
+    }
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

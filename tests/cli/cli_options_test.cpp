@@ -195,6 +195,45 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--retries", "3", Album(s, "u", "Summer", {"/p/gone.jpg"})};
      },
      5, "gathrix-cli: picture http://H/p/gone.jpg: HTTP 404\n", {}, {{"/p/gone.jpg", 1}}},
+    // The configuration file gives defaults; the command line wins.
+    {"ConfigFileGivesDefaults",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         s.ServeFlaky("/p/flaky.jpg", "late", 1, 503);
+         fs::create_directories(start + "/mine/AlbumDownload");
+         WriteFile(start + "/mine/AlbumDownload/a.jpg", "kept");
+         fs::create_directories(start + "/config/gathrix");
+         WriteFile(start + "/config/gathrix/gathrix-cli.conf",
+                   "# defaults\n\ndirectory out\n  --retries = 1\nskip\nno-progress=\"\"\n");
+         return std::vector<std::string>{"-P", "mine", Album(s, "u", "Summer", {"/p/a.jpg", "/p/flaky.jpg"})};
+     },
+     0, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n",
+     {"mine/AlbumDownload/a.jpg", "mine/AlbumDownload/flaky.jpg"}, {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
+    {"ConfigBadLineStopsBeforeAnyRequest",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         fs::create_directories(start + "/config/gathrix");
+         WriteFile(start + "/config/gathrix/gathrix-cli.conf", "jobs 4\njbos 5\n");
+         return std::vector<std::string>{Album(s, "u", "Summer", {"/p/a.jpg"})};
+     },
+     1, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: unknown option '--jbos'\n", {},
+     {{"/picasaweb.google.com/u/Summer", 0}}},
+    {"ConfigCannotAskForHelp",
+     [](FakeServer& s, const std::string& start) {
+         fs::create_directories(start + "/config/gathrix");
+         WriteFile(start + "/config/gathrix/gathrix-cli.conf", "quiet\n--help\n");
+         return std::vector<std::string>{Album(s, "u", "Summer", {})};
+     },
+     1, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: option '--help' has no place in the configuration file\n",
+     {}},
+    {"NoConfigSkipsTheFile",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         fs::create_directories(start + "/config/gathrix");
+         WriteFile(start + "/config/gathrix/gathrix-cli.conf", "jbos 5\n");
+         return std::vector<std::string>{"--no-config", Album(s, "u", "Summer", {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}},
 };
 // clang-format on
 
@@ -207,9 +246,11 @@ TEST_P(CliOptions, StatusFailuresAndFolders) {
     std::vector<std::string> argv = {GATHRIX_CLI_PATH};
     const std::vector<std::string> args = row.setup(server, sandbox.Path());
     argv.insert(argv.end(), args.begin(), args.end());
-    const ProcessResult r = RunProcess(argv, sandbox.Path(), {{"GATHRIX_REQUEST_TIMEOUT", "2"}});
+    const ProcessResult r = RunProcess(argv, sandbox.Path(),
+                                       {{"GATHRIX_REQUEST_TIMEOUT", "2"}, {"XDG_CONFIG_HOME", sandbox.Path() + "/config"}});
     EXPECT_EQ(r.exit_code, row.exit_code);
-    EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"), row.err);
+    const std::string err = std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H");
+    EXPECT_EQ(std::regex_replace(err, std::regex(sandbox.Path()), "START"), row.err);
     for (const std::string& file : row.files) EXPECT_TRUE(fs::is_regular_file(fs::path(sandbox.Path()) / file)) << file;
     for (const auto& [path, hits] : row.hits) EXPECT_EQ(server.Hits(path), hits) << path;
     if (row.out) {
