@@ -20,6 +20,9 @@ struct CliOptions {
     std::optional<std::string> directory;  // -P DIR / --directory DIR
     bool skip_existing = false;            // --skip-existing / -nc
     bool resume = false;                   // --continue / -c (implies skip_existing)
+    bool remote_time = false;              // --remote-time / -R
+    std::optional<std::string> cookies;    // --cookies FILE
+    std::optional<std::string> jar;        // --cookie-jar FILE
 };
 
 // The addresses in an address list: one per line, blank lines and lines that

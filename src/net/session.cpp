@@ -1,4 +1,5 @@
 #include "net/session.h"
+#include "net/cookies.h"
 #include "net/curl_common.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@ struct Session::Impl {
     CURLM* multi = nullptr;
     int retries = 0;
     std::chrono::milliseconds retry_base{1000};
+    CURLSH* cookies = nullptr;  // none: the cookie engine stays off
 };
 
 Session::Session() : impl_(std::make_unique<Impl>()) {
@@ -32,6 +34,8 @@ void Session::SetRetries(int retries, std::chrono::milliseconds base) {
 int Session::Retries() const { return impl_->retries; }
 
 std::chrono::milliseconds Session::RetryBase() const { return impl_->retry_base; }
+
+void Session::ShareCookies(Cookies& cookies) { impl_->cookies = static_cast<CURLSH*>(cookies.Handle()); }
 
 void Session::Pump() {
     CURLM* multi = impl_->multi;
@@ -63,6 +67,14 @@ bool Attach(Session& session, CURL* easy, Request* request) {
     CURLM* multi = session.impl().multi;
     if (!multi || !easy) return false;
     curl_easy_setopt(easy, CURLOPT_PRIVATE, reinterpret_cast<char*>(request));
+    if (CURLSH* cookies = session.impl().cookies) {
+        // The share holds the cookies; the empty file name only turns the
+        // engine on for this handle without reading anything.
+        if (curl_easy_setopt(easy, CURLOPT_SHARE, cookies) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "") != CURLE_OK) {
+            return false;
+        }
+    }
     return curl_multi_add_handle(multi, easy) == CURLM_OK;
 }
 

@@ -9,6 +9,8 @@
 
 namespace gathrix::net {
 
+class Cookies;
+
 // The one event loop on which every request of a run travels: a libcurl multi
 // handle. Pages, pictures and lookups all run on it, so a transfer in flight
 // keeps moving while a page downloads, and connections to a host are kept alive
@@ -31,6 +33,11 @@ public:
     void SetRetries(int retries, std::chrono::milliseconds base = std::chrono::seconds(1));
     int Retries() const;
     std::chrono::milliseconds RetryBase() const;
+
+    // Every request from now on sends the cookies that fit it and keeps those
+    // the server sets, in cookies (which must outlive the session's requests).
+    // Without it no cookie is sent or kept.
+    void ShareCookies(Cookies& cookies);
 
     // Does the pending work of every request without blocking.
     void Pump();
