@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 
 #include "cli/cli_front_end.h"
 #include "cli/options.h"
+#include "download/cookie_store.h"
 #include "download/download_command.h"
 #include "download/settings.h"
 #include "text/utf8.h"
@@ -78,6 +80,14 @@ constexpr const char* kUsage =
     "                        file .gathrix-partial-NAME, so that the next run with\n"
     "                        --continue asks the server only for the rest\n"
     "      --no-config       do not read the configuration file (below)\n"
+    "  -R, --remote-time     give each stored picture the time of the server's\n"
+    "                        Last-Modified header (without one: the time it came)\n"
+    "      --cookies FILE    send the cookies in FILE (Netscape format, as browsers'\n"
+    "                        cookie exporters write it) with every request they fit\n"
+    "                        (domain, path, secure, expiry), and those the servers\n"
+    "                        set during the run as well; FILE is only read\n"
+    "      --cookie-jar FILE write the run's cookies to FILE when it ends (readable by\n"
+    "                        you only); without it no cookie is written anywhere\n"
     "      --check-update    ask the maker's site whether a new version is published\n"
     "      --version         print the program's version\n"
     "  -h, --help            print this text\n"
@@ -86,12 +96,15 @@ constexpr const char* kUsage =
     "A long option may be shortened to any prefix that names only it (--job 4,\n"
     "--dir=DIR). A usage error is one line on stderr that names the argument,\n"
     "and a line pointing to --help; a list or a directory that cannot be read\n"
-    "or made is named with the system's reason.\n"
+    "or made, and a cookie file that cannot be read or a cookie jar that cannot\n"
+    "be written, is named with the system's reason.\n"
     "\n"
     "Exit status: 0 every album page read and no picture missing; 1 usage error or\n"
-    "blank address; 2 invalid address; 3 address rejected (not an image set); 4 an\n"
-    "album page could not be downloaded; 5 a picture is missing; 6 the folder\n"
-    "AlbumDownload could not be made or entered. With several albums, the highest.\n"
+    "blank address, a cookie file that cannot be read (before any request) or a\n"
+    "cookie jar that cannot be written; 2 invalid address; 3 address rejected (not\n"
+    "an image set); 4 an album page could not be downloaded; 5 a picture is\n"
+    "missing; 6 the folder AlbumDownload could not be made or entered. With\n"
+    "several albums, or a cookie jar that cannot be written, the highest.\n"
     "--check-update: 1 when the page cannot be contacted. Interrupted by a signal:\n"
     "128 + the signal's number, with no temporary file left (with --continue, the\n"
     "pictures cut off stay hidden for the next run).\n"
@@ -104,7 +117,9 @@ constexpr const char* kUsage =
     "Environment: GATHRIX_JOBS, GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_SKIP_EXISTING=1\n"
     "(as --skip-existing, also for the window), GATHRIX_FLICKR_BASE_URL,\n"
     "GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX, GATHRIX_WEBSHOTS_FULLSIZE_BASE,\n"
-    "GATHRIX_MAKER_SITE_URL.\n";
+    "GATHRIX_MAKER_SITE_URL. A proxy is taken from http_proxy (for http addresses)\n"
+    "and https_proxy (for https), as http://HOST:PORT; no_proxy lists the hosts\n"
+    "reached without it (comma-separated, \"*\" for all).\n";
 
 // Ctrl-C, SIGTERM, SIGHUP and a closed stdout (SIGPIPE) end the run at once, at
 // any moment: the handler removes every temporary file (the body of the picture
@@ -158,8 +173,9 @@ bool SameTerminal(int a, int b) {
            sa.st_rdev == sb.st_rdev;
 }
 
-// One album into base/AlbumDownload.
-int DownloadAlbum(const std::string& address, const std::filesystem::path& base, const gathrix::CliOptions& options) {
+// One album into base/AlbumDownload, with the run's cookies (nullptr: none).
+int DownloadAlbum(const std::string& address, const std::filesystem::path& base, const gathrix::CliOptions& options,
+                  gathrix::CookieStore* cookies) {
     gathrix::CliFrontEnd front_end(stdout, stderr);
     if (options.quiet) front_end.Quiet();
     front_end.EnableProgress(options.progress && !options.quiet && ::isatty(STDERR_FILENO) == 1,
@@ -169,6 +185,8 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     settings.retries = options.retries;
     settings.skip_existing = settings.skip_existing || options.skip_existing;
     settings.resume = options.resume;
+    settings.remote_time = options.remote_time;
+    settings.cookies = cookies;
     g_front_end = &front_end;
     const gathrix::DownloadOutcome outcome =
         gathrix::RunDownload(front_end, address, base / gathrix::kWorkingFolderName, settings);
@@ -214,8 +232,8 @@ int MakeDirectory(const std::filesystem::path& path) {
 // the same folders; another album of this run, or anything but a directory
 // (a file, a link, which is never followed), makes it "-2", "-3", ...
 int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesystem::path& base,
-                   const gathrix::CliOptions& options) {
-    if (addresses.size() == 1) return DownloadAlbum(addresses.front(), base, options);
+                   const gathrix::CliOptions& options, gathrix::CookieStore* cookies) {
+    if (addresses.size() == 1) return DownloadAlbum(addresses.front(), base, options, cookies);
     namespace fs = std::filesystem;
     int worst = kExitCompleted;
     std::set<std::string> used;
@@ -230,7 +248,7 @@ int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesys
         fs::create_directory(base / folder, ec);
         int status = kExitNoFolder;
         if (UsableDirectory(base / folder)) {
-            status = DownloadAlbum(address, base / folder, options);
+            status = DownloadAlbum(address, base / folder, options, cookies);
         } else {
             std::fprintf(stderr, "gathrix-cli: the folder %s could not be made or entered\n",
                          gathrix::EscapeForTerminal(folder).c_str());
@@ -310,6 +328,25 @@ int main(int argc, char** argv) {
     }
     if (addresses.empty()) return UsageError("the address list holds no address");
 
+    // The cookies of every album of the run: the file's, and those the servers
+    // set. Only --cookie-jar writes them anywhere.
+    std::unique_ptr<gathrix::CookieStore> cookies;
+    if (options.cookies) {
+        int error = 0;
+        cookies = gathrix::CookieStore::Load(*options.cookies, error);
+        if (!cookies) {
+            std::fprintf(stderr, "gathrix-cli: cannot read the cookie file '%s': %s\n",
+                         gathrix::EscapeForTerminal(*options.cookies).c_str(), std::strerror(error));
+            return kExitUsage;
+        }
+    } else if (options.jar) {
+        cookies = gathrix::CookieStore::Empty();
+        if (!cookies) {
+            std::fprintf(stderr, "gathrix-cli: cannot keep cookies: %s\n", std::strerror(ENOMEM));
+            return kExitUsage;
+        }
+    }
+
     // The directory the albums go below: the current one, or -P's (made when missing).
     std::filesystem::path base = ".";
     if (options.directory) {
@@ -321,5 +358,14 @@ int main(int argc, char** argv) {
         }
     }
     CatchStopSignals();
-    return DownloadAlbums(addresses, base, options);
+    int status = DownloadAlbums(addresses, base, options, cookies.get());
+    if (options.jar) {
+        int error = 0;
+        if (!cookies->Save(*options.jar, error)) {
+            std::fprintf(stderr, "gathrix-cli: cannot write the cookie jar '%s': %s\n",
+                         gathrix::EscapeForTerminal(*options.jar).c_str(), std::strerror(error));
+            status = std::max<int>(status, kExitUsage);
+        }
+    }
+    return status;
 }

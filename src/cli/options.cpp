@@ -30,11 +30,14 @@ constexpr LongOption kLongOptions[] = {
     {"no-progress", false},
     {"continue", false},
     {"skip-existing", false},
+    {"remote-time", false},
     {"jobs", true},
     {"retries", true},
     {"input-file", true},
     {"directory", true},
     {"no-config", false},
+    {"cookies", true},
+    {"cookie-jar", true},
 };
 // clang-format on
 
@@ -58,12 +61,15 @@ struct ShortOption {
     std::string_view long_name;
 };
 
+// clang-format off
 constexpr ShortOption kShortOptions[] = {
     {"-h", "help"},
     {"-q", "quiet"},
     {"-c", "continue"},
     {"-nc", "skip-existing"},
+    {"-R", "remote-time"},
 };
+// clang-format on
 
 constexpr ShortOption kShortOptionsWithValue[] = {
     {"-j", "jobs"},
@@ -179,6 +185,14 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
         } else if (name == "continue") {
             options.resume = true;
             options.skip_existing = true;
+        } else if (name == "remote-time") {
+            options.remote_time = true;
+        } else if (name == "cookies") {
+            if (!value || value->empty()) return Error("option '" + arg + "' needs a cookie file");
+            options.cookies = *value;
+        } else if (name == "cookie-jar") {
+            if (!value || value->empty()) return Error("option '" + arg + "' needs a file to write the cookies to");
+            options.jar = *value;
         } else if (name == "jobs") {
             if (!value) return Error("option '" + arg + "' needs a number of transfers");
             options.jobs = ParseJobs(*value);

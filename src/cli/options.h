@@ -21,6 +21,9 @@ struct CliOptions {
     bool skip_existing = false;            // --skip-existing / -nc
     bool resume = false;                   // --continue / -c (implies skip_existing)
     bool no_config = false;                // --no-config
+    bool remote_time = false;              // --remote-time / -R
+    std::optional<std::string> cookies;    // --cookies FILE
+    std::optional<std::string> jar;        // --cookie-jar FILE
 };
 
 // The addresses in an address list: one per line, blank lines and lines that

@@ -1,13 +1,16 @@
 #include "download/album_run.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <chrono>
 #include <unordered_set>
 #include <utility>
 
+#include "download/cookie_store.h"
 #include "download/picture_names.h"
 #include "download/prefetch.h"
+#include "net/http_date.h"
 #include "net/page_download.h"
 #include "net/session.h"
 #include "net/transfer.h"
@@ -23,6 +26,15 @@ net::KeptBodyFiles KeptBodyFilesFor(const std::filesystem::path& folder, const s
     return {folder / names.body, folder / names.info};
 }
 
+// Gives the stored picture at path the time of a Last-Modified value; one
+// that is not a date leaves the file as it is.
+void SetRemoteTime(const std::filesystem::path& path, const std::optional<std::string>& last_modified) {
+    const std::optional<std::int64_t> when = last_modified ? net::ParseHttpDate(*last_modified) : std::nullopt;
+    if (!when) return;
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*when), 0}};  // accessed, modified
+    ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
 // Longest sleep on the transfers' sockets between two rounds of events.
 constexpr std::chrono::milliseconds kWakeInterval{20};
 }  // namespace
@@ -34,6 +46,7 @@ struct AlbumRun::Impl {
         session.SetRetryObserver([&events](const net::RetryNotice& notice) {
             events.Retrying(notice.address, notice.why, notice.delay, notice.attempt, notice.attempts);
         });
+        if (settings.cookies) session.ShareCookies(settings.cookies->Net());
         transfer.SetRequestTimeout(settings.request_timeout);
         // More than one transfer: pictures are fetched ahead, at most `jobs`
         // connections to a host.
@@ -108,6 +121,7 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
     result.bytes = transfer.BodySize();
     const bool resumed = complete && transfer.Resumed();
     result.stored = complete && transfer.Commit(folder_ / name);
+    if (result.stored && settings_.remote_time) SetRemoteTime(folder_ / name, transfer.GetHeader("Last-Modified"));
     if (!result.stored) result.failure = complete ? Failure(FailureKind::WriteError) : transfer.WhyFailed();
     transfer.Cancel();
 

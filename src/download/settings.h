@@ -9,6 +9,8 @@
 
 namespace gathrix {
 
+class CookieStore;
+
 // Site markers: host substrings, compared without regard to case. Fixed.
 inline constexpr const char* kPicasaSiteMarker = "picasaweb.google.com";
 inline constexpr const char* kFlickrSiteMarker = "flickr.com";
@@ -42,6 +44,12 @@ struct Settings {
     // and a later run with resume asks only for the rest. Implies
     // skip_existing.
     bool resume = false;
+    // Stored pictures get the time of the server's Last-Modified header; a
+    // picture without one keeps the time it was stored at.
+    bool remote_time = false;
+    // The cookies every request of the run sends and keeps (owned by the
+    // caller, shared by the runs of several albums); none when nullptr.
+    CookieStore* cookies = nullptr;
 
     // The defaults, with every variable that is set (and valid) applied. An
     // invalid GATHRIX_JOBS is ignored with a warning on stderr.

@@ -1,4 +1,5 @@
 #include "net/session.h"
+#include "net/cookies.h"
 #include "net/curl_common.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@ struct Session::Impl {
     int retries = 0;
     std::chrono::milliseconds retry_base{1000};
     std::function<void(const RetryNotice&)> retry_observer;
+    CURLSH* cookies = nullptr;  // none: the cookie engine stays off
 };
 
 Session::Session() : impl_(std::make_unique<Impl>()) {
@@ -42,6 +44,7 @@ void Session::SetRetryObserver(std::function<void(const RetryNotice&)> observer)
 void Session::NoteRetry(const RetryNotice& notice) const {
     if (impl_->retry_observer) impl_->retry_observer(notice);
 }
+void Session::ShareCookies(Cookies& cookies) { impl_->cookies = static_cast<CURLSH*>(cookies.Handle()); }
 
 void Session::Pump() {
     CURLM* multi = impl_->multi;
@@ -73,6 +76,14 @@ bool Attach(Session& session, CURL* easy, Request* request) {
     CURLM* multi = session.impl().multi;
     if (!multi || !easy) return false;
     curl_easy_setopt(easy, CURLOPT_PRIVATE, reinterpret_cast<char*>(request));
+    if (CURLSH* cookies = session.impl().cookies) {
+        // The share holds the cookies; the empty file name only turns the
+        // engine on for this handle without reading anything.
+        if (curl_easy_setopt(easy, CURLOPT_SHARE, cookies) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "") != CURLE_OK) {
+            return false;
+        }
+    }
     return curl_multi_add_handle(multi, easy) == CURLM_OK;
 }
 

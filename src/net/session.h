@@ -13,6 +13,8 @@
 
 namespace gathrix::net {
 
+class Cookies;
+
 // The one event loop on which every request of a run travels: a libcurl multi
 // handle. Pages, pictures and lookups all run on it, so a transfer in flight
 // keeps moving while a page downloads, and connections to a host are kept alive
@@ -49,6 +51,10 @@ public:
     // Told of every retry, as it is decided (none by default).
     void SetRetryObserver(std::function<void(const RetryNotice&)> observer);
     void NoteRetry(const RetryNotice& notice) const;
+    // Every request from now on sends the cookies that fit it and keeps those
+    // the server sets, in cookies (which must outlive the session's requests).
+    // Without it no cookie is sent or kept.
+    void ShareCookies(Cookies& cookies);
 
     // Does the pending work of every request without blocking.
     void Pump();

@@ -6,10 +6,13 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -44,6 +47,71 @@ std::string Times(int n, const std::string& text) {
     return out;
 }
 
+// A page at /picasaweb.google.com/u/Private listing the pictures, that sets
+// the cookie "fresh=new"; returns its address.
+std::string CookieAlbum(FakeServer& s, const std::vector<std::string>& pictures) {
+    std::vector<std::string> addresses;
+    for (const std::string& p : pictures) addresses.push_back(s.Url(p));
+    s.ServeWithHeaders("/picasaweb.google.com/u/Private", PicasaPage(addresses), {{"Set-Cookie", "fresh=new; Path=/"}});
+    return s.Url("/picasaweb.google.com/u/Private");
+}
+
+// What a browser's exporter writes: cookies for every path of the test's
+// host, one only below /p/, one that expired in 2001, one of another host.
+// (Loopback counts as secure, so a cookie for https only goes there too: the
+// proxy test tries those on a host of another name.)
+const std::string kCookieFile =
+    "# Netscape HTTP Cookie File\n"
+    "\n"
+    "127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\tabc\n"
+    "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tho\t1\n"
+    "127.0.0.1\tFALSE\t/p/\tFALSE\t0\tpics\t2\n"
+    "127.0.0.1\tFALSE\t/\tFALSE\t1000000000\told\t4\n"
+    "other.example\tFALSE\t/\tFALSE\t0\telse\t5\n";
+
+// The regular files below dir, relative to it, in order.
+std::vector<std::string> FilesBelow(const std::string& dir) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), dir).string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The lines of a cookie jar that hold cookies, in order.
+std::vector<std::string> JarCookies(const std::string& path) {
+    std::vector<std::string> lines;
+    const std::string text = ReadFile(path);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!line.empty() && (line[0] != '#' || line.starts_with("#HttpOnly_"))) lines.push_back(line);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::time_t ModifiedAt(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+}
+
+// Pictures with a Last-Modified date, without one and with one that is not a
+// date.
+std::string DatedAlbum(FakeServer& s) {
+    s.ServeWithHeaders("/p/dated.jpg", "d", {{"Last-Modified", "Wed, 21 Oct 2015 07:28:00 GMT"}});
+    s.Serve("/p/undated.jpg", "u");
+    s.ServeWithHeaders("/p/baddate.jpg", "b", {{"Last-Modified", "soon\x1B[2J"}});
+    return Album(s, "u", "Dated", {"/p/dated.jpg", "/p/undated.jpg", "/p/baddate.jpg"});
+}
+
+// Whether the picture's time is that of its storing, this minute.
+bool StoredJustNow(const std::string& path) { return std::abs(std::time(nullptr) - ModifiedAt(path)) < 60; }
+
 struct OptionsRow {
     const char* name;
     // Serves what the case needs; returns the arguments after the program name.
@@ -53,6 +121,8 @@ struct OptionsRow {
     std::vector<std::string> files;                      // below the starting directory, each must exist
     std::vector<std::pair<std::string, int>> hits = {};  // requests a path must have seen
     std::optional<std::string> out = std::nullopt;       // stdout, where the row says
+    // Further checks of what the server saw and the files, where the row needs them.
+    std::function<void(const FakeServer&, const std::string& start)> check = nullptr;
 };
 
 // A row is shown by its name; printed byte for byte, its padding would be read
@@ -149,7 +219,8 @@ const OptionsRow kRows[] = {
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
     {"AmbiguousPrefixNamesThePossibilities",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--c", Album(s, "u", "S", {})}; },
-     1, "gathrix-cli: option '--c' is ambiguous; possibilities: '--check-update' '--continue'\n"
+     1, "gathrix-cli: option '--c' is ambiguous; possibilities: '--check-update' '--continue' '--cookie-jar' "
+        "'--cookies'\n"
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}, ""},
     {"UnknownOptionIsOneLineAndAPointerToHelp",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"--fo\x1B[2J", "x"}; },
@@ -234,6 +305,120 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--no-config", Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
      0, "", {"AlbumDownload/a.jpg"}},
+    // Each request carries the cookies that fit it, the server's among them;
+    // the file is only read.
+    {"CookiesGoWithEveryRequestTheyFit",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/cookies.txt", kCookieFile);
+         return std::vector<std::string>{"--cookies", "cookies.txt", CookieAlbum(s, {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     [](const FakeServer& s, const std::string& start) {
+         EXPECT_EQ(s.HeaderSeen("/picasaweb.google.com/u/Private", "Cookie"), std::vector<std::string>{"sid=abc; ho=1"});
+         EXPECT_EQ(s.HeaderSeen("/p/a.jpg", "Cookie"), std::vector<std::string>{"pics=2; fresh=new; sid=abc; ho=1"});
+         EXPECT_EQ(ReadFile(start + "/cookies.txt"), kCookieFile);
+         EXPECT_EQ(FilesBelow(start), (std::vector<std::string>{"AlbumDownload/a.jpg", "cookies.txt"}));
+     }},
+    {"CookiesGoAlongWithSeveralJobsAndAlbums",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         s.Serve("/p/b.jpg", "b");
+         WriteFile(start + "/cookies.txt", kCookieFile);
+         return std::vector<std::string>{"--cookies=cookies.txt", "-j", "2", CookieAlbum(s, {"/p/a.jpg", "/p/b.jpg"}),
+                                         Album(s, "u", "Other", {"/p/a.jpg"})};
+     },
+     0, "", {"Private/AlbumDownload/b.jpg", "Other/AlbumDownload/a.jpg"}, {}, std::nullopt,
+     [](const FakeServer& s, const std::string&) {
+         EXPECT_EQ(s.HeaderSeen("/p/b.jpg", "Cookie"), std::vector<std::string>{"pics=2; fresh=new; sid=abc; ho=1"});
+         EXPECT_EQ(s.HeaderSeen("/picasaweb.google.com/u/Other", "Cookie"),
+                   std::vector<std::string>{"fresh=new; sid=abc; ho=1"});
+     }},
+    {"NoCookieIsSentOrKeptWithoutTheOptions",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{CookieAlbum(s, {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     [](const FakeServer& s, const std::string& start) {
+         EXPECT_EQ(s.HeaderSeen("/p/a.jpg", "Cookie"), std::vector<std::string>{"-"});
+         EXPECT_EQ(FilesBelow(start), std::vector<std::string>{"AlbumDownload/a.jpg"});
+     }},
+    {"CookieJarHoldsTheFilesCookiesAndTheServers",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/cookies.txt", kCookieFile);
+         return std::vector<std::string>{"--cookies", "cookies.txt", "--cookie-jar", "jar.txt",
+                                         CookieAlbum(s, {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     [](const FakeServer&, const std::string& start) {
+         EXPECT_EQ(JarCookies(start + "/jar.txt"), (std::vector<std::string>{
+                                                       "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tho\t1",
+                                                       "127.0.0.1\tFALSE\t/\tFALSE\t0\tfresh\tnew",
+                                                       "127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\tabc",
+                                                       "127.0.0.1\tFALSE\t/p/\tFALSE\t0\tpics\t2",
+                                                       "other.example\tFALSE\t/\tFALSE\t0\telse\t5",
+                                                   }));
+         EXPECT_EQ(fs::status(start + "/jar.txt").permissions() & fs::perms::all,
+                   fs::perms::owner_read | fs::perms::owner_write);
+         EXPECT_EQ(ReadFile(start + "/cookies.txt"), kCookieFile);
+     }},
+    {"CookieJarAloneKeepsTheServersCookies",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{"--cookie-j=jar.txt", CookieAlbum(s, {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     [](const FakeServer& s, const std::string& start) {
+         EXPECT_EQ(s.HeaderSeen("/picasaweb.google.com/u/Private", "Cookie"), std::vector<std::string>{"-"});
+         EXPECT_EQ(s.HeaderSeen("/p/a.jpg", "Cookie"), std::vector<std::string>{"fresh=new"});
+         EXPECT_EQ(JarCookies(start + "/jar.txt"),
+                   std::vector<std::string>{"127.0.0.1\tFALSE\t/\tFALSE\t0\tfresh\tnew"});
+     }},
+    {"CookieJarThatCannotBeWritten",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{"--cookie-jar", "/proc/x/jar", CookieAlbum(s, {"/p/a.jpg"})};
+     },
+     1, "gathrix-cli: cannot write the cookie jar '/proc/x/jar': No such file or directory\n", {"AlbumDownload/a.jpg"}},
+    {"MissingCookieFileStopsBeforeAnyRequest",
+     [](FakeServer& s, const std::string&) {
+         return std::vector<std::string>{"--cookies", "no\x1B[2J.txt", Album(s, "u", "S", {})};
+     },
+     1, "gathrix-cli: cannot read the cookie file 'no\\x1B[2J.txt': No such file or directory\n", {},
+     {{"/picasaweb.google.com/u/S", 0}}, ""},
+    {"CookieFileThatIsADirectory",
+     [](FakeServer& s, const std::string&) {
+         return std::vector<std::string>{"--cookies=.", "--cookie-jar", "jar.txt", Album(s, "u", "S", {})};
+     },
+     1, "gathrix-cli: cannot read the cookie file '.': Is a directory\n", {}, {{"/picasaweb.google.com/u/S", 0}}, "",
+     [](const FakeServer&, const std::string& start) { EXPECT_EQ(FilesBelow(start), std::vector<std::string>{}); }},
+    {"CookieOptionWithoutAFile",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"x", "--cookies"}; },
+     1, "gathrix-cli: option '--cookies' needs a cookie file\nTry 'gathrix-cli --help' for more information.\n", {}},
+    // The stored pictures' times: the server's date where it gave one.
+    {"RemoteTimeFromLastModified",
+     [](FakeServer& s, const std::string&) { return std::vector<std::string>{"-R", DatedAlbum(s)}; },
+     0, "", {}, {}, std::nullopt,
+     [](const FakeServer&, const std::string& start) {
+         EXPECT_EQ(ModifiedAt(start + "/AlbumDownload/dated.jpg"), 1445412480);
+         EXPECT_TRUE(StoredJustNow(start + "/AlbumDownload/undated.jpg"));
+         EXPECT_TRUE(StoredJustNow(start + "/AlbumDownload/baddate.jpg"));
+     }},
+    {"RemoteTimeWithPicturesFetchedAhead",
+     [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--remote-t", "-j", "3", DatedAlbum(s)}; },
+     0, "", {}, {}, std::nullopt,
+     [](const FakeServer&, const std::string& start) {
+         EXPECT_EQ(ModifiedAt(start + "/AlbumDownload/dated.jpg"), 1445412480);
+         EXPECT_TRUE(StoredJustNow(start + "/AlbumDownload/undated.jpg"));
+     }},
+    {"NoRemoteTimeWithoutTheOption",
+     [](FakeServer& s, const std::string&) { return std::vector<std::string>{DatedAlbum(s)}; },
+     0, "", {}, {}, std::nullopt,
+     [](const FakeServer&, const std::string& start) {
+         EXPECT_TRUE(StoredJustNow(start + "/AlbumDownload/dated.jpg"));
+     }},
 };
 // clang-format on
 
@@ -256,6 +441,7 @@ TEST_P(CliOptions, StatusFailuresAndFolders) {
     if (row.out) {
         EXPECT_EQ(r.out, *row.out);
     }
+    if (row.check) row.check(server, sandbox.Path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CliOptions, ::testing::ValuesIn(kRows),

@@ -90,9 +90,10 @@ struct FakeServer::Impl {
     std::condition_variable stop_cv;
     bool stopping = false;
     std::map<std::string, Handler> routes;
-    Responder others;                        // for requests that no route serves
-    std::vector<std::string> requests;       // targets in arrival order
-    std::vector<std::string> request_paths;  // the same without query
+    Responder others;                               // for requests that no route serves
+    std::vector<std::string> requests;              // targets in arrival order
+    std::vector<std::string> request_paths;         // the same without query
+    std::vector<httplib::Headers> request_headers;  // the same requests' headers
     std::set<int> client_ports;
 
     void Route(const std::string& path, Handler handler) {
@@ -174,6 +175,7 @@ FakeServer::FakeServer() : impl_(std::make_unique<Impl>()) {
         std::lock_guard lock(impl.mutex);
         impl.requests.push_back(req.target);
         impl.request_paths.push_back(req.path);
+        impl.request_headers.push_back(req.headers);
         impl.client_ports.insert(req.remote_port);
         return httplib::Server::HandlerResponse::Unhandled;
     });
@@ -331,6 +333,16 @@ void FakeServer::ServeHang(const std::string& path) {
     });
 }
 
+void FakeServer::ServeWithHeaders(const std::string& path, std::string body,
+                                  std::vector<std::pair<std::string, std::string>> headers) {
+    impl_->Route(
+        path, [body = std::move(body), headers = std::move(headers)](const httplib::Request&, httplib::Response& res) {
+            res.status = 200;
+            for (const auto& [name, value] : headers) res.set_header(name, value);
+            res.set_content(body, "application/octet-stream");
+        });
+}
+
 void FakeServer::ServeRedirect(const std::string& path, std::string location) {
     impl_->Route(path, [location = std::move(location)](const httplib::Request&, httplib::Response& res) {
         res.set_redirect(location, 302);
@@ -352,6 +364,7 @@ void FakeServer::Reset() {
     impl_->others = nullptr;
     impl_->requests.clear();
     impl_->request_paths.clear();
+    impl_->request_headers.clear();
     impl_->client_ports.clear();
 }
 
@@ -362,6 +375,18 @@ int FakeServer::Hits(const std::string& path) const {
         if (impl_->requests[i] == path || impl_->request_paths[i] == path) ++hits;
     }
     return hits;
+}
+
+std::vector<std::string> FakeServer::HeaderSeen(const std::string& path, const std::string& name) const {
+    std::lock_guard lock(impl_->mutex);
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < impl_->requests.size(); ++i) {
+        if (impl_->requests[i] != path && impl_->request_paths[i] != path) continue;
+        const httplib::Headers& headers = impl_->request_headers[i];
+        const auto found = headers.find(name);  // httplib compares names without regard to case
+        values.push_back(found == headers.end() ? "-" : found->second);
+    }
+    return values;
 }
 
 std::vector<std::string> FakeServer::Requests() const {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gathrix::test {
@@ -48,6 +49,10 @@ public:
     void ServeRepeated(const std::string& path, std::string head, std::string unit, std::size_t size);
     // Accepts the request and never answers (until the server stops).
     void ServeHang(const std::string& path);
+    // 200 with body, a Content-Length and the given headers besides (Set-Cookie,
+    // Last-Modified, ...).
+    void ServeWithHeaders(const std::string& path, std::string body,
+                          std::vector<std::pair<std::string, std::string>> headers);
     // 302 to location (absolute or a path on this server).
     void ServeRedirect(const std::string& path, std::string location);
     // A path that redirects to itself forever.
@@ -70,6 +75,9 @@ public:
     int Hits(const std::string& path) const;
     // Paths of every request in arrival order.
     std::vector<std::string> Requests() const;
+    // The value of header name (case-insensitive) in every request to path,
+    // in arrival order; "-" for a request without it.
+    std::vector<std::string> HeaderSeen(const std::string& path, const std::string& name) const;
     // How many distinct client connections have sent requests so far (a client
     // that keeps its connection alive across requests counts once).
     int Connections() const;
