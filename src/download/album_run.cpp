@@ -30,7 +30,11 @@ constexpr std::chrono::milliseconds kWakeInterval{20};
 struct AlbumRun::Impl {
     Impl(const Settings& settings, const std::filesystem::path& folder) : transfer(session), names(folder) {
         session.SetRetries(settings.retries, settings.retry_unit);
+        session.SetMaxTime(settings.max_time);
+        session.SetRateLimit(settings.rate_limit);
+        session.SetPictureWait(settings.picture_wait);
         transfer.SetRequestTimeout(settings.request_timeout);
+        transfer.SetSpaced(true);
         // More than one transfer: pictures are fetched ahead, at most `jobs`
         // connections to a host.
         if (settings.jobs > 1) {
