@@ -12,6 +12,7 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::Refused: return "connection refused";
         case FailureKind::NoConnection: return "could not connect";
         case FailureKind::Stalled: return "no data for " + std::to_string(failure.stall.count()) + " s";
+        case FailureKind::TookTooLong: return "took longer than " + std::to_string(failure.stall.count()) + " s";
         case FailureKind::HttpStatus: return "HTTP " + std::to_string(failure.status);
         case FailureKind::BodyCutShort: return "body cut short";
         case FailureKind::BadLength: return "bad Content-Length";

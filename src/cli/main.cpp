@@ -66,6 +66,17 @@ constexpr const char* kUsage =
     "                        time-out or status 408, 429, 500, 502, 503 or 504 again,\n"
     "                        up to N times, after 1 s, 2 s, 4 s, ... (default 0);\n"
     "                        each retry is told on stderr\n"
+    "      --timeout SECONDS a request fails when nothing has arrived for SECONDS,\n"
+    "                        connecting included (1 to 86400; default 60, or\n"
+    "                        GATHRIX_REQUEST_TIMEOUT)\n"
+    "      --max-time SECONDS a request fails when it takes longer than SECONDS in\n"
+    "                        all, however steadily it arrives (default: no cap);\n"
+    "                        retried like a time-out\n"
+    "      --limit-rate RATE receive at most RATE bytes a second, all transfers\n"
+    "                        together; k, m or g after it: 1024, 1024^2, 1024^3\n"
+    "      --wait SECONDS    pause SECONDS between the end of one picture request and\n"
+    "                        the start of the next; with -j, they start at least\n"
+    "                        SECONDS apart (default 0)\n"
     "  -i, --input-file FILE read album addresses from FILE, one a line (\"-\": stdin;\n"
     "                        blank lines and lines starting with \"#\" are skipped)\n"
     "  -P, --directory DIR   start in DIR (made when missing), not the current directory\n"
@@ -183,6 +194,10 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;
+    if (options.timeout) settings.request_timeout = std::chrono::seconds(*options.timeout);
+    settings.max_time = std::chrono::seconds(options.max_time);
+    settings.rate_limit = options.limit_rate;
+    settings.picture_wait = std::chrono::seconds(options.wait);
     settings.skip_existing = settings.skip_existing || options.skip_existing;
     settings.resume = options.resume;
     settings.remote_time = options.remote_time;

@@ -33,6 +33,10 @@ constexpr LongOption kLongOptions[] = {
     {"remote-time", false},
     {"jobs", true},
     {"retries", true},
+    {"timeout", true},
+    {"max-time", true},
+    {"limit-rate", true},
+    {"wait", true},
     {"input-file", true},
     {"directory", true},
     {"no-config", false},
@@ -205,6 +209,26 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
             const std::optional<int> retries = ParseNumber(*value, 0, 100);
             if (!retries) return Error("the number of retries must be from 0 to 100, not '" + *value + "'");
             options.retries = *retries;
+        } else if (name == "timeout" || name == "max-time" || name == "wait") {
+            if (!value) return Error("option '" + arg + "' needs a number of seconds");
+            // Up to a day; a wait may be none at all.
+            const int low = name == "wait" ? 0 : 1;
+            const std::optional<int> seconds = ParseNumber(*value, low, 24 * 60 * 60);
+            if (!seconds) {
+                return Error("the seconds of '--" + std::string(name) + "' must be from " + std::to_string(low) +
+                             " to 86400, not '" + *value + "'");
+            }
+            if (name == "timeout") options.timeout = *seconds;
+            if (name == "max-time") options.max_time = *seconds;
+            if (name == "wait") options.wait = *seconds;
+        } else if (name == "limit-rate") {
+            if (!value) return Error("option '" + arg + "' needs a rate in bytes a second");
+            const std::optional<std::int64_t> rate = ParseRate(*value);
+            if (!rate) {
+                return Error("the rate must be a number of bytes a second, perhaps with k, m or g after it, not '" +
+                             *value + "'");
+            }
+            options.limit_rate = *rate;
         } else if (name == "input-file") {
             if (!value || value->empty()) return Error("option '" + arg + "' needs a file of addresses");
             options.input_files.push_back(*value);

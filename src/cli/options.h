@@ -1,6 +1,7 @@
 #pragma once
 // The command line of gathrix-cli, taken apart.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -24,6 +25,10 @@ struct CliOptions {
     bool remote_time = false;              // --remote-time / -R
     std::optional<std::string> cookies;    // --cookies FILE
     std::optional<std::string> jar;        // --cookie-jar FILE
+    std::optional<int> timeout;            // --timeout SECONDS (else GATHRIX_REQUEST_TIMEOUT)
+    int max_time = 0;                      // --max-time SECONDS (0: no cap)
+    std::int64_t limit_rate = 0;           // --limit-rate RATE, bytes a second (0: no limit)
+    int wait = 0;                          // --wait SECONDS between pictures
 };
 
 // The addresses in an address list: one per line, blank lines and lines that

@@ -47,7 +47,11 @@ struct AlbumRun::Impl {
             events.Retrying(notice.address, notice.why, notice.delay, notice.attempt, notice.attempts);
         });
         if (settings.cookies) session.ShareCookies(settings.cookies->Net());
+        session.SetMaxTime(settings.max_time);
+        session.SetRateLimit(settings.rate_limit);
+        session.SetPictureWait(settings.picture_wait);
         transfer.SetRequestTimeout(settings.request_timeout);
+        transfer.SetSpaced(true);
         // More than one transfer: pictures are fetched ahead, at most `jobs`
         // connections to a host.
         if (settings.jobs > 1) {

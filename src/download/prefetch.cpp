@@ -34,6 +34,7 @@ void Prefetcher::TopUp(std::size_t in_flight_besides) {
            next_ + started_.size() < plan_.size()) {
         auto transfer = std::make_unique<net::Transfer>(session_);
         transfer->SetRequestTimeout(timeout_);
+        transfer->SetSpaced(true);
         const PlannedPicture& picture = plan_[next_ + started_.size()];
         transfer->Execute(picture.address, folder_, picture.keep);
         started_.push_back(std::move(transfer));

@@ -29,6 +29,49 @@ std::optional<int> ParseNumber(std::string_view text, int low, int high) {
 
 std::optional<int> ParseJobs(std::string_view text) { return ParseNumber(text, 1, kMaxJobs); }
 
+std::optional<std::int64_t> ParseRate(std::string_view text) {
+    double unit = 1;
+    if (!text.empty()) {
+        switch (text.back()) {
+            case 'k':
+            case 'K':
+                unit = 1024.0;
+                break;
+            case 'm':
+            case 'M':
+                unit = 1024.0 * 1024.0;
+                break;
+            case 'g':
+            case 'G':
+                unit = 1024.0 * 1024.0 * 1024.0;
+                break;
+            default:
+                break;
+        }
+        if (unit > 1) text.remove_suffix(1);
+    }
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    if (whole.empty() || whole.size() > 13 || fraction.size() > 6 ||
+        (point != std::string_view::npos && fraction.empty()))
+        return std::nullopt;
+    double value = 0;
+    for (char ch : whole) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        value = value * 10 + (ch - '0');
+    }
+    double scale = 0.1;
+    for (char ch : fraction) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        value += (ch - '0') * scale;
+        scale /= 10;
+    }
+    value *= unit;
+    if (value < 1 || value > 1024.0 * 1024.0 * 1024.0 * 1024.0) return std::nullopt;
+    return static_cast<std::int64_t>(value);
+}
+
 Settings Settings::FromEnvironment() {
     Settings settings;
     if (const char* v = Variable("GATHRIX_FLICKR_BASE_URL")) settings.flickr_base_url = v;

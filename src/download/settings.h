@@ -3,6 +3,7 @@
 // tests and the demo point the engine at a local server instead.
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,11 +26,22 @@ std::optional<int> ParseNumber(std::string_view text, int low, int high);
 // A number of transfers from 1 to kMaxJobs, digits only; nullopt otherwise.
 std::optional<int> ParseJobs(std::string_view text);
 
+// A rate in bytes a second: digits, perhaps with a fraction ("1.5"), and
+// perhaps one of the suffixes k, m, g (either case) for 1024, 1024^2 and
+// 1024^3. From 1 byte a second to 1024 GiB a second; nullopt otherwise.
+std::optional<std::int64_t> ParseRate(std::string_view text);
+
 struct Settings {
     std::string flickr_base_url = "http://www.flickr.com";                 // GATHRIX_FLICKR_BASE_URL
     std::string webshots_thumbnail_prefix = "http://thumb";                // GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX
     std::string webshots_fullsize_base = "http://community.webshots.com";  // GATHRIX_WEBSHOTS_FULLSIZE_BASE
     std::chrono::seconds request_timeout{60};                              // GATHRIX_REQUEST_TIMEOUT
+    // A cap on the whole time of one request (0: none), the bytes a second of
+    // all transfers together (0: no limit), and the pause between one picture
+    // request and the next (0: none). Set by gathrix-cli's options only.
+    std::chrono::seconds max_time{0};
+    std::int64_t rate_limit = 0;
+    std::chrono::seconds picture_wait{0};
     // Picture transfers at once, 1 to kMaxJobs; 1 fetches strictly one after another.
     int jobs = 1;  // GATHRIX_JOBS
     // Failed requests sent again (connection errors, time-outs, 408, 429, 5xx),

@@ -15,6 +15,7 @@ enum class FailureKind {
     Refused,             // the host refused the connection
     NoConnection,        // no connection for another reason
     Stalled,             // no data for the request's time-out (seconds)
+    TookTooLong,         // still running when the cap on a request's time came (seconds)
     HttpStatus,          // an error status (status)
     BodyCutShort,        // the body ended before its announced length
     BadLength,           // a Content-Length that cannot be trusted
@@ -37,7 +38,7 @@ struct Failure {
 
     FailureKind kind = FailureKind::None;
     long status = 0;                // HttpStatus
-    std::chrono::seconds stall{0};  // Stalled
+    std::chrono::seconds stall{0};  // Stalled, TookTooLong: the limit
     std::string detail;             // Other: the HTTP library's own message
 
     explicit operator bool() const { return kind != FailureKind::None; }

@@ -56,8 +56,6 @@ bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::se
     set(curl_easy_setopt(easy, CURLOPT_USERAGENT, "Gathrix/" GATHRIX_VERSION_STRING));
     set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
     set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, stall_s));
-    set(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stall_s));
     // Larger reads mean fewer system calls on big pictures. Only a matter of
     // speed, so a refusal is no reason to fail the request.
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 128L * 1024L);
@@ -246,6 +244,7 @@ bool Retryable(const Outcome& outcome) {
         case FailureKind::Refused:
         case FailureKind::NoConnection:
         case FailureKind::Stalled:
+        case FailureKind::TookTooLong:
         case FailureKind::BodyCutShort:
         case FailureKind::EmptyReply:
         case FailureKind::ConnectionBroken:

@@ -31,9 +31,9 @@ bool EnsureCurl();
 bool AddressAccepted(const std::string& address);
 
 // Options common to every GET: the address, redirects (at most kMaxRedirects,
-// http and https only), the user agent, and the time-outs: connecting may take
-// at most `stall`, and once connected the request fails when less than one byte
-// per second arrives over `stall`.
+// http and https only), the user agent, and connecting for at most `stall`.
+// The stall limit once connected, and the cap on a request's whole time, are
+// the session's to enforce (see Request).
 inline constexpr long kMaxRedirects = 10;
 bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::seconds stall);
 
@@ -90,10 +90,21 @@ bool Retryable(const Outcome& outcome);
 std::chrono::milliseconds RetryDelay(int retry, const ResponseHeaders& headers, std::chrono::milliseconds base);
 
 // A request in flight on a Session: told when libcurl has finished it.
+// The session's Pump ends it with CURLE_OPERATION_TIMEDOUT when nothing has
+// arrived for `stall` since last_byte (Attach sets it, so connecting counts
+// too), or when it is still running at its deadline (Attach sets it from the
+// session's cap); over_time then tells the deadline from a stall.
 class Request {
 public:
+    using Clock = std::chrono::steady_clock;
+
     virtual ~Request() = default;
     virtual void Done(CURLcode code) = 0;
+
+    Clock::time_point last_byte{};
+    std::chrono::milliseconds stall{0};  // 0: no limit
+    std::optional<Clock::time_point> deadline;
+    bool over_time = false;
 };
 
 // Puts easy (set up for a request) onto the session; request->Done() is called
@@ -102,6 +113,17 @@ bool Attach(Session& session, CURL* easy, Request* request);
 // Takes easy off the session. A finished request leaves its connection in the
 // session's cache for the next one; an unfinished one has it closed.
 void Detach(Session& session, CURL* easy);
+
+// For a body callback: bytes have arrived for request on easy. Returns false
+// when the session's rate limit is spent: the callback then returns
+// CURL_WRITEFUNC_PAUSE, and the session resumes easy once the limit allows.
+bool MayReceive(Session& session, CURL* easy, Request* request, std::size_t bytes);
+
+// Pictures requested one after another with a pause between them: the
+// earliest moment the next one may start, and the start and end of one.
+Request::Clock::time_point NextPictureAt(const Session& session);
+void PictureStarted(Session& session);
+void PictureEnded(Session& session);
 
 // A new private file ".gathrix-XXXXXX.part" in a folder, written sequentially.
 // It disappears with the object unless MoveTo() has placed it under its final

@@ -5,6 +5,7 @@
 // file behind.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,6 +56,20 @@ public:
     // the server sets, in cookies (which must outlive the session's requests).
     // Without it no cookie is sent or kept.
     void ShareCookies(Cookies& cookies);
+    // At most bytes_per_second for all requests together (0: no limit, the
+    // default). A request that would go over waits, paused, until it may go on.
+    void SetRateLimit(std::int64_t bytes_per_second);
+    std::int64_t RateLimit() const;
+
+    // A cap on the whole time of one attempt of a request (0: none, the
+    // default); a request still running then fails as TookTooLong.
+    void SetMaxTime(std::chrono::seconds max_time);
+    std::chrono::seconds MaxTime() const;
+
+    // A pause between one picture request and the next (Transfer::SetSpaced):
+    // the next starts `wait` after the previous one ended, and never sooner
+    // than `wait` after the previous one started. 0 (the default): none.
+    void SetPictureWait(std::chrono::milliseconds wait);
 
     // Does the pending work of every request without blocking.
     void Pump();
@@ -65,6 +80,7 @@ public:
 
     struct Impl;
     Impl& impl() { return *impl_; }
+    const Impl& impl() const { return *impl_; }
 
 private:
     std::unique_ptr<Impl> impl_;

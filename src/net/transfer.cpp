@@ -20,6 +20,7 @@ struct Transfer::Impl : detail::Request {
 
     std::chrono::seconds timeout{60};
     bool fail_on_error = false;
+    bool spaced = false;  // a picture: waits its turn after the one before
     std::string address;
     std::filesystem::path spool_dir;
     int retries_done = 0;
@@ -61,6 +62,7 @@ struct Transfer::Impl : detail::Request {
     }
 
     void Stop() {
+        if (attached && spaced) detail::PictureEnded(*session);
         Detach();
         retry_at.reset();
         if (spool) {
@@ -85,6 +87,7 @@ struct Transfer::Impl : detail::Request {
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* userdata) {
         auto* self = static_cast<Impl*>(userdata);
         const std::size_t bytes = size * count;
+        if (!detail::MayReceive(*self->session, self->easy, self, bytes)) return CURL_WRITEFUNC_PAUSE;
         if (self->kept) {
             detail::KeptBody& kept = *self->kept;
             if (!kept.Began() && !kept.Begin(self->ResponseStatus(), self->headers)) return 0;
@@ -97,6 +100,17 @@ struct Transfer::Impl : detail::Request {
         self->body_size = self->spool->Size();
         return bytes;
     }
+
+    // Headers count as arriving bytes for the stall limit.
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* userdata) {
+        auto* self = static_cast<Impl*>(userdata);
+        self->last_byte = Clock::now();
+        return detail::ResponseHeaders::OnHeader(data, size, count, &self->headers);
+    }
+
+    // When a picture may be sent: at once, or after the pause that follows
+    // the one before.
+    Clock::time_point StartAt() const { return spaced ? detail::NextPictureAt(*session) : Clock::time_point{}; }
 
     // Sends one attempt of the request. False (and the transfer ends as Failed)
     // when it cannot be started.
@@ -134,12 +148,14 @@ struct Transfer::Impl : detail::Request {
         if (!detail::ApplyRequestOptions(easy, address, timeout)) return fail(FailureKind::OutOfMemory);
         if (request_headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request_headers);
         if (fail_on_error) curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
-        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &detail::ResponseHeaders::OnHeader);
-        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &headers);
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+        stall = timeout;
         if (!detail::Attach(*session, easy, this)) return fail(FailureKind::OutOfMemory);
         attached = true;
+        if (spaced) detail::PictureStarted(*session);
         return true;
     }
 
@@ -169,7 +185,12 @@ struct Transfer::Impl : detail::Request {
     void Done(CURLcode code) override {
         if (!attached) return;
         const std::int64_t received = kept ? kept->Received() : spool ? spool->Size() : 0;
-        const detail::Outcome outcome = detail::Judge(easy, code, headers, received, timeout);
+        detail::Outcome outcome = detail::Judge(easy, code, headers, received, timeout);
+        if (over_time && code == CURLE_OPERATION_TIMEDOUT) {
+            outcome.failure = {FailureKind::TookTooLong};
+            outcome.failure.stall = session->MaxTime();
+        }
+        if (spaced) detail::PictureEnded(*session);
         if (StartOverKept(outcome)) return;
         Detach();
         status = outcome.status;
@@ -198,6 +219,11 @@ struct Transfer::Impl : detail::Request {
     void Pump() {
         if (attached) session->Pump();
         if (retry_at && Clock::now() >= *retry_at) {
+            // Another picture may have started meanwhile.
+            if (const Clock::time_point turn = StartAt(); turn > Clock::now()) {
+                retry_at = turn;
+                return;
+            }
             retry_at.reset();
             if (Start()) session->Pump();
         }
@@ -226,6 +252,12 @@ bool Transfer::Execute(const std::string& address, const std::filesystem::path& 
     d.keep = keep;
     d.started_over = false;
     d.retries_done = 0;
+    if (const Impl::Clock::time_point turn = d.StartAt(); turn > Impl::Clock::now()) {
+        // Sent when its turn comes, from the wait loop.
+        d.Reset();
+        d.retry_at = turn;
+        return true;
+    }
     if (!d.Start()) return false;
     d.Pump();
     return true;
@@ -242,7 +274,8 @@ bool Transfer::Wait(std::chrono::milliseconds max_wait) {
     if (d.retry_at) {
         // Waiting to send again: sleep no longer than that (the session's other
         // requests move meanwhile).
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*d.retry_at - Impl::Clock::now());
+        const auto at = std::max(*d.retry_at, d.StartAt());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(at - Impl::Clock::now());
         max_wait = std::clamp(left, std::chrono::milliseconds(0), max_wait);
     }
     d.session->Wait(max_wait);
@@ -286,6 +319,8 @@ bool Transfer::Commit(const std::filesystem::path& target) {
 }
 
 void Transfer::SetFailOnError(bool on) { impl_->fail_on_error = on; }
+
+void Transfer::SetSpaced(bool on) { impl_->spaced = on; }
 
 std::optional<std::filesystem::path> Transfer::KeepBody() {
     Impl& d = *impl_;

@@ -98,6 +98,11 @@ public:
     // error bodies are never wanted). Off by default.
     void SetFailOnError(bool on);
 
+    // For the requests from now on: each waits for its turn after the one
+    // before on the session (Session::SetPictureWait). For pictures; off by
+    // default.
+    void SetSpaced(bool on);
+
     // After a Complete transfer: hands the body file over as it stands, still a
     // registered temporary file that the caller removes. nullopt when there is
     // nothing to hand over.

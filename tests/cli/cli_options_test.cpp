@@ -13,8 +13,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <regex>
@@ -419,6 +421,42 @@ const OptionsRow kRows[] = {
      [](const FakeServer&, const std::string& start) {
          EXPECT_TRUE(StoredJustNow(start + "/AlbumDownload/dated.jpg"));
      }},
+    {"TimeoutOptionWinsOverTheEnvironment",
+     [](FakeServer& s, const std::string&) {
+         s.ServeTrickle("/p/quiet.jpg", "abcdefgh", 2, std::chrono::minutes(10));
+         return std::vector<std::string>{"--timeout", "1", Album(s, "u", "Summer", {"/p/quiet.jpg"})};
+     },
+     5, "gathrix-cli: picture http://H/p/quiet.jpg: no data for 1 s\n", {}, {{"/p/quiet.jpg", 1}}},
+    {"MaxTimeEndsADripAndIsRetried",
+     [](FakeServer& s, const std::string&) {
+         s.ServeTrickle("/p/drip.jpg", std::string(1000, 'x'), 2, std::chrono::milliseconds(100));
+         return std::vector<std::string>{"--max-time=1", "--retries", "1", Album(s, "u", "Summer", {"/p/drip.jpg"})};
+     },
+     5, "gathrix-cli: retrying http://H/p/drip.jpg in 1 s: took longer than 1 s (attempt 2 of 2)\n"
+        "gathrix-cli: picture http://H/p/drip.jpg: took longer than 1 s\n", {}, {{"/p/drip.jpg", 2}}},
+    {"MaxTimeLeavesAQuickPictureAlone",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{"--max", "5", "--limit-rate", "1.5k", "--wait", "0",
+                                         Album(s, "u", "Summer", {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}, {{"/p/a.jpg", 1}}},
+    {"TimeoutOfNoSeconds",
+     [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--timeout=0", Album(s, "u", "S", {})}; },
+     1, "gathrix-cli: the seconds of '--timeout' must be from 1 to 86400, not '0'\n"
+        "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
+    {"WaitThatIsNotANumber",
+     [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--wait", "1s", Album(s, "u", "S", {})}; },
+     1, "gathrix-cli: the seconds of '--wait' must be from 0 to 86400, not '1s'\n"
+        "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
+    {"MaxTimeWithoutAValue",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"x", "--max-time"}; },
+     1, "gathrix-cli: option '--max-time' needs a number of seconds\n"
+        "Try 'gathrix-cli --help' for more information.\n", {}},
+    {"RateWithAnUnknownSuffix",
+     [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--limit=2x", Album(s, "u", "S", {})}; },
+     1, "gathrix-cli: the rate must be a number of bytes a second, perhaps with k, m or g after it, not '2x'\n"
+        "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
 };
 // clang-format on
 
@@ -445,6 +483,53 @@ TEST_P(CliOptions, StatusFailuresAndFolders) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CliOptions, ::testing::ValuesIn(kRows),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// --wait as the server sees it: picture requests at least that far apart,
+// one after another or several at once; without it, no pause at all.
+struct WaitRow {
+    const char* name;
+    std::vector<std::string> args;
+    double shortest_gap;  // seconds between two picture requests
+    double longest_gap;
+};
+void PrintTo(const WaitRow& row, std::ostream* os) { *os << row.name; }
+
+// clang-format off
+const WaitRow kWaitRows[] = {
+    {"OneAfterAnother", {"--wait", "1"}, 0.95, 2.0},
+    {"ThreeAtOnce", {"--wait=1", "-j", "3"}, 0.95, 2.0},
+    {"NoWaitByDefault", {"-j", "3"}, 0.0, 0.5},
+};
+// clang-format on
+
+class CliWait : public ::testing::TestWithParam<WaitRow> {};
+
+TEST_P(CliWait, PictureRequestsAreSpaced) {
+    Sandbox sandbox;
+    FakeServer server;
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    server.ServeOthers([&](const std::string&, const std::string&) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        arrivals.push_back(std::chrono::steady_clock::now());
+        return FakeServer::Reply{200, "picture"};
+    });
+    std::vector<std::string> argv = {GATHRIX_CLI_PATH};
+    argv.insert(argv.end(), GetParam().args.begin(), GetParam().args.end());
+    argv.push_back(Album(server, "u", "Summer", {"/p/1.jpg", "/p/2.jpg", "/p/3.jpg"}));
+    const ProcessResult r = RunProcess(argv, sandbox.Path());
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    const std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_EQ(arrivals.size(), 3u);
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
+        const double gap = std::chrono::duration<double>(arrivals[i] - arrivals[i - 1]).count();
+        EXPECT_GE(gap, GetParam().shortest_gap) << i;
+        EXPECT_LE(gap, GetParam().longest_gap) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CliWait, ::testing::ValuesIn(kWaitRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
 // Where gathrix-cli's stderr goes: a pipe, a pseudo-terminal, or a

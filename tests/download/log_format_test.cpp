@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -70,6 +71,26 @@ TEST(SettingsTest, TimeOutThatIsNotAWholePositiveNumberIsIgnored) {
         ScopedEnv d("GATHRIX_REQUEST_TIMEOUT", bad);
         EXPECT_EQ(Settings::FromEnvironment().request_timeout, std::chrono::seconds(60)) << bad;
     }
+}
+
+// Rates as curl's tools write them: k, m and g are powers of 1024.
+struct RateCase {
+    const char* text;
+    std::optional<std::int64_t> bytes;
+};
+
+// clang-format off
+const RateCase kRateCases[] = {
+    {"1", 1}, {"2000", 2000}, {"1k", 1024}, {"1K", 1024}, {"1.5k", 1536}, {"3m", 3 * 1024 * 1024},
+    {"2M", 2 * 1024 * 1024}, {"1g", 1024LL * 1024 * 1024}, {"1024G", 1024LL * 1024 * 1024 * 1024},
+    {"0", std::nullopt}, {"0.5", std::nullopt}, {"", std::nullopt}, {"k", std::nullopt}, {"1kb", std::nullopt},
+    {"1t", std::nullopt}, {"-1", std::nullopt}, {" 1", std::nullopt}, {"1.", std::nullopt}, {".5k", std::nullopt},
+    {"1.2.3", std::nullopt}, {"1025G", std::nullopt}, {"99999999999999999999", std::nullopt},
+};
+// clang-format on
+
+TEST(SettingsTest, RatesWithTheirSuffixes) {
+    for (const RateCase& c : kRateCases) EXPECT_EQ(ParseRate(c.text), c.bytes) << c.text;
 }
 
 }  // namespace
