@@ -63,8 +63,9 @@ struct Session::Impl {
     // past their deadline.
     void Expire(Clock::time_point now) {
         std::vector<detail::Request*> expired;
-        for (const auto& [easy, request] : active) {
+        for (const auto& [handle, request] : active) {
             // Held back by the rate limit is not quiet.
+            CURL* const easy = handle;
             const bool held =
                 std::any_of(paused.begin(), paused.end(), [easy](const auto& entry) { return entry.first == easy; });
             const bool stalled = !held && request->stall.count() > 0 && now - request->last_byte >= request->stall;
