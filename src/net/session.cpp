@@ -59,16 +59,19 @@ struct Session::Impl {
         }
     }
 
+    // Whether the rate limit holds the request on easy back.
+    bool Held(CURL* easy) const {
+        return std::any_of(paused.begin(), paused.end(), [easy](const auto& entry) { return entry.first == easy; });
+    }
+
     // Ends the requests that have gone quiet for their stall limit or run
     // past their deadline.
     void Expire(Clock::time_point now) {
         std::vector<detail::Request*> expired;
         for (const auto& [handle, request] : active) {
             // Held back by the rate limit is not quiet.
-            CURL* const easy = handle;
-            const bool held =
-                std::any_of(paused.begin(), paused.end(), [easy](const auto& entry) { return entry.first == easy; });
-            const bool stalled = !held && request->stall.count() > 0 && now - request->last_byte >= request->stall;
+            const bool stalled =
+                !Held(handle) && request->stall.count() > 0 && now - request->last_byte >= request->stall;
             const bool late = request->deadline && now >= *request->deadline;
             if (!stalled && !late) continue;
             request->over_time = late && !stalled;
@@ -93,8 +96,10 @@ struct Session::Impl {
             until(now + std::chrono::milliseconds(
                             static_cast<long long>(std::ceil(-bucket * 1000.0 / static_cast<double>(rate)))));
         }
-        for (const auto& [easy, request] : active) {
-            if (request->stall.count() > 0) until(request->last_byte + request->stall);
+        for (const auto& [handle, request] : active) {
+            // One held back by the rate limit has no stall limit running (and
+            // waking for it would only spin).
+            if (!Held(handle) && request->stall.count() > 0) until(request->last_byte + request->stall);
             if (request->deadline) until(*request->deadline);
         }
         return wait;
