@@ -157,7 +157,7 @@ bool AlbumRun::DropIfSmall(const FetchResult& fetched, std::int64_t threshold) {
 }
 
 bool AlbumRun::AlreadyHere(const std::string& name, std::int64_t smallest) const {
-    if (!settings_.skip_existing && !settings_.resume) return false;
+    if (!settings_.KeepsExisting()) return false;
     // Only a file of ours: a link, a folder or a device of that name is not a
     // picture, and is replaced (or fails) as without skipping.
     struct stat status {};
@@ -175,8 +175,7 @@ std::vector<PlannedPicture> AlbumRun::PlanAhead(const std::vector<FoundPicture>&
     for (const FoundPicture& picture : pictures) {
         const std::string name = names.NameFor(picture.address, SafeLocalName(LastField(picture.address, "/")));
         names.Stored(picture.address, name);
-        const bool skipping = settings_.skip_existing || settings_.resume;
-        if (skipping && (planned.contains(name) || AlreadyHere(name, smallest))) continue;
+        if (settings_.KeepsExisting() && (planned.contains(name) || AlreadyHere(name, smallest))) continue;
         // One transfer per kept body.
         std::optional<net::KeptBodyFiles> keep;
         if (settings_.resume && !planned.contains(name)) keep = KeptBodyFilesFor(folder_, name);

@@ -56,6 +56,7 @@ struct Settings {
     // and a later run with resume asks only for the rest. Implies
     // skip_existing.
     bool resume = false;
+    bool KeepsExisting() const { return skip_existing || resume; }
     // Stored pictures get the time of the server's Last-Modified header; a
     // picture without one keeps the time it was stored at.
     bool remote_time = false;

@@ -295,18 +295,22 @@ SpoolFile& SpoolFile::operator=(SpoolFile&& other) noexcept {
 
 SpoolFile::~SpoolFile() { Discard(); }
 
-bool SpoolFile::Write(const char* data, std::size_t size) {
-    if (fd_ < 0) return false;
+bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
-        ssize_t n = ::write(fd_, data, size);
+        const ssize_t n = ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
         }
         data += n;
         size -= static_cast<std::size_t>(n);
-        size_ += n;
     }
+    return true;
+}
+
+bool SpoolFile::Write(const char* data, std::size_t size) {
+    if (fd_ < 0 || !WriteAll(fd_, data, size)) return false;
+    size_ += static_cast<std::int64_t>(size);
     return true;
 }
 

@@ -125,6 +125,9 @@ Request::Clock::time_point NextPictureAt(const Session& session);
 void PictureStarted(Session& session);
 void PictureEnded(Session& session);
 
+// Writes all of data to fd, going on after interruptions; false on an error.
+bool WriteAll(int fd, const char* data, std::size_t size);
+
 // A new private file ".gathrix-XXXXXX.part" in a folder, written sequentially.
 // It disappears with the object unless MoveTo() has placed it under its final
 // name, so an interrupted body never survives.

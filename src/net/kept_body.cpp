@@ -18,19 +18,6 @@ namespace {
 // An info file is two short lines; anything longer is not one of ours.
 constexpr std::size_t kLongestInfo = 64 * 1024;
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // The validator on record for address in the info file; empty when there is
 // none, or the file speaks of another address.
 std::string RecordedValidator(const std::filesystem::path& info, const std::string& address) {
@@ -56,8 +43,8 @@ bool ToNumber(std::string_view text, std::int64_t& number) {
     return error == std::errc() && end == text.data() + text.size() && number >= 0;
 }
 
-}  // namespace
-
+// The validator a response carries for If-Range: a strong ETag, else
+// Last-Modified; empty when it has neither (or only a weak ETag).
 std::string ValidatorOf(const ResponseHeaders& headers) {
     auto usable = [](const std::optional<std::string>& value) {
         return value && !value->empty() && value->find_first_of("\r\n") == std::string::npos;
@@ -67,6 +54,14 @@ std::string ValidatorOf(const ResponseHeaders& headers) {
     const std::optional<std::string> modified = headers.Get("Last-Modified");
     return usable(modified) ? *modified : std::string();
 }
+
+// "bytes START-END/TOTAL" taken apart; nullopt for any other form (an
+// unknown total "*" included).
+struct ContentRange {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::int64_t total = 0;
+};
 
 std::optional<ContentRange> ParseContentRange(const std::string& value) {
     constexpr std::string_view kUnit = "bytes ";
@@ -83,65 +78,32 @@ std::optional<ContentRange> ParseContentRange(const std::string& value) {
     return range;
 }
 
-std::optional<KeptBody> KeptBody::Open(const KeptBodyFiles& files, const std::string& address) {
+}  // namespace
+
+std::unique_ptr<KeptBody> KeptBody::Open(const KeptBodyFiles& files, const std::string& address) {
     // Never through a link: the body is ours, in the album's folder.
     const int fd = ::open(files.body.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) return nullptr;
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        return std::nullopt;
+        return nullptr;
     }
-    KeptBody kept(files, address, fd);
-    kept.validator_ = RecordedValidator(files.info, address);
+    std::unique_ptr<KeptBody> kept(new KeptBody(files, address, fd));
+    kept->validator_ = RecordedValidator(files.info, address);
     const off_t size = ::lseek(fd, 0, SEEK_END);
-    if (!kept.validator_.empty() && size > 0) {
-        kept.offset_ = size;
-        kept.on_record_ = true;
+    if (!kept->validator_.empty() && size > 0) {
+        kept->offset_ = size;
+        kept->on_record_ = true;
     } else {
-        kept.validator_.clear();
-        kept.StartAfresh();
+        kept->validator_.clear();
+        kept->StartAfresh();
     }
     return kept;
 }
 
 KeptBody::KeptBody(KeptBodyFiles files, std::string address, int fd)
     : files_(std::move(files)), address_(std::move(address)), fd_(fd) {}
-
-KeptBody::KeptBody(KeptBody&& other) noexcept
-    : files_(std::move(other.files_)),
-      address_(std::move(other.address_)),
-      fd_(std::exchange(other.fd_, -1)),
-      offset_(other.offset_),
-      validator_(std::move(other.validator_)),
-      on_record_(other.on_record_),
-      registered_(std::exchange(other.registered_, false)),
-      began_(other.began_),
-      discarding_(other.discarding_),
-      appending_(other.appending_),
-      start_over_(other.start_over_),
-      total_(other.total_),
-      received_(other.received_) {}
-
-KeptBody& KeptBody::operator=(KeptBody&& other) noexcept {
-    if (this != &other) {
-        Close();
-        files_ = std::move(other.files_);
-        address_ = std::move(other.address_);
-        fd_ = std::exchange(other.fd_, -1);
-        offset_ = other.offset_;
-        validator_ = std::move(other.validator_);
-        on_record_ = other.on_record_;
-        registered_ = std::exchange(other.registered_, false);
-        began_ = other.began_;
-        discarding_ = other.discarding_;
-        appending_ = other.appending_;
-        start_over_ = other.start_over_;
-        total_ = other.total_;
-        received_ = other.received_;
-    }
-    return *this;
-}
 
 KeptBody::~KeptBody() { Close(); }
 

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -37,11 +38,9 @@ class KeptBody {
 public:
     // Opens (or creates) the body file; with an info file that matches address
     // and a body of at least one byte, Offset() and Validator() say what to ask
-    // for. nullopt when the body file cannot be opened.
-    static std::optional<KeptBody> Open(const KeptBodyFiles& files, const std::string& address);
+    // for. nullptr when the body file cannot be opened.
+    static std::unique_ptr<KeptBody> Open(const KeptBodyFiles& files, const std::string& address);
 
-    KeptBody(KeptBody&& other) noexcept;
-    KeptBody& operator=(KeptBody&& other) noexcept;
     KeptBody(const KeptBody&) = delete;
     KeptBody& operator=(const KeptBody&) = delete;
     ~KeptBody();  // closes; see Close()
@@ -98,19 +97,6 @@ private:
     std::int64_t total_ = -1;  // the whole length a 206 announced
     std::int64_t received_ = 0;
 };
-
-// The validator a response carries for If-Range: a strong ETag, else
-// Last-Modified; empty when it has neither (or only a weak ETag).
-std::string ValidatorOf(const ResponseHeaders& headers);
-
-// "bytes START-END/TOTAL" taken apart; nullopt for any other form (an
-// unknown total "*" included).
-struct ContentRange {
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-    std::int64_t total = 0;
-};
-std::optional<ContentRange> ParseContentRange(const std::string& value);
 
 }  // namespace detail
 }  // namespace gathrix::net

@@ -34,7 +34,7 @@ struct Transfer::Impl : detail::Request {
     std::optional<detail::SpoolFile> spool;
     // Instead of spool, when the body is kept across runs.
     std::optional<KeptBodyFiles> keep;
-    std::optional<detail::KeptBody> kept;
+    std::unique_ptr<detail::KeptBody> kept;
     bool started_over = false;  // the kept bytes were dropped once already
     bool resumed = false;
     curl_slist* request_headers = nullptr;

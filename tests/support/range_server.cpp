@@ -26,16 +26,6 @@ std::string HeaderValue(const std::string& head, const std::string& name) {
     return head.substr(start, head.find("\r\n", start) - start);
 }
 
-bool SendAll(int client, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = send(client, data, size, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 RangeServer::RangeServer() {
@@ -66,9 +56,7 @@ std::vector<RangeServer::Seen> RangeServer::Requests() const {
 
 void RangeServer::Loop() {
     while (!stopping_) {
-        pollfd waiting{listener_, POLLIN, 0};
-        if (poll(&waiting, 1, 50) <= 0) continue;
-        const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int client = AcceptClient(listener_);
         if (client < 0) continue;
         ++answering_;
         std::thread([this, client] {

@@ -26,19 +26,12 @@ std::string RawServer::Url(const std::string& path) const { return "http://127.0
 
 void RawServer::Loop() {
     while (!stopping_) {
-        pollfd waiting{listener_, POLLIN, 0};
-        if (poll(&waiting, 1, 50) <= 0) continue;
-        const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int client = AcceptClient(listener_);
         if (client < 0) continue;
         // Read the request head (a GET has no body), then answer and hang up.
         ReadRequestHead(client, stopping_);
         ++hits_;
-        std::size_t sent = 0;
-        while (sent < response_.size()) {
-            const ssize_t n = send(client, response_.data() + sent, response_.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) break;
-            sent += static_cast<std::size_t>(n);
-        }
+        SendAll(client, response_.data(), response_.size());
         shutdown(client, SHUT_RDWR);
         close(client);
     }

@@ -23,6 +23,22 @@ int ListenOnLoopback(int& port, const char* who) {
     return listener;
 }
 
+int AcceptClient(int listener) {
+    pollfd waiting{listener, POLLIN, 0};
+    if (poll(&waiting, 1, 50) <= 0) return -1;
+    return accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
+bool SendAll(int client, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = send(client, data, size, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 std::string ReadRequestHead(int client, const std::atomic<bool>& stopping) {
     std::string head;
     char buffer[4096];
