@@ -41,7 +41,7 @@ constexpr std::chrono::milliseconds kWakeInterval{20};
 
 struct AlbumRun::Impl {
     Impl(RunEvents& events, const Settings& settings, const std::filesystem::path& folder)
-        : transfer(session), names(folder) {
+        : transfer(session) {
         session.SetRetries(settings.retries, settings.retry_unit);
         session.SetRetryObserver([&events](const net::RetryNotice& notice) {
             events.Retrying(notice.address, notice.why, notice.delay, notice.attempt, notice.attempts);
@@ -149,7 +149,6 @@ bool AlbumRun::DropIfSmall(const FetchResult& fetched, std::int64_t threshold) {
     // whatever was there before untouched, and it stays.
     if (fetched.stored) {
         DeleteFile(path);
-        impl_->names.Freed(fetched.name);
         --stored_;
     }
     events_.LogAppended("File " + fetched.name + " failed. Searching for original version...");
@@ -166,15 +165,12 @@ bool AlbumRun::AlreadyHere(const std::string& name, std::int64_t smallest) const
 }
 
 std::vector<PlannedPicture> AlbumRun::PlanAhead(const std::vector<FoundPicture>& pictures, std::int64_t smallest) {
-    // A copy of the names to guess with: nearly always each picture is stored
-    // in turn. A wrong guess costs a request, never a file: each picture is
-    // named again at its turn.
+    // A copy of the names: each picture gets the same name again at its turn.
     PictureNames names = impl_->names;
     std::unordered_set<std::string> planned;  // names fetched by this plan
     std::vector<PlannedPicture> plan;
     for (const FoundPicture& picture : pictures) {
         const std::string name = names.NameFor(picture.address, SafeLocalName(LastField(picture.address, "/")));
-        names.Stored(picture.address, name);
         if (settings_.KeepsExisting() && (planned.contains(name) || AlreadyHere(name, smallest))) continue;
         // One transfer per kept body.
         std::optional<net::KeptBodyFiles> keep;
@@ -198,16 +194,11 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
             events_.PicturesStored(stored_);
             events_.LogAppended("Downloading " + name + "...already here.\r\n");
             ++stored_;
-            impl_->names.Stored(picture.address, name);
             continue;
         }
         FetchResult result = Fetch(picture.address, name);
         if (repair != nullptr) result = repair(*this, picture.photo_link, std::move(result));
-        if (result.stored) {
-            impl_->names.Stored(picture.address, name);
-        } else {
-            events_.PictureMissing(picture.address, result.failure);
-        }
+        if (!result.stored) events_.PictureMissing(picture.address, result.failure);
     }
 }
 

@@ -84,8 +84,8 @@ public:
     using Repair = FetchResult (*)(AlbumRun& run, const std::string& photo_link, FetchResult fetched);
 
     // Fetches the pictures of a page in album order, each under the last part
-    // of its address (numbered when another picture of the run stored a file
-    // under that name: see PictureNames) and followed by repair, when given.
+    // of its address (numbered when another picture of the run was given
+    // that name, stored or not: see PictureNames) and followed by repair, when given.
     // Several transfers at once take them ahead of their turn; a picture
     // stored neither way is reported missing. With skip_existing, a picture
     // whose name is a file in the folder of at least smallest bytes (the

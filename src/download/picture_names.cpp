@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <system_error>
 
 #include "text/utf8.h"
 
@@ -88,47 +87,18 @@ KeptBodyNames KeptBodyNamesFor(const std::string& name) {
 }
 
 std::string PictureNames::NameFor(const std::string& address, const std::string& safe_name) {
-    // The same picture again keeps the name it stored its file under.
-    if (const auto own = names_.find(address); own != names_.end()) {
-        const auto owner = owners_.find(own->second);
-        if (owner != owners_.end() && owner->second.address == address) {
-            last_name_ = own->second;
-            last_given_ = {owner->second.base, owner->second.number};
-            return own->second;
-        }
-    }
+    if (const auto own = names_.find(address); own != names_.end()) return own->second;
     std::int64_t& first_free = first_free_.try_emplace(safe_name, 1).first->second;
     for (std::int64_t number = first_free;; ++number) {
         std::string name = number == 1 ? safe_name : NumberedName(safe_name, number);
-        const auto owner = owners_.find(name);
-        std::error_code ec;
-        if (owner == owners_.end() || owner->second.address == address ||
-            std::filesystem::symlink_status(folder_ / name, ec).type() == std::filesystem::file_type::not_found) {
-            first_free = number;
-            last_name_ = name;
-            last_given_ = {safe_name, number};
+        // A numbered name may also be another picture's own safe name
+        // (IMG-2.JPG beside two IMG.JPG): the search goes past it.
+        if (owners_.try_emplace(name, address).second) {
+            first_free = number + 1;
+            names_.emplace(address, name);
             return name;
         }
     }
-}
-
-void PictureNames::Stored(const std::string& address, const std::string& name) {
-    Given given{name, 1};
-    if (name == last_name_) given = last_given_;
-    // A name stored under is taken: the next search for its safe name goes past it.
-    if (std::int64_t& first_free = first_free_[given.base]; first_free == given.number) ++first_free;
-    if (const auto previous = owners_.find(name); previous != owners_.end()) names_.erase(previous->second.address);
-    owners_[name] = {address, given.base, given.number};
-    names_[address] = name;
-}
-
-void PictureNames::Freed(const std::string& name) {
-    const auto owner = owners_.find(name);
-    if (owner == owners_.end()) return;
-    std::int64_t& first_free = first_free_[owner->second.base];
-    first_free = std::min(first_free, owner->second.number);
-    names_.erase(owner->second.address);
-    owners_.erase(owner);
 }
 
 }  // namespace gathrix

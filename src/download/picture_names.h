@@ -3,13 +3,15 @@
 // addresses may carry the same name (many cameras call every picture
 // IMG_0001.JPG); none of them may replace another's file. So each picture gets
 // its name at its turn, in album order: its safe name when no other picture of
-// this run stored a file under it that is still there, or else the first free
-// one of NAME-2.EXT, NAME-3.EXT, ... (NAME-2 for a name without an extension).
-// The same address listed again is the same picture and keeps its name; a file
-// from an earlier run is not taken, and is replaced as before.
+// this run was given it, or else the first one of NAME-2.EXT, NAME-3.EXT, ...
+// (NAME-2 for a name without an extension) that no other picture was given.
+// A name is handed out whether or not its picture comes down, so the names of
+// an album never depend on which pictures failed: a re-run finds each picture
+// under the name it had. The same address listed again is the same picture
+// and gets its name back; a file from an earlier run is not taken, and is
+// replaced as before.
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,38 +43,18 @@ KeptBodyNames KeptBodyNamesFor(const std::string& name);
 
 class PictureNames {
 public:
-    explicit PictureNames(std::filesystem::path folder) : folder_(std::move(folder)) {}
-
     // The name the picture at address stores its file under, safe_name being
-    // the safe form of the last part of its address.
+    // the safe form of the last part of its address. The name is the
+    // picture's from now on, for the rest of the run.
     std::string NameFor(const std::string& address, const std::string& safe_name);
-    // The picture at address stored its file under name (from NameFor).
-    void Stored(const std::string& address, const std::string& name);
-    // The file under name was deleted: the name is free again.
-    void Freed(const std::string& name);
 
 private:
-    struct Owner {
-        std::string address;
-        std::string base;     // the safe name the number was added to
-        std::int64_t number;  // 1 for the safe name itself
-    };
-    struct Given {
-        std::string base;
-        std::int64_t number;
-    };
-
-    std::filesystem::path folder_;
-    std::unordered_map<std::string, Owner> owners_;       // name -> who stored it
-    std::unordered_map<std::string, std::string> names_;  // address -> its name
+    std::unordered_map<std::string, std::string> owners_;  // name -> the address given it
+    std::unordered_map<std::string, std::string> names_;   // address -> its name
     // For each safe name: every number below this one is taken, so the search
     // for a free one starts here (an album of thousands of IMG_0001.JPG stays
     // linear).
     std::unordered_map<std::string, std::int64_t> first_free_;
-    // The name handed out last: a picture is stored (if at all) before the
-    // next one asks for its name.
-    std::string last_name_;
-    Given last_given_{};
 };
 
 }  // namespace gathrix

@@ -390,11 +390,11 @@ const Row kRows[] = {
          return pictures;
      },
      "Downloading IMG.JPG...OK\r\nDownloading IMG-2.JPG...OK\r\nDownloading IMG-3.JPG...failed.\r\n"
-     "Downloading IMG.JPG...OK\r\nDownloading IMG-3.JPG...OK\r\nDownloading noext...OK\r\nDownloading noext-2...OK\r\n",
-     {{"IMG.JPG", "first"}, {"IMG-2.JPG", "second"}, {"IMG-3.JPG", "third"}, {"noext", "n1"}, {"noext-2", "n2"}}, 5,
+     "Downloading IMG.JPG...OK\r\nDownloading IMG-4.JPG...OK\r\nDownloading noext...OK\r\nDownloading noext-2...OK\r\n",
+     {{"IMG.JPG", "first"}, {"IMG-2.JPG", "second"}, {"IMG-4.JPG", "third"}, {"noext", "n1"}, {"noext-2", "n2"}}, 5,
      nullptr, "gathrix-cli: picture http://H/p/w/IMG.JPG: HTTP 404\n", 6},
     // The size check and the repair use the picture's own name; a too-small
-    // file that is deleted frees its name.
+    // file that is deleted keeps its name for its picture all the same.
     {"WebshotsPicturesOfOneNameRepaired",
      [](World& w) {
          w.server.Serve("/wt/x/a_fs.jpg", "tiny");
@@ -408,10 +408,10 @@ const Row kRows[] = {
          return Nothing();
      },
      "Downloading a_fs.jpg...OK\r\nFile a_fs.jpg failed. Searching for original version...not found.\r\n"
-     "Downloading a_fs.jpg...OK\r\n"
-     "Downloading a_fs-2.jpg...OK\r\nFile a_fs-2.jpg failed. Searching for original version...succesful.\r\n"
-     "Downloading a_fs-2.jpg...OK\r\n",
-     {{"a_fs.jpg", kGood}, {"a_fs-2.jpg", PictureBytes(3, 5000)}}, 5, kWebshotsAlbum,
+     "Downloading a_fs-2.jpg...OK\r\n"
+     "Downloading a_fs-3.jpg...OK\r\nFile a_fs-3.jpg failed. Searching for original version...succesful.\r\n"
+     "Downloading a_fs-3.jpg...OK\r\n",
+     {{"a_fs-2.jpg", kGood}, {"a_fs-3.jpg", PictureBytes(3, 5000)}}, 5, kWebshotsAlbum,
      "gathrix-cli: picture http://H/wt/x/a_fs.jpg: came down too small, and no full-size version was found\n", -1, 7},
 };
 // clang-format on

@@ -167,6 +167,14 @@ const RerunRow kRows[] = {
      nullptr, [](World& w) { return std::vector<std::string>{"-nc", w.Album("S", {"/x/a.jpg", "/y/a.jpg"})}; }, 0,
      "Downloading a.jpg...already here.\r\nDownloading a-2.jpg...already here.\r\n",
      {{"AlbumDownload/a-2.jpg", kB}, {"AlbumDownload/a.jpg", kA}}, {}},
+    // The first a.jpg failed the first time: it keeps its name all the same, and
+    // -nc fetches it, not the second one again.
+    {"FailedPictureKeepsItsName",
+     [](World& w) { w.Picture("/y/a.jpg", kB, {}); return std::vector<std::string>{w.Album("S", {"/x/a.jpg", "/y/a.jpg"})}; },
+     [](World& w) { w.Picture("/x/a.jpg", kA, {}); },
+     [](World& w) { return std::vector<std::string>{"-nc", w.pages.Url("/picasaweb.google.com/u/S")}; }, 0,
+     "Downloading a.jpg...OK\r\nDownloading a-2.jpg...already here.\r\n",
+     {{"AlbumDownload/a-2.jpg", kB}, {"AlbumDownload/a.jpg", kA}}, {"/x/a.jpg  200"}},
     {"ListReusesItsFolders", Plain({}, true), nullptr, Again({"-nc"}, true), 0, kHere + kBHere,
      {{"Summer/AlbumDownload/a.jpg", kA}, {"Summer/AlbumDownload/b.jpg", kB}, {"Winter/AlbumDownload/b.jpg", kB}}, {}},
     {"FileInTheFolderWay", Plain({}, true),
