@@ -120,7 +120,6 @@ INSTANTIATE_TEST_SUITE_P(
     UpdateCheck, VersionComparison,
     ::testing::Values(ComparisonCase{"Ours", "3.5", false},
                       ComparisonCase{"Older", "3.4", false},
-                      ComparisonCase{"OlderMajor", "2.99", false},
                       ComparisonCase{"TenIsMoreThanFive", "3.10", true},
                       ComparisonCase{"NextMajor", "4", true},
                       ComparisonCase{"AMissingNumberIsZero", "3.5.0", false},
@@ -129,13 +128,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ComparisonCase{"WithAV", "V3.6", true},
                       ComparisonCase{"BlanksAround", " 3.6 ", true},
                       ComparisonCase{"Garbage", "garbage", std::nullopt},
-                      ComparisonCase{"Empty", "", std::nullopt},
                       ComparisonCase{"TrailingDot", "3.", std::nullopt},
                       ComparisonCase{"TwoDots", "3..5", std::nullopt},
                       ComparisonCase{"Suffix", "3.6beta", std::nullopt},
-                      ComparisonCase{"Negative", "-4", std::nullopt},
-                      ComparisonCase{"TooManyDigits", "3.1234567890", std::nullopt},
-                      ComparisonCase{"HtmlPage", "<html>", std::nullopt}),
+                      ComparisonCase{"TooManyDigits", "3.1234567890", std::nullopt}),
     [](const ::testing::TestParamInfo<ComparisonCase>& param) { return std::string(param.param.name); });
 // clang-format on
 
