@@ -2,7 +2,8 @@
 // when one is read, is not empty and stands in the file; the file cut anywhere
 // gives none or the start of it (a file still arriving never gives a version
 // the whole file does not begin with); blanks before the file change nothing;
-// and the version written back between double quotes reads back the same.
+// and the version written back between double quotes reads back the same. A
+// version that reads as numbers is not newer than itself.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,5 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!version) return 0;
     Check(!version->empty() && FindFrom(file, *version) != std::string_view::npos);
     if (!Has(*version, "\"")) Check(ParseVersionFile("\"" + *version + "\"\r\n") == version);
+    if (VersionNumbers(*version)) Check(NewerVersion(*version, *version) == false);
     return 0;
 }

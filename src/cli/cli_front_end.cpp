@@ -99,7 +99,8 @@ void CliFrontEnd::LogAppended(std::string_view piece) { WriteOut(piece); }
 void CliFrontEnd::Message(std::string_view text, std::string_view /*title*/, BoxIcon icon) {
     EndLine();
     if (icon == BoxIcon::Critical) {
-        WriteErr(text);
+        WriteErr(album_address_.empty() ? std::string(text)
+                                        : "gathrix-cli: " + album_address_ + ": " + std::string(text));
         return;
     }
     WriteOut(text);
@@ -109,6 +110,13 @@ void CliFrontEnd::Message(std::string_view text, std::string_view /*title*/, Box
 void CliFrontEnd::PageFailed(std::string_view address, const Failure& why) {
     ++page_failures_;
     WriteErr("gathrix-cli: album page " + std::string(address) + ": " + FailureText(why));
+}
+
+// A folder that could not be made follows the message that says so; a page
+// that could not be saved is the folder's failure, not the page's.
+void CliFrontEnd::FolderFailed(const Failure& why) {
+    if (why.kind == FailureKind::FolderNotWritable) ++folder_failures_;
+    WriteErr("gathrix-cli: " + FailureText(why));
 }
 
 void CliFrontEnd::Retrying(std::string_view address, const Failure& why, std::chrono::milliseconds delay, int attempt,
@@ -174,7 +182,7 @@ void CliFrontEnd::Progress(const TransferProgress& progress) {
 // Said only when no page failed: a failed page has its own line already. The
 // log and the exit status stay those of an empty album.
 void CliFrontEnd::NoPicturesListed(std::string_view album_address) {
-    if (page_failures_ == 0)
+    if (page_failures_ == 0 && folder_failures_ == 0)
         WriteErr("gathrix-cli: no pictures found on the album's pages: " + std::string(album_address));
 }
 

@@ -35,12 +35,17 @@ public:
     // Writes nothing to out from now on: no log, no results (-q).
     void Quiet() { quiet_ = true; }
 
+    // One album of several: an error message on stderr names its address
+    // ("gathrix-cli: ADDRESS: Invalid URL !"), so that the user knows which.
+    void NameAlbum(std::string address) { album_address_ = std::move(address); }
+
     void LogReplaced(std::string_view text) override;
     void LogAppended(std::string_view piece) override;
     void LogCleared() override {}
     void Message(std::string_view text, std::string_view title, BoxIcon icon) override;
     void Progress(const TransferProgress& progress) override;
     void PageFailed(std::string_view address, const Failure& why) override;
+    void FolderFailed(const Failure& why) override;
     void PictureMissing(std::string_view address, const Failure& why) override;
     void NoPicturesListed(std::string_view album_address) override;
     void PicturesResumed(std::int64_t count) override;
@@ -59,6 +64,8 @@ public:
     void ClearProgress();
 
     int PageFailures() const { return page_failures_; }
+    // Pages that could not be saved in the album folder.
+    int FolderFailures() const { return folder_failures_; }
     int MissingPictures() const { return missing_pictures_; }
 
 private:
@@ -72,6 +79,8 @@ private:
     bool ended_ = false;
     bool quiet_ = false;
     int page_failures_ = 0;
+    int folder_failures_ = 0;
+    std::string album_address_;
     int missing_pictures_ = 0;
 
     bool progress_ = false;

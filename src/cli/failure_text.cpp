@@ -1,6 +1,21 @@
 #include "cli/failure_text.h"
 
+#include <cstring>
+
 namespace gathrix {
+
+namespace {
+
+// The file or folder a failure names, and the system's reason, where known:
+// " 'PATH': No space left on device".
+std::string Where(const Failure& failure) {
+    std::string where;
+    if (!failure.path.empty()) where += " '" + failure.path + "'";
+    if (failure.system_error != 0) where += std::string(": ") + std::strerror(failure.system_error);
+    return where;
+}
+
+}  // namespace
 
 std::string FailureText(const Failure& failure) {
     // One line per kind, kept as a table.
@@ -22,7 +37,9 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::EmptyReply: return "empty reply";
         case FailureKind::ConnectionBroken: return "connection broken";
         case FailureKind::NoResponse: return "no response";
-        case FailureKind::WriteError: return "could not write the file";
+        case FailureKind::WriteError: return "could not write the file" + Where(failure);
+        case FailureKind::FolderNotMade: return "cannot make or enter the folder" + Where(failure);
+        case FailureKind::FolderNotWritable: return "cannot write in the folder" + Where(failure);
         case FailureKind::OutOfMemory: return "out of memory";
         case FailureKind::TooSmallNoOriginal: return "came down too small, and no original was found";
         case FailureKind::TooSmallNoFullSize: return "came down too small, and no full-size version was found";

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "download/cookie_store.h"
 #include "download/download_command.h"
 #include "download/settings.h"
+#include "text/strings.h"
 #include "text/utf8.h"
 #include "update/update_check.h"
 #include "update/version.h"
@@ -46,7 +48,9 @@ constexpr const char* kUsage =
     "Downloads the photo album at ADDRESS (Picasa Web Albums, Flickr photo set or\n"
     "Webshots album) into the folder \"AlbumDownload\" below the current directory.\n"
     "A Flickr set's address is .../photos/USER/albums/ID, or the older\n"
-    ".../photos/USER/sets/ID; a query or fragment after it is ignored.\n"
+    ".../photos/USER/sets/ID; a query or fragment after it is ignored, and a\n"
+    "photo of it (.../albums/ID/with/PHOTO, .../PHOTO/in/album-ID) stands for it.\n"
+    "Blanks and letters beyond ASCII in an address are sent percent-encoded.\n"
     "The progress log is written to stdout as it grows (CR LF line ends), followed\n"
     "by the number of files downloaded. Each album page that could not be\n"
     "downloaded and each picture that is missing in the end is reported on stderr\n"
@@ -58,7 +62,10 @@ constexpr const char* kUsage =
     "albums are downloaded one after another, each in a folder of its own named\n"
     "after the album; a folder of that name from an earlier run is used again\n"
     "(\"-2\", \"-3\", ... for another album of the same run, or when a file or a\n"
-    "link is in the way).\n"
+    "link is in the way). An address given again (but for a trailing \"/\", a\n"
+    "fragment or the scheme's case) is skipped, and an invalid or rejected one\n"
+    "is named on stderr; neither leaves a folder. A picture or page that cannot\n"
+    "be written is reported with the path and the system's reason.\n"
     "\n"
     "Options:\n"
     "  -j, --jobs N          fetch up to N pictures at once (1 to 16; default 1, or\n"
@@ -115,9 +122,11 @@ constexpr const char* kUsage =
     "blank address, a cookie file that cannot be read (before any request) or a\n"
     "cookie jar that cannot be written; 2 invalid address; 3 address rejected (not\n"
     "an image set); 4 an album page could not be downloaded; 5 a picture is\n"
-    "missing; 6 the folder AlbumDownload could not be made or entered. With\n"
-    "several albums, or a cookie jar that cannot be written, the highest.\n"
-    "--check-update: 1 when the page cannot be contacted. Interrupted by a signal:\n"
+    "missing; 6 the folder AlbumDownload could not be made or entered, or takes\n"
+    "no page. With several albums, or a cookie jar that cannot be written, the\n"
+    "highest.\n"
+    "--check-update: 1 when the page cannot be contacted or holds no version\n"
+    "(versions are compared number by number). Interrupted by a signal:\n"
     "128 + the signal's number, with no temporary file left (with --continue, the\n"
     "pictures cut off stay hidden for the next run).\n"
     "\n"
@@ -186,10 +195,17 @@ bool SameTerminal(int a, int b) {
 }
 
 // One album into base/AlbumDownload, with the run's cookies (nullptr: none).
+// One of several has its address named in its error messages. A blank address
+// is refused before anything is made.
 int DownloadAlbum(const std::string& address, const std::filesystem::path& base, const gathrix::CliOptions& options,
-                  gathrix::CookieStore* cookies) {
+                  gathrix::CookieStore* cookies, bool one_of_several = false) {
+    if (gathrix::TrimBlanks(address).empty()) {
+        std::fputs("gathrix-cli: the album address is blank\n", stderr);
+        return kExitUsage;
+    }
     gathrix::CliFrontEnd front_end(stdout, stderr);
     if (options.quiet) front_end.Quiet();
+    if (one_of_several) front_end.NameAlbum(address);
     front_end.EnableProgress(options.progress && !options.quiet && ::isatty(STDERR_FILENO) == 1,
                              SameTerminal(STDOUT_FILENO, STDERR_FILENO));
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
@@ -211,6 +227,7 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     g_front_end = nullptr;
     switch (outcome) {
         case gathrix::DownloadOutcome::Completed:
+            if (front_end.FolderFailures() > 0) return kExitNoFolder;
             if (front_end.PageFailures() > 0) return kExitPageFailed;
             return front_end.MissingPictures() > 0 ? kExitPictureMissing : kExitCompleted;
         case gathrix::DownloadOutcome::InvalidUrl:
@@ -226,12 +243,6 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     return kExitUsage;
 }
 
-// Whether path is a directory the program can go into.
-bool UsableDirectory(const std::filesystem::path& path) {
-    std::error_code ec;
-    return std::filesystem::is_directory(path, ec) && ::access(path.c_str(), X_OK) == 0;
-}
-
 // Makes path and the directories above it when missing: 0 once it is a
 // directory the program can go into, or the errno that says why not.
 int MakeDirectory(const std::filesystem::path& path) {
@@ -243,31 +254,64 @@ int MakeDirectory(const std::filesystem::path& path) {
     return ::access(path.c_str(), X_OK) == 0 ? 0 : errno;
 }
 
+// An album address as the run compares it with those it has downloaded:
+// without a fragment and a trailing "/", its scheme in small letters.
+std::string SameAlbumKey(std::string address) {
+    address = std::string(gathrix::TrimBlanks(address));
+    address.erase(std::min(address.find('#'), address.size()));
+    if (address.ends_with('/')) address.pop_back();
+    const std::size_t scheme_end = address.find("://");
+    if (scheme_end != std::string::npos) {
+        std::transform(address.begin(), address.begin() + static_cast<std::ptrdiff_t>(scheme_end), address.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    }
+    return address;
+}
+
 // Several albums: each in a folder of its own below base. A folder an earlier
 // run made for the album is used again, so that running a list twice fills
 // the same folders; another album of this run, or anything but a directory
-// (a file, a link, which is never followed), makes it "-2", "-3", ...
+// (a file, a link, which is never followed), makes it "-2", "-3", ... An
+// album this run has downloaded already is skipped (nothing fetched, no
+// folder), and an address that is refused leaves no folder behind.
 int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesystem::path& base,
                    const gathrix::CliOptions& options, gathrix::CookieStore* cookies) {
     if (addresses.size() == 1) return DownloadAlbum(addresses.front(), base, options, cookies);
     namespace fs = std::filesystem;
     int worst = kExitCompleted;
     std::set<std::string> used;
+    std::set<std::string> downloaded;
     for (const std::string& address : addresses) {
+        if (downloaded.contains(SameAlbumKey(address))) {
+            std::fprintf(stderr, "gathrix-cli: %s: downloaded already in this run, skipped\n",
+                         gathrix::EscapeForTerminal(address).c_str());
+            continue;
+        }
         const std::string folder = gathrix::AlbumFolderName(address, [&base, &used](const std::string& name) {
             std::error_code ec;
             const fs::file_type type = fs::symlink_status(base / name, ec).type();
             return used.contains(name) || (type != fs::file_type::not_found && type != fs::file_type::directory);
         });
-        used.insert(folder);
         std::error_code ec;
-        fs::create_directory(base / folder, ec);
+        const bool made = fs::create_directory(base / folder, ec);
+        const int error = MakeDirectory(base / folder);
         int status = kExitNoFolder;
-        if (UsableDirectory(base / folder)) {
-            status = DownloadAlbum(address, base / folder, options, cookies);
+        if (error == 0) {
+            status = DownloadAlbum(address, base / folder, options, cookies, true);
         } else {
             std::fprintf(stderr, "gathrix-cli: the folder %s could not be made or entered\n",
                          gathrix::EscapeForTerminal(folder).c_str());
+            std::fprintf(
+                stderr, "gathrix-cli: cannot make or enter the folder '%s': %s\n",
+                gathrix::EscapeForTerminal(fs::absolute(base / folder, ec).lexically_normal().string()).c_str(),
+                std::strerror(error));
+        }
+        if (status == kExitUsage || status == kExitInvalidUrl || status == kExitRejected) {
+            if (made) fs::remove(base / folder, ec);  // only when still empty
+        } else {
+            used.insert(folder);
+            // Downloaded, whatever became of its pages and pictures.
+            if (status != kExitNoFolder) downloaded.insert(SameAlbumKey(address));
         }
         worst = std::max(worst, status);
     }

@@ -81,7 +81,16 @@ std::optional<std::string> AlbumRun::FetchPage(const std::string& address, PageR
     std::optional<net::SavedPage> page =
         net::download_page(address, folder_, settings_.request_timeout, &impl_->session, &failure);
     if (!page) {
-        if (role == PageRole::Album) events_.PageFailed(address, failure);
+        if (role != PageRole::Album) return std::nullopt;
+        if (failure.kind == FailureKind::WriteError) {
+            // The page may be fine: it is the folder that takes nothing.
+            Failure folder_failure(FailureKind::FolderNotWritable);
+            folder_failure.system_error = failure.system_error;
+            folder_failure.path = folder_.string();
+            events_.FolderFailed(folder_failure);
+        } else {
+            events_.PageFailed(address, failure);
+        }
         return std::nullopt;
     }
     // The page is gone as soon as it has been read; one that cannot be read
@@ -126,7 +135,11 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
     const bool resumed = complete && transfer.Resumed();
     result.stored = complete && transfer.Commit(folder_ / name);
     if (result.stored && settings_.remote_time) SetRemoteTime(folder_ / name, transfer.GetHeader("Last-Modified"));
-    if (!result.stored) result.failure = complete ? Failure(FailureKind::WriteError) : transfer.WhyFailed();
+    if (!result.stored) {
+        result.failure = transfer.WhyFailed();
+        if (complete && result.failure.kind != FailureKind::WriteError) result.failure = {FailureKind::WriteError};
+        if (result.failure.kind == FailureKind::WriteError) result.failure.path = (folder_ / name).string();
+    }
     transfer.Cancel();
 
     if (result.stored) {

@@ -59,7 +59,8 @@ public:
     // Downloads a page and hands back its bytes; nothing of it stays on disk.
     // nullopt when it could not be fetched (connection error, status 400 or
     // more, body cut short): then there is nothing to read, not even an older
-    // page. An album page's failure is reported.
+    // page. An album page's failure is reported: as the folder's when the page
+    // could not be saved there, as the page's otherwise.
     std::optional<std::string> FetchPage(const std::string& address, PageRole role = PageRole::Album);
 
     // Fetches address and stores its body under name (a safe name) in the

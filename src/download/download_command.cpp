@@ -1,8 +1,10 @@
 #include "download/download_command.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -30,16 +32,41 @@ constexpr std::array<SiteRow, 3> kSiteTable{{
     {kWebshotsSiteMarker, &ReadWebshotsAlbum},
 }};
 
+// The working folder as the run found it.
+struct WorkingFolder {
+    int error = 0;      // 0: a folder the run can go into; else why not (errno)
+    bool made = false;  // this run made it
+};
+
 // Makes the working folder when no entry of that name exists, and checks that
 // it is a folder the run can go into (a link to one is taken as it always
-// was). False when either fails (a plain file of that name, a dangling link,
-// no permission): the run must then not write anywhere, least of all into the
-// starting directory, where names chosen by a server could replace the user's
-// own files.
-bool MakeWorkingFolder(const fs::path& folder) {
+// was). An error when either fails (a plain file of that name, a dangling
+// link, no permission): the run must then not write anywhere, least of all
+// into the starting directory, where names chosen by a server could replace
+// the user's own files.
+WorkingFolder MakeWorkingFolder(const fs::path& folder) {
+    WorkingFolder result;
     std::error_code ec;
-    if (fs::symlink_status(folder, ec).type() == fs::file_type::not_found) fs::create_directory(folder, ec);
-    return fs::is_directory(folder, ec) && ::access(folder.c_str(), X_OK) == 0;
+    if (fs::symlink_status(folder, ec).type() == fs::file_type::not_found) {
+        result.made = fs::create_directory(folder, ec);
+        result.error = ec.value();
+    }
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) {
+        if (result.error == 0) result.error = errno;
+    } else if (!S_ISDIR(status.st_mode)) {
+        result.error = ENOTDIR;
+    } else if (::access(folder.c_str(), X_OK) != 0) {
+        result.error = errno;
+    }
+    return result;
+}
+
+// Removes the working folder when this run made it and left it empty: an
+// address that was refused leaves nothing behind.
+void RemoveIfMadeEmpty(const fs::path& folder, const WorkingFolder& working) {
+    std::error_code ec;
+    if (working.made) fs::remove(folder, ec);  // an empty folder only
 }
 
 // The folder as the log names it: absolute, with links resolved.
@@ -89,19 +116,25 @@ void RemovePartialFiles() { net::RemoveTemporaryFiles(); }
 DownloadOutcome RunDownload(RunEvents& events, std::string_view typed_address, const fs::path& folder,
                             const Settings& settings, Cancellation* cancel, const WallClock& clock) {
     const auto now = [&clock] { return clock ? clock() : std::chrono::system_clock::now(); };
-    const bool folder_ready = MakeWorkingFolder(folder);
+    const WorkingFolder working = MakeWorkingFolder(folder);
 
     const std::string album_address(TrimBlanks(typed_address));
     if (album_address.empty()) return DownloadOutcome::EmptyAddress;
 
     events.RunStarted();
-    if (!folder_ready) {
+    if (working.error != 0) {
         events.Message(kNoFolderMessage, "Error", BoxIcon::Critical);
+        Failure why(FailureKind::FolderNotMade);
+        why.system_error = working.error;
+        std::error_code ec;
+        why.path = fs::absolute(folder, ec).lexically_normal().string();
+        events.FolderFailed(why);
         return EndRun(events, DownloadOutcome::NoFolder);
     }
 
     const int site_number = SiteNumber(album_address);
     if (site_number == 0) {
+        RemoveIfMadeEmpty(folder, working);
         events.Message("Invalid URL !", "Error", BoxIcon::Critical);
         return EndRun(events, DownloadOutcome::InvalidUrl);
     }
@@ -115,7 +148,10 @@ DownloadOutcome RunDownload(RunEvents& events, std::string_view typed_address, c
 
     const ReaderEnd reader_end = kSiteTable[static_cast<std::size_t>(site_number - 1)].reader(run, album_address);
     run.CancelAll();
-    if (reader_end == ReaderEnd::Rejected) return EndRun(events, DownloadOutcome::Rejected);
+    if (reader_end == ReaderEnd::Rejected) {
+        RemoveIfMadeEmpty(folder, working);
+        return EndRun(events, DownloadOutcome::Rejected);
+    }
     if (run.Listed() == 0) events.NoPicturesListed(album_address);
     if (settings.resume) events.PicturesResumed(run.Resumed());
 

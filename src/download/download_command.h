@@ -31,7 +31,9 @@ using WallClock = std::function<std::chrono::system_clock::time_point()>;
 
 // Runs the command on the address the user gave (blanks and line breaks around
 // it are dropped), storing the pictures in folder (the working folder, made
-// when no entry of that name exists yet; its parent must exist). Reports what
+// when no entry of that name exists yet; its parent must exist; a folder the
+// run made goes again, when still empty, if the address is invalid or
+// rejected). Reports what
 // happens to events, and RunEnded() at the end of every run except an empty
 // address; returns what happened. While it runs, cancel (when given) ends
 // every request in flight. Never changes the current directory and never

@@ -88,8 +88,11 @@ std::vector<FoundPicture> PicturesOf(std::string_view thumbnail_line) {
 // The "/sets/" form of an albums address (".../photos/USER/albums/ID...", as
 // the site names its sets today), whose "albums" becomes "sets": only for an
 // address that holds no "/sets/" and whose first "/photos/" is followed by a
-// user name, "albums" and an ID, none of them empty. The address as it is
-// otherwise: an album list (".../photos/USER/albums") stays what it was.
+// user name, "albums" and an ID, none of them empty. A photo of the album
+// (".../albums/ID/with/PHOTO...", what the address bar shows once a photo of
+// it is clicked) is the album: everything after the "/" that ends the ID goes.
+// The address as it is otherwise: an album list (".../photos/USER/albums")
+// stays what it was.
 std::string SetsFormOfAlbums(std::string address) {
     if (Contains(address, "/sets/")) return address;
     const std::size_t photos_at = Find(address, "/photos/");
@@ -99,7 +102,23 @@ std::string SetsFormOfAlbums(std::string address) {
     if (slash == std::string::npos || slash == user_at) return address;
     const std::string_view rest = std::string_view(address).substr(slash);
     if (!rest.starts_with("/albums/") || rest.size() == 8 || rest[8] == '/') return address;
+    const std::size_t id_end = address.find('/', slash + 8);
+    if (id_end != std::string::npos && std::string_view(address).substr(id_end).starts_with("/with/")) {
+        address.erase(id_end + 1);
+    }
     return address.replace(slash + 1, 6, "sets");
+}
+
+// Where the number of a set begins in an address of the "/set-" form
+// (".../photos/USER/set-NUMBER", ".../PHOTO/in/set-NUMBER") or of its albums
+// form (".../PHOTO/in/album-NUMBER"): after the first "/set-", or without one,
+// after the first "/in/album-". npos for neither.
+std::size_t SetNumberAt(std::string_view address) {
+    if (const std::size_t set_at = Find(address, "/set-"); set_at != std::string_view::npos) return set_at + 5;
+    if (const std::size_t album_at = Find(address, "/in/album-"); album_at != std::string_view::npos) {
+        return album_at + 10;
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace
@@ -107,14 +126,15 @@ std::string SetsFormOfAlbums(std::string address) {
 // Normalises a set address once: everything from the first "?" or "#" on goes
 // (a fragment, as browsers copy it, is not part of the page), the "/set-" form
 // (".../photos/USER/set-NUMBER") becomes the "/sets/" form
-// (".../photos/USER/sets/NUMBER"), and so does an albums address
+// (".../photos/USER/sets/NUMBER"), and so do a photo in an album
+// (".../photos/USER/PHOTO/in/album-NUMBER") and an albums address
 // (".../photos/USER/albums/NUMBER").
 std::string FlickrSetAddress(std::string_view album_address) {
     std::string address = Field(Field(album_address, 1, "?"), 1, "#");
-    const std::size_t set_at = Find(address, "/set-");
-    if (set_at == std::string::npos) return SetsFormOfAlbums(std::move(address));
+    const std::size_t number_at = SetNumberAt(address);
+    if (number_at == std::string::npos) return SetsFormOfAlbums(std::move(address));
 
-    const std::string set_part = address.substr(set_at + 5);
+    const std::string set_part = address.substr(number_at);
     // The "/" that ends the user name: the first one after "/photos/", or
     // without "/photos/" the first from the eighth character on (past "http://").
     const std::size_t photos_at = Find(address, "/photos/");

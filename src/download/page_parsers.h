@@ -29,9 +29,11 @@ std::vector<FoundPicture> ParsePicasaPage(std::string_view page);
 
 // Flickr photo sets. The set address a typed address stands for: everything
 // from the first "?" or "#" on goes, and ".../photos/USER/set-NUMBER" becomes
-// ".../photos/USER/sets/NUMBER". So does ".../photos/USER/albums/NUMBER..."
-// (what the site calls a set today) in an address without "/sets/": its
-// "albums" becomes "sets", the rest is kept.
+// ".../photos/USER/sets/NUMBER", as does ".../photos/USER/PHOTO/in/album-NUMBER"
+// when no "/set-" is there. So does ".../photos/USER/albums/NUMBER..." (what
+// the site calls a set today) in an address without "/sets/": its "albums"
+// becomes "sets", the rest is kept, but for a "/with/PHOTO..." right after the
+// number, which goes (leaving the "/" before it).
 std::string FlickrSetAddress(std::string_view album_address);
 // What one set page tells: its pictures in the order of their thumbnails
 // (each "_s." made "_o.", with the field before the thumbnail's for the

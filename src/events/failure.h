@@ -25,7 +25,9 @@ enum class FailureKind {
     EmptyReply,          // the connection closed without a reply
     ConnectionBroken,    // sending or receiving failed half-way
     NoResponse,          // a transfer that ended without any response
-    WriteError,          // the body could not be written to the disk
+    WriteError,          // the body could not be written to the disk (system_error, path)
+    FolderNotMade,       // the album folder could not be made or entered (system_error, path)
+    FolderNotWritable,   // a page could not be saved in the album folder (system_error, path)
     OutOfMemory,         // a request could not even be set up
     TooSmallNoOriginal,  // a Flickr picture came down too small, and no original was found
     TooSmallNoFullSize,  // a Webshots picture came down too small, and no full-size version was found
@@ -40,6 +42,10 @@ struct Failure {
     long status = 0;                // HttpStatus
     std::chrono::seconds stall{0};  // Stalled, TookTooLong: the limit
     std::string detail;             // Other: the HTTP library's own message
+    // WriteError, FolderNotMade, FolderNotWritable: the system's error number
+    // (errno; 0 when it is not known), and the picture's file or the folder.
+    int system_error = 0;
+    std::string path;
 
     explicit operator bool() const { return kind != FailureKind::None; }
 };

@@ -50,6 +50,11 @@ public:
     virtual void Progress(const TransferProgress& /*progress*/) {}
     // An album page that could not be downloaded.
     virtual void PageFailed(std::string_view /*address*/, const Failure& /*why*/) {}
+    // The album folder failed the run: it could not be made or entered
+    // (FolderNotMade, told right after the message that says so), or a page
+    // could not be saved in it (FolderNotWritable, instead of PageFailed: the
+    // page itself may be fine). why.path names the folder.
+    virtual void FolderFailed(const Failure& /*why*/) {}
     // A request that failed is sent again after delay: attempt (2 for the
     // first retry) of attempts.
     virtual void Retrying(std::string_view /*address*/, const Failure& /*why*/, std::chrono::milliseconds /*delay*/,

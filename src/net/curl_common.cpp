@@ -25,12 +25,37 @@ bool EnsureCurl() {
     return ok;
 }
 
+std::string RequestAddress(const std::string& address) {
+    // The host ends at the first "/", "?" or "#" after the "//" of the scheme
+    // (or from the start, for an address without one): what follows is sent.
+    const std::size_t scheme = address.find("://");
+    const std::size_t host = scheme == std::string::npos ? 0 : scheme + 3;
+    const std::size_t sent = std::min(address.find_first_of("/?#", host), address.size());
+    std::string request = address.substr(0, sent);
+    request.reserve(address.size());
+    constexpr char kHex[] = "0123456789ABCDEF";
+    for (std::size_t i = sent; i < address.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(address[i]);
+        // A blank, the marks browsers encode in a path (" < > ` { }) and every
+        // byte past ASCII; control bytes stay as they are and fail the address.
+        if (byte == ' ' || byte == '"' || byte == '<' || byte == '>' || byte == '`' || byte == '{' || byte == '}' ||
+            byte >= 0x80) {
+            request += '%';
+            request += kHex[byte >> 4];
+            request += kHex[byte & 0x0F];
+        } else {
+            request += static_cast<char>(byte);
+        }
+    }
+    return request;
+}
+
 bool AddressAccepted(const std::string& address) {
     if (!EnsureCurl()) return false;
     CURLU* url = curl_url();
     if (!url) return false;
     bool ok = false;
-    if (curl_url_set(url, CURLUPART_URL, address.c_str(), CURLU_GUESS_SCHEME) == CURLUE_OK) {
+    if (curl_url_set(url, CURLUPART_URL, RequestAddress(address).c_str(), CURLU_GUESS_SCHEME) == CURLUE_OK) {
         char* scheme = nullptr;
         if (curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK && scheme) {
             std::string s = scheme;
@@ -46,7 +71,7 @@ bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::se
     const long stall_s = stall.count() > 0 ? static_cast<long>(stall.count()) : 1L;
     bool ok = true;
     auto set = [&ok](CURLcode code) { ok = ok && code == CURLE_OK; };
-    set(curl_easy_setopt(easy, CURLOPT_URL, address.c_str()));
+    set(curl_easy_setopt(easy, CURLOPT_URL, RequestAddress(address).c_str()));
     set(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L));
     set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
     set(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
@@ -327,7 +352,9 @@ bool SpoolFile::MoveTo(const std::filesystem::path& target) {
     if (ok) {
         path_.clear();
     } else {
+        const int error = errno;  // the reason, not that of removing the file
         Discard();
+        errno = error;
     }
     return ok;
 }

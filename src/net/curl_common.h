@@ -26,12 +26,21 @@ namespace gathrix::net::detail {
 // when libcurl could not be initialised.
 bool EnsureCurl();
 
-// True for an address that libcurl can parse and whose scheme is http or https
-// (an address without a scheme is taken as http, as libcurl does).
+// The address as a request sends it: past the host, every blank, every byte
+// past ASCII and the marks " < > ` { } percent-encoded, as browsers do ("Été
+// 2009" becomes "%C3%89t%C3%A9%202009"); everything else, a "%" included, as
+// it is, so an encoded address is sent unchanged. Control bytes are left for
+// AddressAccepted to refuse. What the program shows keeps the address as given.
+std::string RequestAddress(const std::string& address);
+
+// True for an address that libcurl can parse, once encoded for the request,
+// and whose scheme is http or https (an address without a scheme is taken as
+// http, as libcurl does).
 bool AddressAccepted(const std::string& address);
 
-// Options common to every GET: the address, redirects (at most kMaxRedirects,
-// http and https only), the user agent, and connecting for at most `stall`.
+// Options common to every GET: the address (encoded for the request),
+// redirects (at most kMaxRedirects, http and https only), the user agent, and
+// connecting for at most `stall`.
 // The stall limit once connected, and the cap on a request's whole time, are
 // the session's to enforce (see Request).
 inline constexpr long kMaxRedirects = 10;

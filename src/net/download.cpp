@@ -2,6 +2,7 @@
 #include "net/temp_files.h"
 #include "net/transfer.h"
 
+#include <cerrno>
 #include <memory>
 #include <utility>
 
@@ -38,7 +39,11 @@ std::optional<SavedPage> download_page(const std::string& address, const std::fi
     if (transfer->Status() < 200 || transfer->Status() >= 400)
         return fail({FailureKind::HttpStatus, transfer->Status()});
     std::optional<std::filesystem::path> kept = transfer->KeepBody();
-    if (!kept) return fail({FailureKind::WriteError});
+    if (!kept) {
+        Failure why(FailureKind::WriteError);
+        why.system_error = errno;
+        return fail(std::move(why));
+    }
     return SavedPage(std::move(*kept));
 }
 

@@ -2,6 +2,7 @@
 #include "net/curl_common.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <utility>
 
@@ -39,6 +40,7 @@ struct Transfer::Impl : detail::Request {
     bool resumed = false;
     curl_slist* request_headers = nullptr;
     std::int64_t body_size = 0;
+    int write_error = 0;  // errno of the write that failed the body, if one did
 
     explicit Impl(Session* shared)
         : own_session(shared ? nullptr : std::make_unique<Session>()), session(shared ? shared : own_session.get()) {}
@@ -82,6 +84,7 @@ struct Transfer::Impl : detail::Request {
         headers.Clear();
         body_size = 0;
         resumed = false;
+        write_error = 0;
     }
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* userdata) {
@@ -91,14 +94,20 @@ struct Transfer::Impl : detail::Request {
         if (self->kept) {
             detail::KeptBody& kept = *self->kept;
             if (!kept.Began() && !kept.Begin(self->ResponseStatus(), self->headers)) return 0;
-            if (!kept.Write(data, bytes)) return 0;
+            if (!kept.Write(data, bytes)) return self->WriteFailed();
             self->body_size = kept.Size();
             return bytes;
         }
         if (!self->spool) return 0;
-        if (!self->spool->Write(data, bytes)) return 0;
+        if (!self->spool->Write(data, bytes)) return self->WriteFailed();
         self->body_size = self->spool->Size();
         return bytes;
+    }
+
+    // A write of the body failed: its errno goes with the failure.
+    std::size_t WriteFailed() {
+        write_error = errno;
+        return 0;
     }
 
     // Headers count as arriving bytes for the stall limit.
@@ -144,7 +153,12 @@ struct Transfer::Impl : detail::Request {
             body_size = kept->Offset();
         }
         if (!kept) spool = detail::SpoolFile::Create(spool_dir);
-        if (!kept && !spool) return fail(FailureKind::WriteError);
+        if (!kept && !spool) {
+            const int error = errno;
+            fail(FailureKind::WriteError);
+            failure.system_error = error;
+            return false;
+        }
         if (!detail::ApplyRequestOptions(easy, address, timeout)) return fail(FailureKind::OutOfMemory);
         if (request_headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request_headers);
         if (fail_on_error) curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
@@ -195,6 +209,7 @@ struct Transfer::Impl : detail::Request {
         Detach();
         status = outcome.status;
         failure = outcome.failure;
+        if (failure.kind == FailureKind::WriteError) failure.system_error = write_error;
         if (detail::Retryable(outcome) && retries_done < session->Retries()) {
             // Sent again after a pause; until then the transfer is still running.
             ++retries_done;
@@ -307,13 +322,13 @@ Failure Transfer::WhyFailed() const { return impl_->failure; }
 
 bool Transfer::Commit(const std::filesystem::path& target) {
     Impl& d = *impl_;
-    if (d.result == TransferResult::Complete && d.kept) {
-        const bool ok = d.kept->MoveTo(target);
-        d.kept.reset();
-        return ok;
+    if (d.result != TransferResult::Complete || (!d.kept && !d.spool)) return false;
+    const bool ok = d.kept ? d.kept->MoveTo(target) : d.spool->MoveTo(target);
+    if (!ok) {
+        d.failure = {FailureKind::WriteError};
+        d.failure.system_error = errno;
     }
-    if (d.result != TransferResult::Complete || !d.spool) return false;
-    bool ok = d.spool->MoveTo(target);
+    d.kept.reset();
     d.spool.reset();
     return ok;
 }

@@ -81,7 +81,8 @@ public:
 
     // After a Complete transfer: renames the body file to target (replacing an
     // existing file atomically). Returns false when there is nothing to commit or
-    // the rename fails; the temporary file is then removed.
+    // the rename fails; the temporary file is then removed, and WhyFailed() says
+    // WriteError with the system's error number.
     bool Commit(const std::filesystem::path& target);
 
     // Ends the request, removes its temporary file (unless Commit() has moved it)

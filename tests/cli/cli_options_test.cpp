@@ -244,6 +244,57 @@ const OptionsRow kRows[] = {
      "gathrix-cli: album page http://H/picasaweb.google.com/u/Gone: HTTP 404\n"
      "gathrix-cli: picture http://H/p/none.jpg: HTTP 404\n",
      {"Good/AlbumDownload/a.jpg", "Holey/AlbumDownload/a.jpg"}},
+    // Refused addresses among several name themselves and leave no folder.
+    {"RefusedAddressesAmongSeveralAreNamed",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{"http://example.org/Lost", Album(s, "u", "Good", {"/p/a.jpg"}),
+                                         s.Url("/flickr.com/photos/someone/5300123/")};
+     },
+     3,
+     "gathrix-cli: http://example.org/Lost: Invalid URL !\n"
+     "gathrix-cli: http://H/flickr.com/photos/someone/5300123/: Only image sets are accepted !\n",
+     {"Good/AlbumDownload/a.jpg"}, {}, std::nullopt,
+     [](const FakeServer&, const std::string& start) {
+         EXPECT_FALSE(fs::exists(start + "/Lost"));
+         EXPECT_FALSE(fs::exists(start + "/5300123"));
+     }},
+    // Flickr addresses as the address bar shows them: a photo of an album, and
+    // a photo "in" an album, are the album's set.
+    {"FlickrPhotoOfAnAlbumIsTheAlbum",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a_o.jpg", std::string(4000, 'a'));
+         s.Serve("/flickr.com/photos/u/sets/72157/",
+                 FlickrSetPage({{"/photos/u/1/in/album-72157/", s.Url("/p/a_s.jpg")}}));
+         return std::vector<std::string>{"-q", s.Url("/flickr.com/photos/u/albums/72157/with/5300123"),
+                                         s.Url("/flickr.com/photos/u/5300123/in/album-72157/")};
+     },
+     0, "", {"5300123/AlbumDownload/a_o.jpg", "album-72157/AlbumDownload/a_o.jpg"},
+     {{"/flickr.com/photos/u/sets/72157/", 2}}},
+    // The same album again in one run, written another way, is skipped.
+    {"SameAlbumTwiceIsDownloadedOnce",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a.jpg", "a");
+         const std::string album = Album(s, "u", "Summer", {"/p/a.jpg"});
+         return std::vector<std::string>{album, album + "/", "HTTP" + album.substr(4) + "#top"};
+     },
+     0,
+     "gathrix-cli: http://H/picasaweb.google.com/u/Summer/: downloaded already in this run, skipped\n"
+     "gathrix-cli: http://H/picasaweb.google.com/u/Summer#top: downloaded already in this run, skipped\n",
+     {"Summer/AlbumDownload/a.jpg"}, {{"/picasaweb.google.com/u/Summer", 1}, {"/p/a.jpg", 1}}, std::nullopt,
+     [](const FakeServer&, const std::string& start) { EXPECT_FALSE(fs::exists(start + "/Summer-2")); }},
+    // Blanks and letters past ASCII are encoded when sent; the log, the names
+    // and stderr keep the address as given, and "%" is never encoded again.
+    {"AddressWithBlanksAndLettersPastAscii",
+     [](FakeServer& s, const std::string&) {
+         s.Serve("/p/a%20b%C3%A9.jpg", "a");
+         s.Serve("/p/c%20d.jpg", "c");
+         s.Serve("/picasaweb.google.com/u/%C3%89t%C3%A9%202009",
+                 PicasaPage({s.Url("/p/a b\xC3\xA9.jpg"), s.Url("/p/c%20d.jpg"), s.Url("/p/x<{y}>.jpg")}));
+         return std::vector<std::string>{"-q", s.Url("/picasaweb.google.com/u/\xC3\x89t\xC3\xA9 2009")};
+     },
+     5, "gathrix-cli: picture http://H/p/x<{y}>.jpg: HTTP 404\n",
+     {"AlbumDownload/a b\xC3\xA9.jpg", "AlbumDownload/c%20d.jpg"}, {{"/p/x%3C%7By%7D%3E.jpg", 1}}},
     {"AlbumPageThatCannotBeReachedExitsWithFour",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"http://127.0.0.1:1/picasaweb.google.com/a"}; },
      4, "gathrix-cli: album page http://H/picasaweb.google.com/a: connection refused\n", {}},
@@ -472,7 +523,8 @@ TEST_P(CliOptions, StatusFailuresAndFolders) {
     const ProcessResult r = RunProcess(argv, sandbox.Path(),
                                        {{"GATHRIX_REQUEST_TIMEOUT", "2"}, {"XDG_CONFIG_HOME", sandbox.Path() + "/config"}});
     EXPECT_EQ(r.exit_code, row.exit_code);
-    const std::string err = std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H");
+    const std::string err =
+        std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+", std::regex::icase), "http://H");
     EXPECT_EQ(std::regex_replace(err, std::regex(sandbox.Path()), "START"), row.err);
     for (const std::string& file : row.files) EXPECT_TRUE(fs::is_regular_file(fs::path(sandbox.Path()) / file)) << file;
     for (const auto& [path, hits] : row.hits) EXPECT_EQ(server.Hits(path), hits) << path;

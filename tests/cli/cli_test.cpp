@@ -125,6 +125,10 @@ TEST_F(CliTest, InvalidAddressExitsWithTwo) {
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Invalid URL !\n");
+    // The folder the run made goes again; one that was there stays.
+    EXPECT_FALSE(fs::exists(Folder()));
+    fs::create_directory(Folder());
+    EXPECT_EQ(Cli({"http://example.org/"}).exit_code, 2);
     EXPECT_TRUE(fs::is_directory(Folder()));
 }
 
@@ -264,7 +268,7 @@ TEST_F(CliTest, FlickrAddressThatIsNotASetExitsWithThreeAndFetchesNothing) {
         EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n");
     }
     EXPECT_TRUE(server.Requests().empty());
-    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), 0);
+    EXPECT_FALSE(fs::exists(Folder()));
 }
 
 TEST_F(CliTest, RequestTimeOutComesFromTheEnvironment) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
@@ -282,9 +284,10 @@ const Row kRows[] = {
      "gathrix-cli: picture http://H/p/a\\x01b.jpg: not an http or https address\n"},
     // Terminal controls in addresses: escaped on stderr, "_" in names (a C1
     // control as UTF-8 and as a stray byte alike); a Latin-1 letter stays.
+    // Bytes past ASCII go percent-encoded in the request.
     {"PictureAddressWithTerminalControls",
      [](World& w) {
-         w.server.Serve("/p/b\xC2\x9B\x9B\xE9.jpg", kGood);
+         w.server.Serve("/p/b%C2%9B%9B%E9.jpg", kGood);
          return std::vector<std::string>{w.server.Url("/p/a\x1B]0;owned\x07\x1B[2J\xC2\x9B.jpg"),
                                          w.server.Url("/p/b\xC2\x9B\x9B\xE9.jpg")};
      },
@@ -499,11 +502,63 @@ TEST(HostileStart, UnusableWorkingFolderExitsWithSix) {
         const ProcessResult r = RunProcess({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path());
         EXPECT_EQ(r.exit_code, 6);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "The folder AlbumDownload could not be made or entered.\n");
+        EXPECT_EQ(r.err,
+                  "The folder AlbumDownload could not be made or entered.\n"
+                  "gathrix-cli: cannot make or enter the folder '" +
+                      (fs::canonical(start) / "AlbumDownload").string() +
+                      "': " + (dangling ? "No such file or directory" : "Not a directory") + "\n");
         EXPECT_TRUE(server.Requests().empty());
         EXPECT_EQ(ReadFile((start / ".bashrc").string()), "mine");
         EXPECT_EQ(std::distance(fs::directory_iterator(start), fs::directory_iterator()), 2);
     }
+}
+
+// Write failures name the file or folder and the system's reason. Files of at
+// most 8 blocks (ulimit -f) stand in for a full disk, root or not: a picture
+// beyond it fails, and so does a page, which is then the folder's failure and
+// not the page's.
+TEST(HostileStart, WriteFailuresNameThePathAndTheReason) {
+    for (const bool big_page : {false, true}) {
+        for (const char* jobs : {"1", "4"}) {
+            SCOPED_TRACE(std::string(big_page ? "big page" : "big picture") + ", jobs " + jobs);
+            Sandbox sandbox;
+            FakeServer server;
+            const std::string small = PictureBytes(1, 2000);
+            server.Serve("/p/small.jpg", small);
+            server.Serve("/p/big.jpg", PictureBytes(3, 20000));
+            std::string page = PicasaPage({server.Url("/p/small.jpg"), server.Url("/p/big.jpg")});
+            if (big_page) page += std::string(20000, ' ') + "\r\n";
+            server.Serve(kAlbum, page);
+            const ProcessResult r = RunProcess({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 8 && exec \"$0\" \"$@\"",
+                                                GATHRIX_CLI_PATH, "-q", "-j", jobs, server.Url(kAlbum)},
+                                               sandbox.Path());
+            const std::string folder = (fs::canonical(sandbox.Path()) / "AlbumDownload").string();
+            if (big_page) {
+                EXPECT_EQ(r.exit_code, 6);
+                EXPECT_EQ(r.err, "gathrix-cli: cannot write in the folder '" + folder + "': File too large\n");
+                EXPECT_TRUE(FolderFiles(folder).empty());
+            } else {
+                EXPECT_EQ(r.exit_code, 5);
+                EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"),
+                          "gathrix-cli: picture http://H/p/big.jpg: could not write the file '" + folder +
+                              "/big.jpg': File too large\n");
+                EXPECT_EQ(FolderFiles(folder), (Files{{"small.jpg", small}}));
+            }
+        }
+    }
+    // A folder that takes no file, where permissions hold (not for root).
+    if (::geteuid() == 0) return;
+    Sandbox sandbox;
+    FakeServer server;
+    server.Serve(kAlbum, PicasaPage({server.Url("/p/a.jpg")}));
+    const fs::path folder = fs::canonical(sandbox.Path()) / "AlbumDownload";
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    const ProcessResult r = RunProcess({GATHRIX_CLI_PATH, "-q", server.Url(kAlbum)}, sandbox.Path());
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(r.exit_code, 6);
+    EXPECT_EQ(r.err, "gathrix-cli: cannot write in the folder '" + folder.string() + "': Permission denied\n");
+    EXPECT_EQ(server.Hits(kAlbum), 0);
 }
 
 // Interrupted at any moment, the run leaves no temporary file and no saved page:

@@ -52,8 +52,8 @@ TEST_F(DownloadCommandTest, InvalidAddressDisablesShowsErrorAndEnds) {
     EXPECT_EQ(ui.boxes[0].icon, BoxIcon::Critical);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"started", "box:Invalid URL !", "end"}));
     EXPECT_TRUE(ui.ended);
-    EXPECT_EQ(ui.log, "");  // no header: Text1 still holds the typed address
-    EXPECT_TRUE(fs::is_directory(Folder()));
+    EXPECT_EQ(ui.log, "");               // no header: Text1 still holds the typed address
+    EXPECT_FALSE(fs::exists(Folder()));  // made for the run, and empty
     EXPECT_EQ(fs::current_path(), Start());
 }
 

@@ -90,13 +90,23 @@ TEST(FlickrParser, SetAddressLosesQueryAndFragmentAndTakesTheSetsForm) {
         {"SetForm", "http://h/photos/someone/set-72157/", set},
         {"SetFormInTheQueryOnly", "http://h/photos/someone/set-72157/?x=/set-1", set},
         {"PhotoInASet", "http://h/photos/someone/5300123/in/set-72157/", set},
+        {"PhotoInAnAlbum", "http://h/photos/someone/5300123/in/album-72157/", set},
+        {"PhotoInAnAlbumWithoutSlash", "http://h/photos/someone/5300123/in/album-72157",
+         "http://h/photos/someone/sets/72157"},
+        {"SetFormBeforeAlbumForm", "http://h/photos/someone/1/in/album-9/set-72157/", set},
+        {"AlbumFormWithoutIn", "http://h/photos/someone/album-72157/", "http://h/photos/someone/album-72157/"},
         // Without "/photos/", the "/" before "sets/" is the first one past "http://".
         {"WithoutPhotos", "http://127.0.0.1:80/flickr.com/set-72157/", "http://127.0.0.1:80/sets/72157/"},
         // Sets as the site names them today: "albums" after the user becomes "sets".
         {"AlbumsForm", albums + "72157/", set},
         {"AlbumsWithoutTrailingSlash", albums + "72157", "http://h/photos/someone/sets/72157"},
         {"AlbumsWithQueryAndFragment", albums + "72157/?page=2#top", set},
-        {"AlbumsWithAPhoto", albums + "72157/with/5300123/", set + "with/5300123/"},
+        // A photo of the album, as the address bar shows it: the album.
+        {"AlbumsWithAPhoto", albums + "72157/with/5300123/", set},
+        {"AlbumsWithAPhotoWithoutSlash", albums + "72157/with/5300123", set},
+        {"AlbumsWithAPhotoAndAQuery", albums + "72157/with/5300123?x=1", set},
+        {"AlbumsWithSomethingElseAfterTheId", albums + "72157/page2/", set + "page2/"},
+        {"AlbumsWithALaterWith", albums + "72157/x/with/1/", set + "x/with/1/"},
         {"AlbumsAndSetForm", albums + "1/set-72157/", set},
         // Anything else keeps its "albums": the list of a user's albums, other
         // letter cases, no user, no ID, "albums" further on or in a "/sets/" address.

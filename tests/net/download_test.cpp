@@ -1,6 +1,7 @@
 // download_to_file against the local fake server: exact bodies, and every kind
 // of failure leaving the target as it was with no spool file behind.
 
+#include "net/curl_common.h"
 #include "net/page_download.h"
 #include "net/session.h"
 #include "net/transfer.h"
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 namespace gathrix::test {
 namespace {
@@ -139,6 +142,32 @@ TEST_F(DownloadToFile, RejectsAddressesThatAreNotHttp) {
         EXPECT_FALSE(net::download_to_file(address, Target(), 2s));
         EXPECT_FALSE(std::filesystem::exists(Target()));
     }
+}
+
+// Encoded as browsers do when sent: blanks, bytes past ASCII and marks that a
+// request line cannot hold, past the host only; an encoded "%" stays.
+TEST(RequestAddress, EncodesWhatARequestLineCannotHold) {
+    // clang-format off
+    const std::pair<std::string, std::string> rows[] = {
+        {"http://h/a/b.jpg?x=1#f", "http://h/a/b.jpg?x=1#f"},
+        {"http://h/\xC3\x89t\xC3\xA9 2009/", "http://h/%C3%89t%C3%A9%202009/"},
+        {"http://h/a%20b%zz%.jpg", "http://h/a%20b%zz%.jpg"},
+        {"http://h/<\"`{x}\">?q=a b", "http://h/%3C%22%60%7Bx%7D%22%3E?q=a%20b"},
+        {"http://h\xC3\xA9 x:80?a b", "http://h\xC3\xA9 x:80?a%20b"},
+        {"h/a b", "h/a%20b"},
+        {"http://h/a\x01\x7F|^\\.jpg", "http://h/a\x01\x7F|^\\.jpg"},
+        {"", ""},
+    };
+    // clang-format on
+    for (const auto& [given, sent] : rows) EXPECT_EQ(net::detail::RequestAddress(given), sent) << given;
+    EXPECT_TRUE(net::detail::AddressAccepted("http://h/\xC3\x89t\xC3\xA9 2009/"));
+    EXPECT_FALSE(net::detail::AddressAccepted("http://h/a\x01.jpg"));
+}
+
+TEST_F(DownloadToFile, AddressWithBlanksAndLettersPastAsciiIsSentEncoded) {
+    server.Serve("/%C3%89t%C3%A9%202009/a%25b.htm", "body");
+    EXPECT_TRUE(net::download_to_file(server.Url("/\xC3\x89t\xC3\xA9 2009/a%25b.htm"), Target(), 2s));
+    EXPECT_EQ(ReadFile(Target()), "body");
 }
 
 TEST_F(DownloadToFile, FolderThatDoesNotExistFails) {

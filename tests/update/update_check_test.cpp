@@ -102,6 +102,39 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<VersionFileCase>& param) { return std::string(param.param.name); });
 // clang-format on
 
+// What the check makes of a published version, ours being 3.5.
+struct ComparisonCase {
+    const char* name;
+    std::string published;
+    std::optional<bool> newer;  // nullopt: not a version
+};
+
+void PrintTo(const ComparisonCase& c, std::ostream* os) { *os << c.name; }
+
+class VersionComparison : public ::testing::TestWithParam<ComparisonCase> {};
+
+TEST_P(VersionComparison, NumberByNumber) { EXPECT_EQ(NewerVersion(GetParam().published, "3.5"), GetParam().newer); }
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    UpdateCheck, VersionComparison,
+    ::testing::Values(ComparisonCase{"Ours", "3.5", false},
+                      ComparisonCase{"Older", "3.4", false},
+                      ComparisonCase{"TenIsMoreThanFive", "3.10", true},
+                      ComparisonCase{"NextMajor", "4", true},
+                      ComparisonCase{"AMissingNumberIsZero", "3.5.0", false},
+                      ComparisonCase{"AThirdNumber", "3.5.1", true},
+                      ComparisonCase{"LeadingZero", "3.05", false},
+                      ComparisonCase{"WithAV", "V3.6", true},
+                      ComparisonCase{"BlanksAround", " 3.6 ", true},
+                      ComparisonCase{"Garbage", "garbage", std::nullopt},
+                      ComparisonCase{"TrailingDot", "3.", std::nullopt},
+                      ComparisonCase{"TwoDots", "3..5", std::nullopt},
+                      ComparisonCase{"Suffix", "3.6beta", std::nullopt},
+                      ComparisonCase{"TooManyDigits", "3.1234567890", std::nullopt}),
+    [](const ::testing::TestParamInfo<ComparisonCase>& param) { return std::string(param.param.name); });
+// clang-format on
+
 constexpr const char* kWaiting = "Contacting server, please wait...";
 constexpr const char* kNewVersionText = "New version available ! Please visit our site to download";
 constexpr const char* kSameVersionText = "No new version available";
@@ -235,11 +268,25 @@ TEST_F(UpdateCheckTest, EveryCheckFetchesTheFileAfresh) {
     server_.Serve("/gathrix/version.txt", "3.5\r\n", "text/plain");
     EXPECT_TRUE(Run());
     EXPECT_EQ(ui_.boxes.back().title, "Update checked");
-    // Any difference is a new version, even one that only adds to ours.
+    // Compared number by number: 50 is more than 5.
     server_.Serve("/gathrix/version.txt", "3.50\r\n", "text/plain");
     EXPECT_TRUE(Run());
     EXPECT_EQ(ui_.boxes.back().title, "New version");
     EXPECT_EQ(server_.Hits("/gathrix/version.txt"), 2);
+    ExpectCleanAfterwards();
+}
+
+TEST_F(UpdateCheckTest, AnOlderVersionIsNotNew) {
+    server_.Serve("/gathrix/version.txt", "3.4\r\n", "text/plain");
+    EXPECT_TRUE(Run());
+    ExpectAnswered(kSameVersionText, "Update checked");
+    ExpectCleanAfterwards();
+}
+
+TEST_F(UpdateCheckTest, AFileWithoutAVersionIsAFailedCheck) {
+    server_.Serve("/gathrix/version.txt", "garbage\r\n", "text/plain");
+    EXPECT_FALSE(Run());
+    ExpectFailed();
     ExpectCleanAfterwards();
 }
 
