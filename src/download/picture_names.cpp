@@ -24,9 +24,6 @@ bool IsUnsafe(std::string_view name, std::size_t pos) {
 // The longest file name the file systems we run on take, in bytes.
 constexpr std::size_t kLongestName = 255;
 
-// The start of every name of the program's own files in an album folder.
-constexpr std::string_view kReservedPrefix = ".gathrix-";
-
 // name cut to kLongestName bytes: the end of the stem goes, the extension (up to
 // 16 bytes) stays, and no UTF-8 character is cut in two.
 std::string Shortened(std::string name) {
@@ -55,8 +52,9 @@ std::string SafeLocalName(std::string_view name) {
             pos += length;
         }
     }
-    // The program's own files start so; a picture never takes their names.
-    if (safe.starts_with(kReservedPrefix)) safe.front() = '_';
+    // The names of the program's own files in an album folder start so; a
+    // picture never takes them.
+    if (safe.starts_with(".gathrix-")) safe.front() = '_';
     return safe.size() > kLongestName ? Shortened(std::move(safe)) : safe;
 }
 
