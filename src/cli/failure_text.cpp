@@ -31,6 +31,7 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::HttpStatus: return "HTTP " + std::to_string(failure.status);
         case FailureKind::BodyCutShort: return "body cut short";
         case FailureKind::BadLength: return "bad Content-Length";
+        case FailureKind::PartialAnswer: return "partial answer to a request for the whole";
         case FailureKind::TooManyRedirects: return "too many redirects";
         case FailureKind::RedirectNotHttp: return "redirected to an address that is not http or https";
         case FailureKind::NoStatusLine: return "no HTTP status line";

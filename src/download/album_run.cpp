@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <unordered_set>
@@ -24,6 +25,16 @@ namespace {
 net::KeptBodyFiles KeptBodyFilesFor(const std::filesystem::path& folder, const std::string& name) {
     const KeptBodyNames names = KeptBodyNamesFor(name);
     return {folder / names.body, folder / names.info};
+}
+
+// Removes what an earlier run kept of a picture that is now stored whole: its
+// kept body and record, only when they are plain files (a link is not
+// followed, nor removed, and nothing else of that name is touched).
+void RemoveKeptBody(const net::KeptBodyFiles& files) {
+    for (const std::filesystem::path* path : {&files.body, &files.info}) {
+        struct stat status {};
+        if (::lstat(path->c_str(), &status) == 0 && S_ISREG(status.st_mode)) ::unlink(path->c_str());
+    }
 }
 
 // Gives the stored picture at path the time of a Last-Modified value; one
@@ -135,7 +146,12 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
     const bool resumed = complete && transfer.Resumed();
     result.stored = complete && transfer.Commit(folder_ / name);
     if (result.stored && settings_.remote_time) SetRemoteTime(folder_ / name, transfer.GetHeader("Last-Modified"));
-    if (!result.stored) {
+    if (result.stored) {
+        // A body kept for this name is stale now (one a transfer ahead writes
+        // is not).
+        const net::KeptBodyFiles kept = KeptBodyFilesFor(folder_, name);
+        if (!impl_->prefetch || !impl_->prefetch->Keeps(kept)) RemoveKeptBody(kept);
+    } else {
         result.failure = transfer.WhyFailed();
         if (complete && result.failure.kind != FailureKind::WriteError) result.failure = {FailureKind::WriteError};
         if (result.failure.kind == FailureKind::WriteError) result.failure.path = (folder_ / name).string();

@@ -51,6 +51,9 @@ std::string SafeLocalName(std::string_view name) {
             pos += length;
         }
     }
+    // The names of the program's own files in an album folder start so; a
+    // picture never takes them.
+    if (safe.starts_with(".gathrix-")) safe.front() = '_';
     return safe.size() > kLongestName ? Shortened(std::move(safe)) : safe;
 }
 
@@ -72,18 +75,23 @@ std::string NumberedName(std::string_view name, std::int64_t number) {
 }
 
 KeptBodyNames KeptBodyNamesFor(const std::string& name) {
-    constexpr std::string_view kPrefix = ".gathrix-partial-";
-    constexpr std::string_view kInfo = ".info";
+    constexpr std::string_view kBody = ".gathrix-partial-";
+    constexpr std::string_view kRecord = ".gathrix-info-";  // shorter: whatever body fits, its record does
+    constexpr std::size_t kLongestStem = kLongestName - kBody.size();
     std::string stem = name;
-    if (kPrefix.size() + stem.size() + kInfo.size() > kLongestName) {
+    if (stem.size() >= kLongestStem) {
+        // Cut, padded to its full length, and told apart by a hash: exactly
+        // kLongestStem bytes, which no stem kept whole has.
         std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
         for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
         char hex[17];
         std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-        stem = std::string(CutUtf8(name, kLongestName - kPrefix.size() - kInfo.size() - 17)) + "-" + hex;
+        const std::size_t kept = kLongestStem - 17;
+        stem = std::string(CutUtf8(name, kept));
+        stem.resize(kept, '_');
+        stem += "-" + std::string(hex);
     }
-    const std::string body = std::string(kPrefix) + stem;
-    return {body, body + std::string(kInfo)};
+    return {std::string(kBody) + stem, std::string(kRecord) + stem};
 }
 
 std::string PictureNames::NameFor(const std::string& address, const std::string& safe_name) {

@@ -22,8 +22,10 @@ namespace gathrix {
 // ".." become underscores, and every path separator ('/', '\\'), control
 // character (C1 controls in UTF-8 included) and stray byte 0x80 to 0x9F outside
 // UTF-8 is replaced by '_'. A name longer than a file name may be (255
-// bytes) loses the end of its stem, keeping its extension. Any other name is
-// returned unchanged.
+// bytes) loses the end of its stem, keeping its extension. Names starting with
+// ".gathrix-" are the program's own (kept bodies and their records, temporary
+// files): a picture named so is stored as "_gathrix-..." instead. Any other
+// name is returned unchanged.
 std::string SafeLocalName(std::string_view name);
 
 // name with "-N" put before its extension (the text from its last ".", when
@@ -32,9 +34,13 @@ std::string SafeLocalName(std::string_view name);
 std::string NumberedName(std::string_view name, std::int64_t number);
 
 // The hidden files in which the picture stored as name is kept while it comes
-// in, when cut-off pictures are to be continued by a later run:
-// ".gathrix-partial-NAME" and ".gathrix-partial-NAME.info". A name too long
-// for that is cut, and told apart from others by a hash of the whole.
+// in, when cut-off pictures are to be continued by a later run: the body
+// ".gathrix-partial-NAME" and its record ".gathrix-info-NAME". No picture has
+// such a name (see SafeLocalName), and the two prefixes never make one
+// picture's body another's record. A name too long for that is cut and told
+// apart by a hash of the whole; such a stem is exactly as long as the longest
+// a body may have, and any name kept whole is shorter, so the two forms never
+// meet either.
 struct KeptBodyNames {
     std::string body;
     std::string info;

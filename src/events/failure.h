@@ -19,6 +19,7 @@ enum class FailureKind {
     HttpStatus,          // an error status (status)
     BodyCutShort,        // the body ended before its announced length
     BadLength,           // a Content-Length that cannot be trusted
+    PartialAnswer,       // a 206 to a request for the whole, holding less than the whole
     TooManyRedirects,    // a redirect loop
     RedirectNotHttp,     // redirected to an address that is not http or https
     NoStatusLine,        // a reply without an HTTP status line

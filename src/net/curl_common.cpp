@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -193,13 +194,25 @@ constexpr PlainFailure kPlainFailures[] = {
 }  // namespace
 
 Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::int64_t body_size,
-              std::chrono::seconds stall) {
+              std::chrono::seconds stall, bool asked_range) {
     Outcome outcome;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
     if (code == CURLE_HTTP_RETURNED_ERROR || (code == CURLE_OK && outcome.status >= 400)) {
         outcome.complete = code == CURLE_OK;
         outcome.failure = {FailureKind::HttpStatus, outcome.status};
         return outcome;
+    }
+    if (outcome.status == 206 && !asked_range) {
+        // Asked for the whole, answered with part of it: no picture, whatever
+        // else went wrong on the way. A range that covers the whole is the
+        // whole when every byte of it came.
+        const std::optional<std::string> value = headers.Get("Content-Range");
+        const std::optional<ContentRange> range = value ? ParseContentRange(*value) : std::nullopt;
+        if (!range || range->start != 0 || range->end + 1 != range->total ||
+            (code == CURLE_OK && body_size != range->total)) {
+            outcome.failure.kind = FailureKind::PartialAnswer;
+            return outcome;
+        }
     }
     for (const PlainFailure& plain : kPlainFailures) {
         if (plain.code == code) {
@@ -246,6 +259,31 @@ Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::in
             break;
     }
     return outcome;
+}
+
+namespace {
+
+bool ToNumber(std::string_view text, std::int64_t& number) {
+    if (text.empty() || text.size() > 18) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc() && end == text.data() + text.size() && number >= 0;
+}
+
+}  // namespace
+
+std::optional<ContentRange> ParseContentRange(const std::string& value) {
+    constexpr std::string_view kUnit = "bytes ";
+    if (!value.starts_with(kUnit)) return std::nullopt;
+    const std::string_view rest = std::string_view(value).substr(kUnit.size());
+    const std::size_t dash = rest.find('-');
+    const std::size_t slash = rest.find('/');
+    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash) return std::nullopt;
+    ContentRange range;
+    if (!ToNumber(rest.substr(0, dash), range.start) || !ToNumber(rest.substr(dash + 1, slash - dash - 1), range.end) ||
+        !ToNumber(rest.substr(slash + 1), range.total) || range.end < range.start || range.end >= range.total) {
+        return std::nullopt;
+    }
+    return range;
 }
 
 bool Retryable(const Outcome& outcome) {

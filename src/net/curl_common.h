@@ -86,8 +86,20 @@ struct Outcome {
 // Judges a request that libcurl has finished with code on easy: a body cut
 // short, a Content-Length that cannot be trusted (headers) or that does not
 // match body_size makes it incomplete. stall is the request's time-out.
+// Unless the request asked for a range, a 206 is complete only when its
+// Content-Range is the whole ("bytes 0-(N-1)/N") and body_size is N; any other
+// fails as PartialAnswer.
 Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::int64_t body_size,
-              std::chrono::seconds stall);
+              std::chrono::seconds stall, bool asked_range = false);
+
+// A Content-Range value "bytes START-END/TOTAL" taken apart; nullopt for any
+// other form (an unknown total "*" included) or a range outside the total.
+struct ContentRange {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::int64_t total = 0;
+};
+std::optional<ContentRange> ParseContentRange(const std::string& value);
 
 // Whether an attempt that ended so is worth sending again: a connection error,
 // a time-out, or status 408, 429, 500, 502, 503 or 504.

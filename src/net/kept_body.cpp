@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <utility>
 
 #include "net/curl_common.h"
@@ -21,8 +20,15 @@ constexpr std::size_t kLongestInfo = 64 * 1024;
 // The validator on record for address in the info file; empty when there is
 // none, or the file speaks of another address.
 std::string RecordedValidator(const std::filesystem::path& info, const std::string& address) {
-    const int fd = ::open(info.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Only a file of ours: never through a link, and nothing that could make
+    // the open or the reads wait (a FIFO, a device) counts as a record.
+    const int fd = ::open(info.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return {};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return {};
+    }
     std::string text;
     char buffer[4096];
     ssize_t n = 0;
@@ -37,55 +43,39 @@ std::string RecordedValidator(const std::filesystem::path& info, const std::stri
     return text.substr(first + 1, second - first - 1);
 }
 
-bool ToNumber(std::string_view text, std::int64_t& number) {
-    if (text.empty() || text.size() > 18) return false;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return error == std::errc() && end == text.data() + text.size() && number >= 0;
+// A header's value, when it is there and fit to be written on a line.
+std::optional<std::string> Usable(const ResponseHeaders& headers, const char* name) {
+    std::optional<std::string> value = headers.Get(name);
+    if (!value || value->empty() || value->find_first_of("\r\n") != std::string::npos) return std::nullopt;
+    return value;
 }
 
-// The validator a response carries for If-Range: a strong ETag, else
-// Last-Modified; empty when it has neither (or only a weak ETag).
+// Which version of the picture a response is of: its ETag, or when it has
+// none its Last-Modified; empty when it has neither.
+std::string VersionOf(const ResponseHeaders& headers) {
+    if (std::optional<std::string> etag = Usable(headers, "ETag")) return *etag;
+    return Usable(headers, "Last-Modified").value_or(std::string());
+}
+
+// The validator a response carries for If-Range: its version, unless that is
+// a weak ETag (a date is no stand-in for one: the HTTP rules forbid a date in
+// If-Range when the server sends an entity tag). Empty when there is none.
 std::string ValidatorOf(const ResponseHeaders& headers) {
-    auto usable = [](const std::optional<std::string>& value) {
-        return value && !value->empty() && value->find_first_of("\r\n") == std::string::npos;
-    };
-    const std::optional<std::string> etag = headers.Get("ETag");
-    if (usable(etag) && !etag->starts_with("W/")) return *etag;
-    const std::optional<std::string> modified = headers.Get("Last-Modified");
-    return usable(modified) ? *modified : std::string();
-}
-
-// "bytes START-END/TOTAL" taken apart; nullopt for any other form (an
-// unknown total "*" included).
-struct ContentRange {
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-    std::int64_t total = 0;
-};
-
-std::optional<ContentRange> ParseContentRange(const std::string& value) {
-    constexpr std::string_view kUnit = "bytes ";
-    if (!value.starts_with(kUnit)) return std::nullopt;
-    const std::string_view rest = std::string_view(value).substr(kUnit.size());
-    const std::size_t dash = rest.find('-');
-    const std::size_t slash = rest.find('/');
-    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash) return std::nullopt;
-    ContentRange range;
-    if (!ToNumber(rest.substr(0, dash), range.start) || !ToNumber(rest.substr(dash + 1, slash - dash - 1), range.end) ||
-        !ToNumber(rest.substr(slash + 1), range.total) || range.end < range.start || range.end >= range.total) {
-        return std::nullopt;
-    }
-    return range;
+    std::string version = VersionOf(headers);
+    return version.starts_with("W/") ? std::string() : version;
 }
 
 }  // namespace
 
 std::unique_ptr<KeptBody> KeptBody::Open(const KeptBodyFiles& files, const std::string& address) {
     // Never through a link: the body is ours, in the album's folder.
-    const int fd = ::open(files.body.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // Without waiting either: a FIFO or a device there is no body of ours.
+    const int fd = ::open(files.body.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) return nullptr;
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return nullptr;
     }
@@ -150,15 +140,23 @@ bool KeptBody::Begin(long status, const ResponseHeaders& headers) {
     if (status == 206) {
         const std::optional<std::string> value = headers.Get("Content-Range");
         const std::optional<ContentRange> range = value ? ParseContentRange(*value) : std::nullopt;
-        if (offset_ == 0 || !range || range->start != offset_ || range->end + 1 != range->total) {
-            start_over_ = offset_ > 0;
+        const bool to_the_end = range && range->end + 1 == range->total;
+        if (offset_ == 0) {
+            // Asked for the whole: a 206 that covers it is the whole body, as a
+            // 200 would be; any other is no picture (the request fails).
+            if (!to_the_end || range->start != 0) return false;
+        } else if (!to_the_end || range->start != offset_ || VersionOf(headers) != validator_) {
+            // Another range, or the rest of another version: never appended.
+            start_over_ = true;
             return false;
+        } else {
+            appending_ = true;
+            total_ = range->total;
+            return true;
         }
-        appending_ = true;
-        total_ = range->total;
-        return true;
     }
     // The whole body: the server ignored the range, or the picture changed.
+    // (A 206 reaches here only when it holds the whole.)
     StartAfresh();
     if (const std::string validator = ValidatorOf(headers); !validator.empty()) WriteInfo(validator);
     return !discarding_;

@@ -3,13 +3,17 @@
 // interrupt, a stall, a lost connection) can be continued by the next one
 // instead of starting over. Two hidden files beside the pictures hold it: the
 // body as far as it came, and an info file with the address it came from and
-// the validator the server sent with it (a strong ETag, else Last-Modified).
-// The next request for that address asks for the rest ("Range: bytes=N-")
-// only if it still is that version ("If-Range: VALIDATOR"); whatever the
-// server answers, the body is never a splice of two versions:
-//   206 whose range starts at N and runs to the end: appended;
-//   200: the body starts over from its first byte, under the new validator;
-//   416, or a 206 of any other range or length: dropped, and asked for whole.
+// the validator the server sent with it (a strong ETag, else, when there is no
+// ETag at all, Last-Modified; a weak ETag gives none). The next request for
+// that address asks for the rest ("Range: bytes=N-") only if it still is that
+// version ("If-Range: VALIDATOR"); whatever the server answers, the body is
+// never a splice of two versions:
+//   206 whose range starts at N and runs to the end, of the version on record
+//   (its ETag, or without one its Last-Modified, is the validator): appended;
+//   200, or a 206 of the whole: the body starts over from its first byte,
+//   under the new validator;
+//   416, or a 206 of any other range, length or version: dropped, and asked
+//   for whole.
 // A body without a validator on record cannot be continued: it is a temporary
 // file like any other and goes when the run is interrupted.
 

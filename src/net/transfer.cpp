@@ -38,6 +38,7 @@ struct Transfer::Impl : detail::Request {
     std::unique_ptr<detail::KeptBody> kept;
     bool started_over = false;  // the kept bytes were dropped once already
     bool resumed = false;
+    bool asked_range = false;  // the attempt asks for the rest of a kept body
     curl_slist* request_headers = nullptr;
     std::int64_t body_size = 0;
     int write_error = 0;  // errno of the write that failed the body, if one did
@@ -138,6 +139,7 @@ struct Transfer::Impl : detail::Request {
         easy = curl_easy_init();
         if (!easy) return fail(FailureKind::OutOfMemory);
         curl_slist_free_all(std::exchange(request_headers, nullptr));
+        asked_range = false;
         if (keep) kept = detail::KeptBody::Open(*keep, address);
         if (kept && kept->Offset() > 0) {
             // Only the rest, and only of the version the kept bytes are of.
@@ -150,6 +152,7 @@ struct Transfer::Impl : detail::Request {
                 return fail(FailureKind::OutOfMemory);
             }
             request_headers = both;
+            asked_range = true;
             body_size = kept->Offset();
         }
         if (!kept) spool = detail::SpoolFile::Create(spool_dir);
@@ -199,7 +202,7 @@ struct Transfer::Impl : detail::Request {
     void Done(CURLcode code) override {
         if (!attached) return;
         const std::int64_t received = kept ? kept->Received() : spool ? spool->Size() : 0;
-        detail::Outcome outcome = detail::Judge(easy, code, headers, received, timeout);
+        detail::Outcome outcome = detail::Judge(easy, code, headers, received, timeout, asked_range);
         if (over_time && code == CURLE_OPERATION_TIMEDOUT) {
             outcome.failure = {FailureKind::TookTooLong};
             outcome.failure.stall = session->MaxTime();

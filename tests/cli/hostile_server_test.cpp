@@ -3,6 +3,7 @@
 // log lines and files expected, and the exit status. A new case is one more row.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -51,8 +52,11 @@ struct Row {
     const char* album = nullptr;
     // stderr: one line per failure, local addresses written http://H.
     std::string err;
-    int count = -1;     // the files counted, when not one per file left
-    int requests = -1;  // the requests the run sends, when it matters that it ends
+    int count = -1;                         // the files counted, when not one per file left
+    int requests = -1;                      // the requests the run sends, when it matters that it ends
+    std::vector<std::string> options = {};  // before the album address
+    // Puts things into AlbumDownload (made already) before each run.
+    std::function<void(const fs::path&)> prepare = nullptr;
 };
 
 // Rows print as their names: byte dumps of the padded struct mean nothing.
@@ -64,10 +68,28 @@ std::vector<std::string> ThenGood(World& w, const std::string& address) {
     return {address, w.server.Url("/p/b.jpg")};
 }
 
-std::string Raw(World& w, const std::string& headers) {
-    w.raw = std::make_unique<RawServer>("HTTP/1.1 200 OK\r\n" + headers + "Connection: close\r\n\r\n" +
+std::string Raw(World& w, const std::string& headers, const std::string& status = "200 OK") {
+    w.raw = std::make_unique<RawServer>("HTTP/1.1 " + status + "\r\n" + headers + "Connection: close\r\n\r\n" +
                                         std::string(100, 'x'));
     return w.raw->Url("/p/a.jpg");
+}
+// The 100 bytes as a 206 with that Content-Range (and, when given, that ETag).
+std::string Raw206(World& w, const std::string& range, const std::string& etag = "") {
+    return Raw(w,
+               "Content-Range: bytes " + range + "\r\nContent-Length: 100\r\n" +
+                   (etag.empty() ? "" : "ETag: " + etag + "\r\n"),
+               "206 Partial Content");
+}
+const std::string kPartial = "gathrix-cli: picture http://H/p/a.jpg: partial answer to a request for the whole\n";
+
+// Pictures served with an ETag, so that their kept bodies go on record.
+std::vector<std::string> Tagged(World& w, const std::vector<std::pair<std::string, std::string>>& pictures) {
+    std::vector<std::string> addresses;
+    for (const auto& [path, body] : pictures) {
+        w.server.ServeWithHeaders(path, body, {{"ETag", "\"" + body + "\""}});
+        addresses.push_back(w.server.Url(path));
+    }
+    return addresses;
 }
 
 const std::string kFailedThenGood = "Downloading a.jpg...failed.\r\nDownloading b.jpg...OK\r\n";
@@ -416,6 +438,52 @@ const Row kRows[] = {
      "Downloading a_fs-3.jpg...OK\r\n",
      {{"a_fs-2.jpg", kGood}, {"a_fs-3.jpg", PictureBytes(3, 5000)}}, 5, kWebshotsAlbum,
      "gathrix-cli: picture http://H/wt/x/a_fs.jpg: came down too small, and no full-size version was found\n", -1, 7},
+    // The program's own files in the album folder: a picture never takes
+    // their names, nor a kept body another picture's record.
+    {"PictureNamedLikeAKeptBody",
+     [](World& w) { return Tagged(w, {{"/p/1/.gathrix-partial-x.jpg", "first"}, {"/p/2/x.jpg", "second"}}); },
+     "Downloading _gathrix-partial-x.jpg...OK\r\nDownloading x.jpg...OK\r\n",
+     {{"_gathrix-partial-x.jpg", "first"}, {"x.jpg", "second"}}, 0, nullptr, "", -1, -1, {"-c"}},
+    {"PictureNamedLikeARecord",
+     [](World& w) { return Tagged(w, {{"/p/a", "first"}, {"/p/a.info", "second"}, {"/p/.gathrix-info-a", "3"}}); },
+     "Downloading a...OK\r\nDownloading a.info...OK\r\nDownloading _gathrix-info-a...OK\r\n",
+     {{"a", "first"}, {"a.info", "second"}, {"_gathrix-info-a", "3"}}, 0, nullptr, "", -1, -1, {"-c"}},
+    // Kept bodies and records that are no files: nothing waits on them, and
+    // they are left alone (also at the name earlier versions gave records).
+    {"KeptBodyAndRecordsThatAreFifos", [](World& w) { return Tagged(w, {{"/p/a.jpg", "picture"}}); },
+     "Downloading a.jpg...OK\r\n",
+     {{"a.jpg", "picture"}, {".gathrix-partial-a.jpg", ""}, {".gathrix-info-a.jpg", ""},
+      {".gathrix-partial-a.jpg.info", ""}}, 0, nullptr, "", 1, -1, {"-c"},
+     [](const fs::path& folder) {
+         for (const char* name : {".gathrix-partial-a.jpg", ".gathrix-info-a.jpg", ".gathrix-partial-a.jpg.info"})
+             ASSERT_EQ(mkfifo((folder / name).c_str(), 0600), 0);
+     }},
+    {"RecordThatIsAFifo", [](World& w) { return Tagged(w, {{"/p/a.jpg", "picture"}}); },
+     "Downloading a.jpg...OK\r\n", {{"a.jpg", "picture"}, {".gathrix-partial-a.jpg.info", ""}}, 0, nullptr, "", 1,
+     -1, {"-c"},
+     [](const fs::path& folder) {
+         WriteFile((folder / ".gathrix-partial-a.jpg").string(), "pic");
+         for (const char* name : {".gathrix-info-a.jpg", ".gathrix-partial-a.jpg.info"})
+             ASSERT_EQ(mkfifo((folder / name).c_str(), 0600), 0);
+     }},
+    // A 206 to a request without Range is the picture only when it is the whole.
+    {"PartialAnswerToARequestForTheWhole", [](World& w) { return ThenGood(w, Raw206(w, "0-99/400")); },
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, kPartial},
+    {"PartialAnswerWithContinue", [](World& w) { return ThenGood(w, Raw206(w, "0-99/400", "\"v\"")); },
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, kPartial, -1, -1, {"-c"}},
+    {"PartialAnswerOfTheRest", [](World& w) { return ThenGood(w, Raw206(w, "300-399/400")); }, kFailedThenGood,
+     {{"b.jpg", kGood}}, 5, nullptr, kPartial},
+    {"WholeRangeWithPartOfTheBody", [](World& w) { return ThenGood(w, Raw206(w, "0-199/200")); }, kFailedThenGood,
+     {{"b.jpg", kGood}}, 5, nullptr, kPartial},
+    {"PartialAnswerWithoutContentRange",
+     [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 100\r\n", "206 Partial Content")); },
+     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, kPartial},
+    {"WholeAnswerAs206", [](World& w) { return ThenGood(w, Raw206(w, "0-99/100")); },
+     "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(100, 'x')}, {"b.jpg", kGood}},
+     0, nullptr, ""},
+    {"WholeAnswerAs206WithContinue", [](World& w) { return ThenGood(w, Raw206(w, "0-99/100", "\"v\"")); },
+     "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(100, 'x')}, {"b.jpg", kGood}},
+     0, nullptr, "", -1, -1, {"-c"}},
 };
 // clang-format on
 
@@ -436,7 +504,9 @@ Files FolderFiles(const fs::path& folder) {
     Files files;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        files[entry.path().filename().string()] = ReadFile(entry.path().string());
+        // A FIFO or a link: its name only.
+        files[entry.path().filename().string()] =
+            entry.is_symlink() || !entry.is_regular_file() ? "" : ReadFile(entry.path().string());
     }
     return files;
 }
@@ -454,7 +524,14 @@ TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
         SCOPED_TRACE(std::string("jobs ") + jobs);
         Sandbox start;
         const std::size_t before = server.Requests().size();
-        const ProcessResult r = RunProcess({GATHRIX_CLI_PATH, server.Url(row.album ? row.album : kAlbum)}, start.Path(),
+        if (row.prepare) {
+            fs::create_directory(fs::path(start.Path()) / "AlbumDownload");
+            row.prepare(fs::path(start.Path()) / "AlbumDownload");
+        }
+        std::vector<std::string> argv = {GATHRIX_CLI_PATH};
+        argv.insert(argv.end(), row.options.begin(), row.options.end());
+        argv.push_back(server.Url(row.album ? row.album : kAlbum));
+        const ProcessResult r = RunProcess(argv, start.Path(),
                                            {{"GATHRIX_REQUEST_TIMEOUT", "1"},
                                             {"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")},
                                             {"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", server.Url("/wt")},

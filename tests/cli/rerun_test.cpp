@@ -44,6 +44,15 @@ RangeServer::Picture IgnoresRanges(RangeServer::Picture picture) {
     picture.ignore_ranges = true;
     return picture;
 }
+RangeServer::Picture IgnoresIfRange(RangeServer::Picture picture) {
+    picture.ignore_if_range = true;
+    return picture;
+}
+RangeServer::Picture WeakTagAndDate() {
+    RangeServer::Picture picture = Dated("Tue, 01 Dec 2026 10:00:00 GMT");
+    picture.etag = "W/\"v1\"";
+    return picture;
+}
 RangeServer::Picture HangsAt(RangeServer::Picture picture, std::size_t at) {
     picture.cut_at = at;
     picture.hang = true;
@@ -83,9 +92,9 @@ struct RerunRow {
     std::function<void(World&)> change;  // between the runs
     Args second;
     int exit_code;
-    std::string log;                                          // the second run's picture lines
+    std::string log;                                         // the second run's picture lines
     std::vector<std::pair<std::string, std::string>> files;  // every entry below the start, and content
-    std::vector<std::string> requests;                        // "PATH RANGE STATUS" of the second run
+    std::vector<std::string> requests;                       // "PATH RANGE STATUS" of the second run
     std::string err = "";
 };
 
@@ -145,8 +154,7 @@ const std::string kAOk = "Downloading a.jpg...OK\r\n";
 const std::string kBHere = "Downloading b.jpg...already here.\r\n";
 const std::string kHalfRange = "bytes=" + std::to_string(kHalf) + "-";
 const std::string kResumed = "gathrix-cli: 1 picture continued where an earlier run was cut off\n";
-const std::vector<std::pair<std::string, std::string>> kAB = {{"AlbumDownload/a.jpg", kA},
-                                                              {"AlbumDownload/b.jpg", kB}};
+const std::vector<std::pair<std::string, std::string>> kAB = {{"AlbumDownload/a.jpg", kA}, {"AlbumDownload/b.jpg", kB}};
 
 // clang-format off
 const RerunRow kRows[] = {
@@ -205,6 +213,20 @@ const RerunRow kRows[] = {
      kAOk + kBHere, kAB, {"/a.jpg  200"}},
     {"CutWithoutContinueKeepsNothing", CutA({}), ServeA(kA, Tag("\"v1\"")), Again({"-c"}), 0, kAOk + kBHere,
      kAB, {"/a.jpg  200"}},
+    // A server that answers a range of another version than If-Range named:
+    // never spliced on, but asked for whole (the ETag, or the date without one).
+    {"Other206VersionStartsOver", CutA({"-c"}), ServeA(kNewA, IgnoresIfRange(Tag("\"v2\""))), Again({"-c"}), 0,
+     kAOk + kBHere, {{"AlbumDownload/a.jpg", kNewA}, {"AlbumDownload/b.jpg", kB}},
+     {"/a.jpg " + kHalfRange + " 206", "/a.jpg  200"}},
+    {"Other206DateStartsOver", CutA({"-c"}, Dated("Tue, 01 Dec 2026 10:00:00 GMT")),
+     ServeA(kNewA, IgnoresIfRange(Dated("Wed, 02 Dec 2026 10:00:00 GMT"))), Again({"-c"}), 0, kAOk + kBHere,
+     {{"AlbumDownload/a.jpg", kNewA}, {"AlbumDownload/b.jpg", kB}}, {"/a.jpg " + kHalfRange + " 206", "/a.jpg  200"}},
+    // A weak ETag: no date stands in for it, so nothing is kept.
+    {"WeakEtagKeepsNothing", CutA({"-c"}, WeakTagAndDate()), ServeA(kA, WeakTagAndDate()), Again({"-c"}), 0,
+     kAOk + kBHere, kAB, {"/a.jpg  200"}},
+    // Stored whole by a run without -c: the kept body and its record go.
+    {"StoredWholeRemovesKeptBody", CutA({"-c"}), ServeA(kA, Tag("\"v1\"")), Again({}), 0,
+     kAOk + "Downloading b.jpg...OK\r\n", kAB, {"/a.jpg  200", "/b.jpg  200"}},
     // The resume is interrupted in turn: the next run continues where that one stopped.
     {"InterruptDuringResume", CutA({"-c"}), InterruptAt(45000), Again({"-c"}), 0, kAOk + kBHere, kAB,
      {"/a.jpg bytes=45000- 206"}, kResumed},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -186,6 +187,32 @@ TEST_F(FileFetcherTest, SafeLocalNameLeavesOrdinaryNamesAlone) {
     EXPECT_EQ(SafeLocalName(std::string(300, 'x') + ".jpg"), std::string(251, 'x') + ".jpg");
     const std::string accents = std::string(249, 'x') + "\xc3\xa9\xc3\xa9\xc3\xa9.jpeg";
     EXPECT_EQ(SafeLocalName(accents), std::string(249, 'x') + ".jpeg");
+}
+
+// The program's own files in the album folder: no picture is stored under
+// their names, and one picture's kept body is never another's record, also
+// for names too long to keep whole.
+TEST(KeptBodyNames, NeverAPictureNorAnotherPicturesFile) {
+    EXPECT_EQ(SafeLocalName(".gathrix-partial-x.jpg"), "_gathrix-partial-x.jpg");
+    EXPECT_EQ(SafeLocalName(".gathrix-"), "_gathrix-");
+    EXPECT_EQ(SafeLocalName(".gathrix"), ".gathrix");
+    EXPECT_EQ(KeptBodyNamesFor("a.jpg").body, ".gathrix-partial-a.jpg");
+    EXPECT_EQ(KeptBodyNamesFor("a.jpg").info, ".gathrix-info-a.jpg");
+    const KeptBodyNames hashed = KeptBodyNamesFor(std::string(300, 'x'));
+    EXPECT_EQ(hashed.body.size(), 255u);
+    // A name that looks like a hashed stem is as long, so it is hashed in turn.
+    const std::string look_alike = hashed.body.substr(std::string(".gathrix-partial-").size());
+    std::vector<std::string> names;
+    for (const std::string& name : {std::string("a"), std::string("a.info"), std::string(237, 'x'),
+                                    std::string(238, 'x'), std::string(300, 'x'), look_alike}) {
+        const KeptBodyNames kept = KeptBodyNamesFor(name);
+        EXPECT_LE(kept.body.size(), 255u);
+        EXPECT_LE(kept.info.size(), 255u);
+        names.push_back(kept.body);
+        names.push_back(kept.info);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
 }
 
 // A picture that must not replace another's file is numbered before its

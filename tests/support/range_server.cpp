@@ -88,8 +88,9 @@ void RangeServer::Answer(int client) {
         // Only "bytes=N-" is understood, as the program asks; the version is
         // the one asked for when If-Range names the ETag or the date sent.
         const bool ranged = !picture->ignore_ranges && seen.range.starts_with("bytes=") && seen.range.ends_with("-");
-        const bool same = seen.if_range.empty() || (!picture->etag.empty() ? seen.if_range == picture->etag
-                                                                           : seen.if_range == picture->last_modified);
+        const bool same =
+            picture->ignore_if_range || seen.if_range.empty() ||
+            (!picture->etag.empty() ? seen.if_range == picture->etag : seen.if_range == picture->last_modified);
         if (ranged && same) from = std::stoull(seen.range.substr(6));
         std::string validators;
         if (!picture->etag.empty()) validators += "ETag: " + picture->etag + "\r\n";

@@ -30,6 +30,7 @@ public:
         std::optional<std::size_t> cut_at;  // no response goes past this byte of the picture
         bool hang = false;                  // at cut_at, stay silent instead of hanging up
         bool ignore_ranges = false;         // always 200 with the whole
+        bool ignore_if_range = false;       // the range asked for, of this version, whatever If-Range says
     };
     // What one request asked for and got.
     struct Seen {
