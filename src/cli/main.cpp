@@ -1,6 +1,7 @@
 // gathrix-cli: downloads one photo album into "AlbumDownload" below the current
 // directory, writing the progress log to stdout.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -154,16 +156,39 @@ void CatchStopSignals() {
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
 }
 
-// The whole of a file, or of stdin for "-": 0, or the errno that stopped it.
-int ReadWhole(const std::string& name, std::string& text) {
-    std::FILE* f = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
-    if (f == nullptr) return errno;
+// The whole of a file, or of stdin for "-", read once: 0, or the errno that
+// stopped it (EFBIG past max bytes). A named pipe without a writer is opened
+// without waiting for one, and reads as empty.
+int ReadWhole(const std::string& name, std::string& text, std::size_t max = std::string::npos) {
+    const int fd = name == "-" ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st {};
+    int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    // Blocking again, for a pipe whose writer is still at work.
+    if (error == 0 && fd != STDIN_FILENO) error = ::fcntl(fd, F_SETFL, 0) != 0 ? errno : 0;
     char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    const int error = std::ferror(f) != 0 ? (errno != 0 ? errno : EIO) : 0;
-    if (f != stdin) std::fclose(f);
+    while (error == 0) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = errno;
+        if (n <= 0) break;
+        if (text.size() + static_cast<std::size_t>(n) > max) error = EFBIG;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (fd != STDIN_FILENO) ::close(fd);
     return error;
+}
+
+// Why the cookie jar cannot be written at path, or nothing: it is written
+// as a new file put in place of what is there, which must be a regular file
+// (never a link, which would be replaced rather than followed) or nothing.
+std::optional<std::string> JarRefusal(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    if (S_ISLNK(st.st_mode)) return "it is a symbolic link";
+    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+    return std::nullopt;
 }
 
 // message quotes arguments as the user gave them, so it is escaped for the
@@ -194,10 +219,11 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;
-    if (options.timeout) settings.request_timeout = std::chrono::seconds(*options.timeout);
+    if (options.timeout) settings.request_timeout = *options.timeout;
     settings.max_time = std::chrono::seconds(options.max_time);
     settings.rate_limit = options.limit_rate;
-    settings.picture_wait = std::chrono::seconds(options.wait);
+    settings.picture_wait = options.wait;
+    if (options.cacert) settings.ca_file = *options.cacert;
     settings.skip_existing = settings.skip_existing || options.skip_existing;
     settings.resume = options.resume;
     settings.remote_time = options.remote_time;
@@ -285,15 +311,29 @@ int CheckUpdate(bool quiet) {
 
 // The options of the configuration file put before those of the command line,
 // which therefore win. Returns false (having said why) when the file cannot
-// be read or holds a bad line; a missing file is no configuration.
+// be read or holds a bad line; a missing file is no configuration. Only a
+// regular file of at most 1 MiB is read: never a pipe, which may never end,
+// nor a device.
 bool WithConfiguration(std::vector<std::string>& args) {
     const std::string path = gathrix::ConfigFilePath();
     if (path.empty()) return true;
+    constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
     std::string text;
-    if (const int error = ReadWhole(path, text); error != 0) {
-        if (error == ENOENT) return true;
+    std::string reason;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;
+        reason = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    } else if (const int error = ReadWhole(path, text, kMaxConfigBytes); error == EFBIG) {
+        reason = "larger than 1 MiB";
+    } else if (error != 0) {
+        reason = std::strerror(error);
+    }
+    if (!reason.empty()) {
         std::fprintf(stderr, "gathrix-cli: cannot read the configuration file '%s': %s\n",
-                     gathrix::EscapeForTerminal(path).c_str(), std::strerror(error));
+                     gathrix::EscapeForTerminal(path).c_str(), reason.c_str());
         return false;
     }
     const gathrix::ConfigArguments config = gathrix::ArgumentsFromConfig(text, path);
@@ -344,15 +384,55 @@ int main(int argc, char** argv) {
     if (addresses.empty()) return UsageError("the address list holds no address");
 
     // The cookies of every album of the run: the file's, and those the servers
-    // set. Only --cookie-jar writes them anywhere.
+    // set. Only --cookie-jar writes them anywhere. The file is read once (it
+    // may be a pipe, or stdin for "-"), and at most 64 MiB of it.
+    if (options.cookies && *options.cookies == "-" &&
+        std::find(options.input_files.begin(), options.input_files.end(), "-") != options.input_files.end()) {
+        return UsageError("stdin cannot be both the address list and the cookie file");
+    }
+    if (options.jar) {
+        if (const std::optional<std::string> refusal = JarRefusal(*options.jar)) {
+            std::fprintf(stderr, "gathrix-cli: cannot write the cookie jar '%s': %s\n",
+                         gathrix::EscapeForTerminal(*options.jar).c_str(), refusal->c_str());
+            return kExitUsage;
+        }
+    }
+    if (options.cacert) {
+        // libcurl reads it at every connection: a regular file, tried before
+        // any request so that a wrong name is told at once.
+        std::string pem;
+        struct stat st {};
+        std::string reason;
+        if (::stat(options.cacert->c_str(), &st) != 0) {
+            reason = std::strerror(errno);
+        } else if (!S_ISREG(st.st_mode)) {
+            reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        } else if (const int error = ReadWhole(*options.cacert, pem, 64 * 1024 * 1024); error != 0) {
+            reason = std::strerror(error);
+        }
+        if (!reason.empty()) {
+            std::fprintf(stderr, "gathrix-cli: cannot read the certificate file '%s': %s\n",
+                         gathrix::EscapeForTerminal(*options.cacert).c_str(), reason.c_str());
+            return kExitUsage;
+        }
+    }
     std::unique_ptr<gathrix::CookieStore> cookies;
     if (options.cookies) {
-        int error = 0;
-        cookies = gathrix::CookieStore::Load(*options.cookies, error);
-        if (!cookies) {
+        std::string text;
+        if (const int error = ReadWhole(*options.cookies, text, 64 * 1024 * 1024); error != 0) {
             std::fprintf(stderr, "gathrix-cli: cannot read the cookie file '%s': %s\n",
                          gathrix::EscapeForTerminal(*options.cookies).c_str(), std::strerror(error));
             return kExitUsage;
+        }
+        std::size_t cookie_lines = 0;
+        cookies = gathrix::CookieStore::FromText(text, cookie_lines);
+        if (!cookies) {
+            std::fprintf(stderr, "gathrix-cli: cannot keep cookies: %s\n", std::strerror(ENOMEM));
+            return kExitUsage;
+        }
+        if (cookie_lines == 0) {
+            std::fprintf(stderr, "gathrix-cli: no cookies in '%s' (a cookie file is in the Netscape format)\n",
+                         gathrix::EscapeForTerminal(*options.cookies).c_str());
         }
     } else if (options.jar) {
         cookies = gathrix::CookieStore::Empty();
@@ -376,9 +456,11 @@ int main(int argc, char** argv) {
     int status = DownloadAlbums(addresses, base, options, cookies.get());
     if (options.jar) {
         int error = 0;
-        if (!cookies->Save(*options.jar, error)) {
+        std::optional<std::string> refusal = JarRefusal(*options.jar);
+        if (!refusal && !cookies->Save(*options.jar, error)) refusal = std::strerror(error);
+        if (refusal) {
             std::fprintf(stderr, "gathrix-cli: cannot write the cookie jar '%s': %s\n",
-                         gathrix::EscapeForTerminal(*options.jar).c_str(), std::strerror(error));
+                         gathrix::EscapeForTerminal(*options.jar).c_str(), refusal->c_str());
             status = std::max<int>(status, kExitUsage);
         }
     }

@@ -25,6 +25,8 @@ enum class FailureKind {
     EmptyReply,          // the connection closed without a reply
     ConnectionBroken,    // sending or receiving failed half-way
     NoResponse,          // a transfer that ended without any response
+    UntrustedServer,     // an https server whose certificate could not be verified
+    BadCaFile,           // the file of certificate authorities could not be used
     WriteError,          // the body could not be written to the disk
     OutOfMemory,         // a request could not even be set up
     TooSmallNoOriginal,  // a Flickr picture came down too small, and no original was found
@@ -38,7 +40,7 @@ struct Failure {
 
     FailureKind kind = FailureKind::None;
     long status = 0;                // HttpStatus
-    std::chrono::seconds stall{0};  // Stalled, TookTooLong: the limit
+    std::chrono::milliseconds stall{0};  // Stalled, TookTooLong: the limit
     std::string detail;             // Other: the HTTP library's own message
 
     explicit operator bool() const { return kind != FailureKind::None; }

@@ -35,7 +35,7 @@ bool AddressAccepted(const std::string& address);
 // The stall limit once connected, and the cap on a request's whole time, are
 // the session's to enforce (see Request).
 inline constexpr long kMaxRedirects = 10;
-bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::seconds stall);
+bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::milliseconds stall);
 
 #ifdef GATHRIX_TEST_HOOKS
 // Sends the request set up on easy along the local route (net/local_route.h)
@@ -78,7 +78,7 @@ struct Outcome {
 // short, a Content-Length that cannot be trusted (headers) or that does not
 // match body_size makes it incomplete. stall is the request's time-out.
 Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::int64_t body_size,
-              std::chrono::seconds stall);
+              std::chrono::milliseconds stall);
 
 // Whether an attempt that ended so is worth sending again: a connection error,
 // a time-out, or status 408, 429, 500, 502, 503 or 504.
