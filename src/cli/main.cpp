@@ -2,6 +2,7 @@
 // directory, writing the progress log to stdout.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,14 +157,27 @@ void CatchStopSignals() {
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
 }
 
+// How long a named pipe may stay without a writer.
+constexpr int kPipeWriterWaitMs = 10000;
+
 // The whole of a file, or of stdin for "-", read once: 0, or the errno that
-// stopped it (EFBIG past max bytes). A named pipe without a writer is opened
-// without waiting for one, and reads as empty.
+// stopped it (EFBIG past max bytes; ETIMEDOUT for a named pipe that nothing
+// was written to within kPipeWriterWaitMs).
 int ReadWhole(const std::string& name, std::string& text, std::size_t max = std::string::npos) {
+    // Opening a named pipe without O_NONBLOCK would wait for a writer for ever.
     const int fd = name == "-" ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat st {};
     int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (error == 0 && fd != STDIN_FILENO && S_ISFIFO(st.st_mode)) {
+        // Until something comes (or its writer closes it), then read to the end.
+        pollfd wait_for{fd, POLLIN, 0};
+        int ready = 0;
+        while ((ready = ::poll(&wait_for, 1, kPipeWriterWaitMs)) < 0 && errno == EINTR) {
+        }
+        if (ready == 0) error = ETIMEDOUT;
+        if (ready < 0) error = errno;
+    }
     // Blocking again, for a pipe whose writer is still at work.
     if (error == 0 && fd != STDIN_FILENO) error = ::fcntl(fd, F_SETFL, 0) != 0 ? errno : 0;
     char buffer[65536];
@@ -177,6 +191,12 @@ int ReadWhole(const std::string& name, std::string& text, std::size_t max = std:
     }
     if (fd != STDIN_FILENO) ::close(fd);
     return error;
+}
+
+// The words for what stopped ReadWhole.
+std::string ReadFailure(int error) {
+    if (error == ETIMEDOUT) return "nothing was written to the pipe within 10 s";
+    return std::strerror(error);
 }
 
 // Why the cookie jar cannot be written at path, or nothing: it is written
@@ -375,7 +395,7 @@ int main(int argc, char** argv) {
         std::string text;
         if (const int error = ReadWhole(file, text); error != 0) {
             std::fprintf(stderr, "gathrix-cli: cannot read the address list '%s': %s\n",
-                         gathrix::EscapeForTerminal(file).c_str(), std::strerror(error));
+                         gathrix::EscapeForTerminal(file).c_str(), ReadFailure(error).c_str());
             return kExitUsage;
         }
         const std::vector<std::string> listed = gathrix::AddressesFromList(text);
@@ -421,7 +441,7 @@ int main(int argc, char** argv) {
         std::string text;
         if (const int error = ReadWhole(*options.cookies, text, 64 * 1024 * 1024); error != 0) {
             std::fprintf(stderr, "gathrix-cli: cannot read the cookie file '%s': %s\n",
-                         gathrix::EscapeForTerminal(*options.cookies).c_str(), std::strerror(error));
+                         gathrix::EscapeForTerminal(*options.cookies).c_str(), ReadFailure(error).c_str());
             return kExitUsage;
         }
         std::size_t cookie_lines = 0;
