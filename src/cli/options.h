@@ -27,10 +27,11 @@ struct CliOptions {
     std::optional<std::string> cookies;    // --cookies FILE
     std::optional<std::string> jar;        // --cookie-jar FILE
     std::optional<std::string> cacert;     // --cacert FILE
-    std::optional<std::chrono::milliseconds> timeout;  // --timeout SECONDS (else GATHRIX_REQUEST_TIMEOUT)
     int max_time = 0;                      // --max-time SECONDS (0: no cap)
     std::int64_t limit_rate = 0;           // --limit-rate RATE, bytes a second (0: no limit)
     std::chrono::milliseconds wait{0};     // --wait SECONDS between pictures
+    // --timeout SECONDS (else GATHRIX_REQUEST_TIMEOUT)
+    std::optional<std::chrono::milliseconds> timeout;
 };
 
 // The addresses in an address list: one per line, blank lines and lines that

@@ -39,9 +39,9 @@ struct Failure {
     Failure(FailureKind failure_kind, long http_status = 0) : kind(failure_kind), status(http_status) {}  // NOLINT
 
     FailureKind kind = FailureKind::None;
-    long status = 0;                // HttpStatus
+    long status = 0;                     // HttpStatus
     std::chrono::milliseconds stall{0};  // Stalled, TookTooLong: the limit
-    std::string detail;             // Other: the HTTP library's own message
+    std::string detail;                  // Other: the HTTP library's own message
 
     explicit operator bool() const { return kind != FailureKind::None; }
 };

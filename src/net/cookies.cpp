@@ -157,8 +157,8 @@ void Cookies::Bound() {
     if (lines.size() <= kMaxPerDomain) return;
     std::unordered_map<std::string, std::size_t> per_domain;
     for (const std::string& line : lines) ++per_domain[DomainOf(line)];
-    const bool domain_over =
-        std::any_of(per_domain.begin(), per_domain.end(), [](const auto& entry) { return entry.second > kMaxPerDomain; });
+    const bool domain_over = std::any_of(per_domain.begin(), per_domain.end(),
+                                         [](const auto& entry) { return entry.second > kMaxPerDomain; });
     if (!domain_over && lines.size() <= kMaxCookies) return;
     // The newest are kept (libcurl lists a domain's cookies oldest first):
     // from the end of the list, a domain past its bound keeps its last

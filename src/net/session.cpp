@@ -35,7 +35,7 @@ struct Session::Impl {
     std::chrono::milliseconds retry_base{1000};
     std::function<void(const RetryNotice&)> retry_observer;
     Cookies* cookies = nullptr;  // none: the cookie engine stays off
-    std::string ca_file;          // none: libcurl's own certificate authorities
+    std::string ca_file;         // none: libcurl's own certificate authorities
     std::chrono::seconds max_time{0};
 
     // The requests on the multi handle, for their stall limits and deadlines.
