@@ -15,6 +15,17 @@ std::string Where(const Failure& failure) {
     return where;
 }
 
+// A time limit in seconds: "60", or with its fraction as given ("2.5").
+std::string Seconds(std::chrono::milliseconds limit) {
+    std::string text = std::to_string(limit.count() / 1000);
+    if (const long long millis = limit.count() % 1000; millis > 0) {
+        std::string fraction = std::to_string(1000 + millis).substr(1);
+        while (fraction.back() == '0') fraction.pop_back();
+        text += "." + fraction;
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string FailureText(const Failure& failure) {
@@ -26,8 +37,8 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::UnknownHost: return "could not resolve host";
         case FailureKind::Refused: return "connection refused";
         case FailureKind::NoConnection: return "could not connect";
-        case FailureKind::Stalled: return "no data for " + std::to_string(failure.stall.count()) + " s";
-        case FailureKind::TookTooLong: return "took longer than " + std::to_string(failure.stall.count()) + " s";
+        case FailureKind::Stalled: return "no data for " + Seconds(failure.stall) + " s";
+        case FailureKind::TookTooLong: return "took longer than " + Seconds(failure.stall) + " s";
         case FailureKind::HttpStatus: return "HTTP " + std::to_string(failure.status);
         case FailureKind::BodyCutShort: return "body cut short";
         case FailureKind::BadLength: return "bad Content-Length";
@@ -38,6 +49,10 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::EmptyReply: return "empty reply";
         case FailureKind::ConnectionBroken: return "connection broken";
         case FailureKind::NoResponse: return "no response";
+        case FailureKind::UntrustedServer:
+            return "the server's certificate could not be verified (not signed by a trusted certificate authority, "
+                   "expired, or made out to another host name); --cacert FILE trusts another authority";
+        case FailureKind::BadCaFile: return "the certificate authorities could not be read (--cacert needs a PEM file)";
         case FailureKind::WriteError: return "could not write the file" + Where(failure);
         case FailureKind::FolderNotMade: return "cannot make or enter the folder" + Where(failure);
         case FailureKind::FolderNotWritable: return "cannot write in the folder" + Where(failure);

@@ -1,6 +1,8 @@
 // gathrix-cli: downloads one photo album into "AlbumDownload" below the current
 // directory, writing the progress log to stdout.
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -75,16 +78,17 @@ constexpr const char* kUsage =
     "                        up to N times, after 1 s, 2 s, 4 s, ... (default 0);\n"
     "                        each retry is told on stderr\n"
     "      --timeout SECONDS a request fails when nothing has arrived for SECONDS,\n"
-    "                        connecting included (1 to 86400; default 60, or\n"
-    "                        GATHRIX_REQUEST_TIMEOUT)\n"
+    "                        connecting included (1 to 86400, a fraction such as\n"
+    "                        2.5 too; default 60, or GATHRIX_REQUEST_TIMEOUT)\n"
     "      --max-time SECONDS a request fails when it takes longer than SECONDS in\n"
     "                        all, however steadily it arrives (default: no cap);\n"
     "                        retried like a time-out\n"
     "      --limit-rate RATE receive at most RATE bytes a second, all transfers\n"
-    "                        together; k, m or g after it: 1024, 1024^2, 1024^3\n"
+    "                        together; k, m or g after it: 1024, 1024^2, 1024^3;\n"
+    "                        0: no limit (the default)\n"
     "      --wait SECONDS    pause SECONDS between the end of one picture request and\n"
     "                        the start of the next; with -j, they start at least\n"
-    "                        SECONDS apart (default 0)\n"
+    "                        SECONDS apart (default 0; a fraction such as 1.5 too)\n"
     "  -i, --input-file FILE read album addresses from FILE, one a line (\"-\": stdin;\n"
     "                        blank lines and lines starting with \"#\" are skipped)\n"
     "  -P, --directory DIR   start in DIR (made when missing), not the current directory\n"
@@ -98,22 +102,31 @@ constexpr const char* kUsage =
     "                        (interrupted, stalled, connection lost) in a hidden\n"
     "                        file .gathrix-partial-NAME, so that the next run with\n"
     "                        --continue asks the server only for the rest\n"
+    "      --no-skip-existing, --no-continue  undo the configuration file's\n"
+    "                        skip-existing or continue\n"
     "      --no-config       do not read the configuration file (below)\n"
     "  -R, --remote-time     give each stored picture the time of the server's\n"
     "                        Last-Modified header (without one: the time it came)\n"
     "      --cookies FILE    send the cookies in FILE (Netscape format, as browsers'\n"
     "                        cookie exporters write it) with every request they fit\n"
     "                        (domain, path, secure, expiry), and those the servers\n"
-    "                        set during the run as well; FILE is only read\n"
+    "                        set during the run as well; FILE is only read, once\n"
+    "                        (a pipe will do; \"-\": stdin). At most 180 cookies of a\n"
+    "                        domain are kept (past that, its newest 120), 3300 in all\n"
     "      --cookie-jar FILE write the run's cookies to FILE when it ends (readable by\n"
-    "                        you only); without it no cookie is written anywhere\n"
+    "                        you only; a new file renamed over it, so FILE must be a\n"
+    "                        regular file or missing, never a link); without it no\n"
+    "                        cookie is written anywhere\n"
+    "      --cacert FILE     trust the certificate authorities in FILE (PEM) for\n"
+    "                        https, such as a home server's own\n"
     "      --check-update    ask the maker's site whether a new version is published\n"
     "      --version         print the program's version\n"
     "  -h, --help            print this text\n"
     "      --                the next arguments are addresses, even if they start with '-'\n"
     "\n"
     "A long option may be shortened to any prefix that names only it (--job 4,\n"
-    "--dir=DIR). A usage error is one line on stderr that names the argument,\n"
+    "--dir=DIR); an unknown one close to a known one names it (\"did you mean\").\n"
+    "A usage error is one line on stderr that names the argument,\n"
     "and a line pointing to --help; a list or a directory that cannot be read\n"
     "or made, and a cookie file that cannot be read or a cookie jar that cannot\n"
     "be written, is named with the system's reason.\n"
@@ -132,8 +145,10 @@ constexpr const char* kUsage =
     "\n"
     "Configuration file: $XDG_CONFIG_HOME/gathrix/gathrix-cli.conf (default\n"
     "~/.config/gathrix/gathrix-cli.conf): long options, one a line, as \"jobs 4\",\n"
-    "\"jobs = 4\" or \"--skip-existing\"; \"#\" starts a comment. Options on the command\n"
-    "line win; a bad line is named with its line number and stops the run.\n"
+    "\"jobs = 4\" or \"--skip-existing\"; \"#\" starts a comment (at the start or after a\n"
+    "blank); \"~/\" at the start of a value is your home folder. Options on the command\n"
+    "line win; a bad line is named with its line number and stops the run, as\n"
+    "does a file that is not a regular file or is larger than 1 MiB.\n"
     "\n"
     "Environment: GATHRIX_JOBS, GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_SKIP_EXISTING=1\n"
     "(as --skip-existing, also for the window), GATHRIX_FLICKR_BASE_URL,\n"
@@ -164,16 +179,58 @@ void CatchStopSignals() {
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
 }
 
-// The whole of a file, or of stdin for "-": 0, or the errno that stopped it.
-int ReadWhole(const std::string& name, std::string& text) {
-    std::FILE* f = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
-    if (f == nullptr) return errno;
+// How long a named pipe may stay without a writer.
+constexpr int kPipeWriterWaitMs = 10000;
+
+// The whole of a file, or of stdin for "-", read once: 0, or the errno that
+// stopped it (EFBIG past max bytes; ETIMEDOUT for a named pipe that nothing
+// was written to within kPipeWriterWaitMs).
+int ReadWhole(const std::string& name, std::string& text, std::size_t max = std::string::npos) {
+    // Opening a named pipe without O_NONBLOCK would wait for a writer for ever.
+    const int fd = name == "-" ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st {};
+    int error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (error == 0 && fd != STDIN_FILENO && S_ISFIFO(st.st_mode)) {
+        // Until something comes (or its writer closes it), then read to the end.
+        pollfd wait_for{fd, POLLIN, 0};
+        int ready = 0;
+        while ((ready = ::poll(&wait_for, 1, kPipeWriterWaitMs)) < 0 && errno == EINTR) {
+        }
+        if (ready == 0) error = ETIMEDOUT;
+        if (ready < 0) error = errno;
+    }
+    // Blocking again, for a pipe whose writer is still at work.
+    if (error == 0 && fd != STDIN_FILENO) error = ::fcntl(fd, F_SETFL, 0) != 0 ? errno : 0;
     char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    const int error = std::ferror(f) != 0 ? (errno != 0 ? errno : EIO) : 0;
-    if (f != stdin) std::fclose(f);
+    while (error == 0) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = errno;
+        if (n <= 0) break;
+        if (text.size() + static_cast<std::size_t>(n) > max) error = EFBIG;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (fd != STDIN_FILENO) ::close(fd);
     return error;
+}
+
+// The words for what stopped ReadWhole.
+std::string ReadFailure(int error) {
+    if (error == ETIMEDOUT) return "nothing was written to the pipe within 10 s";
+    return std::strerror(error);
+}
+
+// Why the cookie jar cannot be written at path, or nothing: it is written
+// as a new file put in place of what is there, which must be a regular file
+// (never a link, which would be replaced rather than followed) or nothing.
+std::optional<std::string> JarRefusal(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    if (S_ISLNK(st.st_mode)) return "it is a symbolic link";
+    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+    return std::nullopt;
 }
 
 // message quotes arguments as the user gave them, so it is escaped for the
@@ -211,10 +268,11 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;
-    if (options.timeout) settings.request_timeout = std::chrono::seconds(*options.timeout);
+    if (options.timeout) settings.request_timeout = *options.timeout;
     settings.max_time = std::chrono::seconds(options.max_time);
     settings.rate_limit = options.limit_rate;
-    settings.picture_wait = std::chrono::seconds(options.wait);
+    settings.picture_wait = options.wait;
+    if (options.cacert) settings.ca_file = *options.cacert;
     settings.skip_existing = settings.skip_existing || options.skip_existing;
     settings.resume = options.resume;
     settings.remote_time = options.remote_time;
@@ -330,15 +388,29 @@ int CheckUpdate(bool quiet) {
 
 // The options of the configuration file put before those of the command line,
 // which therefore win. Returns false (having said why) when the file cannot
-// be read or holds a bad line; a missing file is no configuration.
+// be read or holds a bad line; a missing file is no configuration. Only a
+// regular file of at most 1 MiB is read: never a pipe, which may never end,
+// nor a device.
 bool WithConfiguration(std::vector<std::string>& args) {
     const std::string path = gathrix::ConfigFilePath();
     if (path.empty()) return true;
+    constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
     std::string text;
-    if (const int error = ReadWhole(path, text); error != 0) {
-        if (error == ENOENT) return true;
+    std::string reason;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;
+        reason = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    } else if (const int error = ReadWhole(path, text, kMaxConfigBytes); error == EFBIG) {
+        reason = "larger than 1 MiB";
+    } else if (error != 0) {
+        reason = std::strerror(error);
+    }
+    if (!reason.empty()) {
         std::fprintf(stderr, "gathrix-cli: cannot read the configuration file '%s': %s\n",
-                     gathrix::EscapeForTerminal(path).c_str(), std::strerror(error));
+                     gathrix::EscapeForTerminal(path).c_str(), reason.c_str());
         return false;
     }
     const gathrix::ConfigArguments config = gathrix::ArgumentsFromConfig(text, path);
@@ -380,7 +452,7 @@ int main(int argc, char** argv) {
         std::string text;
         if (const int error = ReadWhole(file, text); error != 0) {
             std::fprintf(stderr, "gathrix-cli: cannot read the address list '%s': %s\n",
-                         gathrix::EscapeForTerminal(file).c_str(), std::strerror(error));
+                         gathrix::EscapeForTerminal(file).c_str(), ReadFailure(error).c_str());
             return kExitUsage;
         }
         const std::vector<std::string> listed = gathrix::AddressesFromList(text);
@@ -389,15 +461,55 @@ int main(int argc, char** argv) {
     if (addresses.empty()) return UsageError("the address list holds no address");
 
     // The cookies of every album of the run: the file's, and those the servers
-    // set. Only --cookie-jar writes them anywhere.
+    // set. Only --cookie-jar writes them anywhere. The file is read once (it
+    // may be a pipe, or stdin for "-"), and at most 64 MiB of it.
+    if (options.cookies && *options.cookies == "-" &&
+        std::find(options.input_files.begin(), options.input_files.end(), "-") != options.input_files.end()) {
+        return UsageError("stdin cannot be both the address list and the cookie file");
+    }
+    if (options.jar) {
+        if (const std::optional<std::string> refusal = JarRefusal(*options.jar)) {
+            std::fprintf(stderr, "gathrix-cli: cannot write the cookie jar '%s': %s\n",
+                         gathrix::EscapeForTerminal(*options.jar).c_str(), refusal->c_str());
+            return kExitUsage;
+        }
+    }
+    if (options.cacert) {
+        // libcurl reads it at every connection: a regular file, tried before
+        // any request so that a wrong name is told at once.
+        std::string pem;
+        struct stat st {};
+        std::string reason;
+        if (::stat(options.cacert->c_str(), &st) != 0) {
+            reason = std::strerror(errno);
+        } else if (!S_ISREG(st.st_mode)) {
+            reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        } else if (const int error = ReadWhole(*options.cacert, pem, 64 * 1024 * 1024); error != 0) {
+            reason = std::strerror(error);
+        }
+        if (!reason.empty()) {
+            std::fprintf(stderr, "gathrix-cli: cannot read the certificate file '%s': %s\n",
+                         gathrix::EscapeForTerminal(*options.cacert).c_str(), reason.c_str());
+            return kExitUsage;
+        }
+    }
     std::unique_ptr<gathrix::CookieStore> cookies;
     if (options.cookies) {
-        int error = 0;
-        cookies = gathrix::CookieStore::Load(*options.cookies, error);
-        if (!cookies) {
+        std::string text;
+        if (const int error = ReadWhole(*options.cookies, text, 64 * 1024 * 1024); error != 0) {
             std::fprintf(stderr, "gathrix-cli: cannot read the cookie file '%s': %s\n",
-                         gathrix::EscapeForTerminal(*options.cookies).c_str(), std::strerror(error));
+                         gathrix::EscapeForTerminal(*options.cookies).c_str(), ReadFailure(error).c_str());
             return kExitUsage;
+        }
+        std::size_t cookie_lines = 0;
+        cookies = gathrix::CookieStore::FromText(text, cookie_lines);
+        if (!cookies) {
+            std::fprintf(stderr, "gathrix-cli: cannot keep cookies: %s\n", std::strerror(ENOMEM));
+            return kExitUsage;
+        }
+        if (cookie_lines == 0) {
+            std::fprintf(stderr, "gathrix-cli: no cookies in '%s' (a cookie file is in the Netscape format)\n",
+                         gathrix::EscapeForTerminal(*options.cookies).c_str());
         }
     } else if (options.jar) {
         cookies = gathrix::CookieStore::Empty();
@@ -421,9 +533,11 @@ int main(int argc, char** argv) {
     int status = DownloadAlbums(addresses, base, options, cookies.get());
     if (options.jar) {
         int error = 0;
-        if (!cookies->Save(*options.jar, error)) {
+        std::optional<std::string> refusal = JarRefusal(*options.jar);
+        if (!refusal && !cookies->Save(*options.jar, error)) refusal = std::strerror(error);
+        if (refusal) {
             std::fprintf(stderr, "gathrix-cli: cannot write the cookie jar '%s': %s\n",
-                         gathrix::EscapeForTerminal(*options.jar).c_str(), std::strerror(error));
+                         gathrix::EscapeForTerminal(*options.jar).c_str(), refusal->c_str());
             status = std::max<int>(status, kExitUsage);
         }
     }

@@ -29,7 +29,9 @@ constexpr LongOption kLongOptions[] = {
     {"quiet", false},
     {"no-progress", false},
     {"continue", false},
+    {"no-continue", false},
     {"skip-existing", false},
+    {"no-skip-existing", false},
     {"remote-time", false},
     {"jobs", true},
     {"retries", true},
@@ -42,6 +44,7 @@ constexpr LongOption kLongOptions[] = {
     {"no-config", false},
     {"cookies", true},
     {"cookie-jar", true},
+    {"cacert", true},
 };
 // clang-format on
 
@@ -56,6 +59,39 @@ std::vector<const LongOption*> LongOptionsNamed(std::string_view typed) {
     }
     std::sort(found.begin(), found.end(), [](const LongOption* a, const LongOption* b) { return a->name < b->name; });
     return found;
+}
+
+// How many single-character edits (insert, delete, replace, swap two
+// neighbours) make a into b.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t replace = d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, replace});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The known long option that a mistyped name is closest to: at most two
+// edits, and at most one for every three characters typed; none otherwise.
+std::optional<std::string_view> ClosestLongOption(std::string_view typed) {
+    std::optional<std::string_view> best;
+    std::size_t best_distance = 3;
+    for (const LongOption& option : kLongOptions) {
+        const std::size_t distance = EditDistance(typed, option.name);
+        if (distance < best_distance && distance * 3 <= typed.size()) {
+            best = option.name;
+            best_distance = distance;
+        }
+    }
+    return best;
 }
 
 // The short options, each the same as a long one; -j, -i and -P take their
@@ -123,6 +159,8 @@ std::string AlbumFolderName(const std::string& address, const std::function<bool
 ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_address) {
     CliOptions options;
     bool only_addresses = false;
+    // --skip-existing as given; --continue implies it on top.
+    bool skip_existing = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (only_addresses || arg.empty() || arg.front() != '-' || arg == "-") {
@@ -141,7 +179,11 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
             const std::size_t equals = arg.find('=');
             const std::string typed = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             const std::vector<const LongOption*> found = LongOptionsNamed(typed);
-            if (found.empty()) return Error("unknown option '" + arg + "'");
+            if (found.empty()) {
+                const std::optional<std::string_view> closest = ClosestLongOption(typed);
+                if (!closest) return Error("unknown option '" + arg + "'");
+                return Error("unknown option '" + arg + "'; did you mean '--" + std::string(*closest) + "'?");
+            }
             if (found.size() > 1) {
                 std::string message = "option '--" + typed + "' is ambiguous; possibilities:";
                 for (const LongOption* option : found) message += " '--" + std::string(option->name) + "'";
@@ -184,11 +226,10 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
             options.no_config = true;
         } else if (name == "no-progress") {
             options.progress = false;
-        } else if (name == "skip-existing") {
-            options.skip_existing = true;
-        } else if (name == "continue") {
-            options.resume = true;
-            options.skip_existing = true;
+        } else if (name == "skip-existing" || name == "no-skip-existing") {
+            skip_existing = name == "skip-existing";
+        } else if (name == "continue" || name == "no-continue") {
+            options.resume = name == "continue";
         } else if (name == "remote-time") {
             options.remote_time = true;
         } else if (name == "cookies") {
@@ -197,6 +238,9 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
         } else if (name == "cookie-jar") {
             if (!value || value->empty()) return Error("option '" + arg + "' needs a file to write the cookies to");
             options.jar = *value;
+        } else if (name == "cacert") {
+            if (!value || value->empty()) return Error("option '" + arg + "' needs a certificate file");
+            options.cacert = *value;
         } else if (name == "jobs") {
             if (!value) return Error("option '" + arg + "' needs a number of transfers");
             options.jobs = ParseJobs(*value);
@@ -211,15 +255,18 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
             options.retries = *retries;
         } else if (name == "timeout" || name == "max-time" || name == "wait") {
             if (!value) return Error("option '" + arg + "' needs a number of seconds");
-            // Up to a day; a wait may be none at all.
+            // Up to a day; a wait may be none at all. The time limit and the
+            // wait may have a fraction ("1.5").
             const int low = name == "wait" ? 0 : 1;
-            const std::optional<int> seconds = ParseNumber(*value, low, 24 * 60 * 60);
-            if (!seconds) {
+            const std::optional<std::chrono::milliseconds> seconds =
+                name == "max-time" ? std::nullopt : ParseSeconds(*value, low, 24 * 60 * 60);
+            const std::optional<int> whole = name == "max-time" ? ParseNumber(*value, low, 24 * 60 * 60) : std::nullopt;
+            if (!seconds && !whole) {
                 return Error("the seconds of '--" + std::string(name) + "' must be from " + std::to_string(low) +
                              " to 86400, not '" + *value + "'");
             }
             if (name == "timeout") options.timeout = *seconds;
-            if (name == "max-time") options.max_time = *seconds;
+            if (name == "max-time") options.max_time = *whole;
             if (name == "wait") options.wait = *seconds;
         } else if (name == "limit-rate") {
             if (!value) return Error("option '" + arg + "' needs a rate in bytes a second");
@@ -237,6 +284,7 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
             options.directory = *value;
         }
     }
+    options.skip_existing = skip_existing || options.resume;
     if (need_address && options.action == CliOptions::Action::Download && options.addresses.empty() &&
         options.input_files.empty()) {
         return Error("an album address is needed");
@@ -255,14 +303,28 @@ std::string ConfigFilePath() {
 ConfigArguments ArgumentsFromConfig(const std::string& text, const std::string& file) {
     ConfigArguments config;
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    const auto trim = [&blank](std::string_view& part) {
+        while (!part.empty() && blank(part.front())) part.remove_prefix(1);
+        while (!part.empty() && blank(part.back())) part.remove_suffix(1);
+    };
+    // What is left of part once a comment ("#" at its start or after a blank) is cut off.
+    const auto uncommented = [&blank, &trim](std::string_view part) {
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            if (part[i] == '#' && (i == 0 || blank(part[i - 1]))) {
+                part = part.substr(0, i);
+                break;
+            }
+        }
+        trim(part);
+        return part;
+    };
     std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     for (int number = 1; start <= text.size(); ++number) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string_view line = std::string_view(text).substr(start, end - start);
         start = end + 1;
-        while (!line.empty() && blank(line.front())) line.remove_prefix(1);
-        while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+        trim(line);
         if (line.empty() || line.front() == '#') continue;
 
         auto bad = [&](const std::string& what) {
@@ -274,19 +336,36 @@ ConfigArguments ArgumentsFromConfig(const std::string& text, const std::string& 
         const std::size_t name_end = std::min(line.find_first_of(" \t="), line.size());
         const std::string name(line.substr(0, name_end));
         std::string_view value = line.substr(name_end);
-        while (!value.empty() && blank(value.front())) value.remove_prefix(1);
+        trim(value);
         const bool has_equals = !value.empty() && value.front() == '=';
         if (has_equals) value.remove_prefix(1);
-        while (!value.empty() && blank(value.front())) value.remove_prefix(1);
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        trim(value);
+        // A value in double quotes is taken as it stands, "#" and all.
+        const std::size_t closing = value.starts_with('"') ? value.find('"', 1) : std::string_view::npos;
+        if (closing != std::string_view::npos && uncommented(value.substr(closing + 1)).empty()) {
+            value = value.substr(1, closing - 1);
+        } else {
+            value = uncommented(value);
+        }
         if (name.empty() || name.front() == '-') return bad("not an option: '" + std::string(line) + "'");
 
+        std::string own_value(value);
+        if (own_value.starts_with("~/")) {
+            const char* home = std::getenv("HOME");
+            if (home != nullptr && home[0] == '/') own_value = std::string(home) + own_value.substr(1);
+        }
         std::vector<std::string> args{"--" + name};
-        if (!value.empty()) args.emplace_back(value);
+        const std::vector<const LongOption*> found = LongOptionsNamed(name);
+        if (found.size() == 1 && !own_value.empty()) {
+            if (!found.front()->takes_value) {
+                return bad("option '--" + std::string(found.front()->name) + "' doesn't allow an argument");
+            }
+            // After "=", a value that starts with "-" is not read as an option.
+            args.front() += "=" + own_value;
+        }
         const ParsedOptions parsed = ParseCliOptions(args, false);
         if (!parsed.options) return bad(parsed.error);
         const CliOptions& options = *parsed.options;
-        if (!options.addresses.empty()) return bad("option '--" + name + "' doesn't allow an argument");
         if (options.action != CliOptions::Action::Download || options.no_config) {
             return bad("option '--" + name + "' has no place in the configuration file");
         }

@@ -1,6 +1,7 @@
 #pragma once
 // The command line of gathrix-cli, taken apart.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -19,16 +20,18 @@ struct CliOptions {
     bool progress = true;                  // --no-progress turns the display off
     bool quiet = false;                    // --quiet / -q: no log on stdout, no display
     std::optional<std::string> directory;  // -P DIR / --directory DIR
-    bool skip_existing = false;            // --skip-existing / -nc
-    bool resume = false;                   // --continue / -c (implies skip_existing)
+    bool skip_existing = false;            // --skip-existing / -nc (--no-skip-existing: off)
+    bool resume = false;                   // --continue / -c, implies skip_existing (--no-continue: off)
     bool no_config = false;                // --no-config
     bool remote_time = false;              // --remote-time / -R
     std::optional<std::string> cookies;    // --cookies FILE
     std::optional<std::string> jar;        // --cookie-jar FILE
-    std::optional<int> timeout;            // --timeout SECONDS (else GATHRIX_REQUEST_TIMEOUT)
+    std::optional<std::string> cacert;     // --cacert FILE
     int max_time = 0;                      // --max-time SECONDS (0: no cap)
     std::int64_t limit_rate = 0;           // --limit-rate RATE, bytes a second (0: no limit)
-    int wait = 0;                          // --wait SECONDS between pictures
+    std::chrono::milliseconds wait{0};     // --wait SECONDS between pictures
+    // --timeout SECONDS (else GATHRIX_REQUEST_TIMEOUT)
+    std::optional<std::chrono::milliseconds> timeout;
 };
 
 // The addresses in an address list: one per line, blank lines and lines that
@@ -48,7 +51,8 @@ struct ParsedOptions {
 };
 
 // Long options may be shortened to any prefix that names only one of them
-// ("--job 4", "--dir=X"); a prefix of several is an error that lists them.
+// ("--job 4", "--dir=X"); a prefix of several is an error that lists them,
+// and an unknown one close to a known one names that one ("did you mean").
 // need_address: an argument list without any address (or -i) is an error.
 ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_address = true);
 
@@ -60,7 +64,10 @@ std::string ConfigFilePath();
 // The options of a configuration file as command-line arguments. The file
 // holds long options, one a line, as "name", "name value" or "name = value"
 // (with or without the leading "--"; a value may stand in double quotes);
-// blank lines and lines starting with "#" are skipped. --help, --version,
+// blank lines and lines starting with "#" are skipped, and so is a "#" after
+// a blank and what follows it. A value starting with "~/" is below $HOME.
+// A value is always the option's own, even when it starts with "-"; an
+// option that takes none given one is an error. --help, --version,
 // --check-update and --no-config have no place there. error names the first
 // bad line, as "FILE:LINE: what is wrong", and then args is empty.
 struct ConfigArguments {

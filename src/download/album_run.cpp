@@ -58,6 +58,7 @@ struct AlbumRun::Impl {
             events.Retrying(notice.address, notice.why, notice.delay, notice.attempt, notice.attempts);
         });
         if (settings.cookies) session.ShareCookies(settings.cookies->Net());
+        if (!settings.ca_file.empty()) session.SetCaFile(settings.ca_file);
         session.SetMaxTime(settings.max_time);
         session.SetRateLimit(settings.rate_limit);
         session.SetPictureWait(settings.picture_wait);

@@ -15,8 +15,8 @@ std::unique_ptr<CookieStore> CookieStore::Empty() {
     return cookies ? std::unique_ptr<CookieStore>(new CookieStore(std::move(cookies))) : nullptr;
 }
 
-std::unique_ptr<CookieStore> CookieStore::Load(const std::filesystem::path& file, int& error) {
-    std::unique_ptr<net::Cookies> cookies = net::Cookies::Load(file, error);
+std::unique_ptr<CookieStore> CookieStore::FromText(const std::string& text, std::size_t& cookie_lines) {
+    std::unique_ptr<net::Cookies> cookies = net::Cookies::FromText(text, cookie_lines);
     return cookies ? std::unique_ptr<CookieStore>(new CookieStore(std::move(cookies))) : nullptr;
 }
 

@@ -4,8 +4,10 @@
 // net/cookies.h for how requests send and keep them), and written out only
 // when asked to. The HTTP layer stays the engine's business.
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace gathrix {
 
@@ -17,16 +19,18 @@ class CookieStore {
 public:
     // No cookies yet; the servers' will be kept. nullptr when none can be held.
     static std::unique_ptr<CookieStore> Empty();
-    // The cookies of file. nullptr when it cannot be read; error then holds
-    // the errno that says why.
-    static std::unique_ptr<CookieStore> Load(const std::filesystem::path& file, int& error);
+    // The cookies of a cookie file's text; cookie_lines counts its lines that
+    // are cookies (none: the file is of another format). nullptr when none
+    // can be held.
+    static std::unique_ptr<CookieStore> FromText(const std::string& text, std::size_t& cookie_lines);
 
     ~CookieStore();
     CookieStore(const CookieStore&) = delete;
     CookieStore& operator=(const CookieStore&) = delete;
 
-    // Writes every cookie held now to file (readable by its owner only).
-    // False when it cannot be written; error then holds the errno.
+    // Writes every cookie held now to file (readable by its owner only), as a
+    // new file put in place of what is there. False when it cannot be
+    // written; error then holds the errno.
     bool Save(const std::filesystem::path& file, int& error) const;
 
     // For the engine's sessions.

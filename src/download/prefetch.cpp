@@ -5,7 +5,7 @@
 
 namespace gathrix {
 
-Prefetcher::Prefetcher(net::Session& session, int jobs, std::filesystem::path folder, std::chrono::seconds timeout)
+Prefetcher::Prefetcher(net::Session& session, int jobs, std::filesystem::path folder, std::chrono::milliseconds timeout)
     : session_(session), jobs_(std::max(1, jobs)), folder_(std::move(folder)), timeout_(timeout) {}
 
 Prefetcher::~Prefetcher() { CancelAll(); }

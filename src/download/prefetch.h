@@ -29,7 +29,7 @@ struct PlannedPicture {
 
 class Prefetcher {
 public:
-    Prefetcher(net::Session& session, int jobs, std::filesystem::path folder, std::chrono::seconds timeout);
+    Prefetcher(net::Session& session, int jobs, std::filesystem::path folder, std::chrono::milliseconds timeout);
     ~Prefetcher();
     Prefetcher(const Prefetcher&) = delete;
     Prefetcher& operator=(const Prefetcher&) = delete;
@@ -62,7 +62,7 @@ private:
     net::Session& session_;
     int jobs_;
     std::filesystem::path folder_;
-    std::chrono::seconds timeout_;
+    std::chrono::milliseconds timeout_;
     std::vector<PlannedPicture> plan_;
     std::size_t next_ = 0;  // the plan entry whose turn comes next
     // Transfers started for plan entries next_, next_ + 1, ... in order.

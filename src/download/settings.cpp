@@ -27,6 +27,25 @@ std::optional<int> ParseNumber(std::string_view text, int low, int high) {
     return value;
 }
 
+std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view text, int low, int high) {
+    const std::size_t point = text.find('.');
+    const std::optional<int> whole = ParseNumber(text.substr(0, point), 0, high);
+    if (!whole) return std::nullopt;
+    std::int64_t millis = std::int64_t{*whole} * 1000;
+    if (point != std::string_view::npos) {
+        const std::string_view fraction = text.substr(point + 1);
+        if (fraction.empty() || fraction.size() > 9) return std::nullopt;
+        std::int64_t scale = 100;
+        for (char ch : fraction) {
+            if (ch < '0' || ch > '9') return std::nullopt;
+            millis += (ch - '0') * scale;
+            scale /= 10;
+        }
+    }
+    if (millis < std::int64_t{low} * 1000 || millis > std::int64_t{high} * 1000) return std::nullopt;
+    return std::chrono::milliseconds(millis);
+}
+
 std::optional<int> ParseJobs(std::string_view text) { return ParseNumber(text, 1, kMaxJobs); }
 
 std::optional<std::int64_t> ParseRate(std::string_view text) {
@@ -68,6 +87,7 @@ std::optional<std::int64_t> ParseRate(std::string_view text) {
         scale /= 10;
     }
     value *= unit;
+    if (value == 0) return 0;
     if (value < 1 || value > 1024.0 * 1024.0 * 1024.0 * 1024.0) return std::nullopt;
     return static_cast<std::int64_t>(value);
 }

@@ -23,25 +23,30 @@ inline constexpr int kMaxJobs = 16;
 // blanks); nullopt otherwise.
 std::optional<int> ParseNumber(std::string_view text, int low, int high);
 
+// A number of seconds from low to high: digits, perhaps with a fraction
+// ("1.5"), counted to the millisecond; nullopt otherwise.
+std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view text, int low, int high);
+
 // A number of transfers from 1 to kMaxJobs, digits only; nullopt otherwise.
 std::optional<int> ParseJobs(std::string_view text);
 
 // A rate in bytes a second: digits, perhaps with a fraction ("1.5"), and
 // perhaps one of the suffixes k, m, g (either case) for 1024, 1024^2 and
-// 1024^3. From 1 byte a second to 1024 GiB a second; nullopt otherwise.
+// 1024^3. From 1 byte a second to 1024 GiB a second, or 0 for no limit at
+// all; nullopt otherwise.
 std::optional<std::int64_t> ParseRate(std::string_view text);
 
 struct Settings {
     std::string flickr_base_url = "http://www.flickr.com";                 // GATHRIX_FLICKR_BASE_URL
     std::string webshots_thumbnail_prefix = "http://thumb";                // GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX
     std::string webshots_fullsize_base = "http://community.webshots.com";  // GATHRIX_WEBSHOTS_FULLSIZE_BASE
-    std::chrono::seconds request_timeout{60};                              // GATHRIX_REQUEST_TIMEOUT
+    std::chrono::milliseconds request_timeout{60000};                      // GATHRIX_REQUEST_TIMEOUT
     // A cap on the whole time of one request (0: none), the bytes a second of
     // all transfers together (0: no limit), and the pause between one picture
     // request and the next (0: none). Set by gathrix-cli's options only.
     std::chrono::seconds max_time{0};
     std::int64_t rate_limit = 0;
-    std::chrono::seconds picture_wait{0};
+    std::chrono::milliseconds picture_wait{0};
     // Picture transfers at once, 1 to kMaxJobs; 1 fetches strictly one after another.
     int jobs = 1;  // GATHRIX_JOBS
     // Failed requests sent again (connection errors, time-outs, 408, 429, 5xx),
@@ -63,6 +68,9 @@ struct Settings {
     // The cookies every request of the run sends and keeps (owned by the
     // caller, shared by the runs of several albums); none when nullptr.
     CookieStore* cookies = nullptr;
+    // The certificate authorities an https server must be signed by (a PEM
+    // file); empty: the system's. Set by gathrix-cli's --cacert only.
+    std::string ca_file;
 
     // The defaults, with every variable that is set (and valid) applied. An
     // invalid GATHRIX_JOBS is ignored with a warning on stderr.

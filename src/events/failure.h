@@ -26,6 +26,8 @@ enum class FailureKind {
     EmptyReply,          // the connection closed without a reply
     ConnectionBroken,    // sending or receiving failed half-way
     NoResponse,          // a transfer that ended without any response
+    UntrustedServer,     // an https server whose certificate could not be verified
+    BadCaFile,           // the file of certificate authorities could not be used
     WriteError,          // the body could not be written to the disk (system_error, path)
     FolderNotMade,       // the album folder could not be made or entered (system_error, path)
     FolderNotWritable,   // a page could not be saved in the album folder (system_error, path)
@@ -40,9 +42,9 @@ struct Failure {
     Failure(FailureKind failure_kind, long http_status = 0) : kind(failure_kind), status(http_status) {}  // NOLINT
 
     FailureKind kind = FailureKind::None;
-    long status = 0;                // HttpStatus
-    std::chrono::seconds stall{0};  // Stalled, TookTooLong: the limit
-    std::string detail;             // Other: the HTTP library's own message
+    long status = 0;                     // HttpStatus
+    std::chrono::milliseconds stall{0};  // Stalled, TookTooLong: the limit
+    std::string detail;                  // Other: the HTTP library's own message
     // WriteError, FolderNotMade, FolderNotWritable: the system's error number
     // (errno; 0 when it is not known), and the picture's file or the folder.
     int system_error = 0;

@@ -1,35 +1,21 @@
 #include "net/cookies.h"
 
 #include "net/curl_common.h"
+#include "net/temp_files.h"
 
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <cstdio>
-#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace gathrix::net {
 
 namespace {
-
-// Whether all of file can be read: 0, or the errno that stops it (a missing
-// file, no permission, a directory).
-int ReadableError(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    char buffer[65536];
-    int error = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) continue;
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) error = errno;
-        break;
-    }
-    ::close(fd);
-    return error;
-}
 
 // A handle on the share, for loading and listing its cookies.
 CURL* HandleOn(CURLSH* share) {
@@ -41,16 +27,56 @@ CURL* HandleOn(CURLSH* share) {
     return easy;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+// Every cookie in the share as a line of the Netscape format, oldest of
+// each domain first; false when they cannot be listed.
+bool ListCookies(CURLSH* share, std::vector<std::string>& lines) {
+    CURL* easy = HandleOn(share);
+    curl_slist* list = nullptr;
+    const bool listed = easy && curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &list) == CURLE_OK;
+    for (const curl_slist* item = list; item; item = item->next) lines.emplace_back(item->data);
+    curl_slist_free_all(list);
+    if (easy) curl_easy_cleanup(easy);
+    return listed;
 }
+
+// Hands lines (Netscape format or "Set-Cookie:") to the share, after
+// emptying it when `replace`.
+bool AddCookies(CURLSH* share, const std::vector<std::string_view>& lines, bool replace) {
+    CURL* easy = HandleOn(share);
+    if (!easy) return false;
+    bool ok = !replace || curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL") == CURLE_OK;
+    for (const std::string_view line : lines) {
+        const std::string own(line);
+        ok = ok && curl_easy_setopt(easy, CURLOPT_COOKIELIST, own.c_str()) == CURLE_OK;
+    }
+    curl_easy_cleanup(easy);
+    return ok;
+}
+
+// The domain a Netscape line is for, in lower case and without a leading dot.
+std::string DomainOf(std::string_view line) {
+    if (line.starts_with("#HttpOnly_")) line.remove_prefix(10);
+    line = line.substr(0, line.find('\t'));
+    if (line.starts_with('.')) line.remove_prefix(1);
+    std::string domain(line);
+    for (char& c : domain) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return domain;
+}
+
+// Whether a line of a cookie file is a cookie by its form.
+bool CookieLine(std::string_view line) {
+    if (line.size() >= 11 && std::equal(line.begin(), line.begin() + 11, "set-cookie:", [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        })) {
+        return true;
+    }
+    if (line.starts_with("#HttpOnly_")) line.remove_prefix(10);
+    return !line.starts_with('#') && std::count(line.begin(), line.end(), '\t') == 6;
+}
+
+// Set-Cookie lines checked for at most once in so many, when the store is
+// not near its bound.
+constexpr std::size_t kCheckEvery = 32;
 
 }  // namespace
 
@@ -65,47 +91,88 @@ std::unique_ptr<Cookies> Cookies::Empty() {
     return std::unique_ptr<Cookies>(new Cookies(share));
 }
 
-std::unique_ptr<Cookies> Cookies::Load(const std::filesystem::path& file, int& error) {
-    error = ReadableError(file);
-    if (error != 0) return nullptr;
-    std::unique_ptr<Cookies> cookies = Empty();
-    CURL* easy = cookies ? HandleOn(static_cast<CURLSH*>(cookies->share_)) : nullptr;
-    // Read into the share once, here: a file named on every request would be
-    // read again each time and undo what the servers have set since.
-    const bool loaded = easy && curl_easy_setopt(easy, CURLOPT_COOKIEFILE, file.c_str()) == CURLE_OK &&
-                        curl_easy_setopt(easy, CURLOPT_COOKIELIST, "RELOAD") == CURLE_OK;
-    if (easy) curl_easy_cleanup(easy);
-    if (!loaded) {
-        error = ENOMEM;
-        return nullptr;
+std::unique_ptr<Cookies> Cookies::FromText(const std::string& text, std::size_t& cookie_lines) {
+    cookie_lines = 0;
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line = std::string_view(text).substr(start, end - start);
+        start = end + 1;
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        // A NUL would end the line early for libcurl: such a line is no cookie.
+        if (line.empty() || line.find('\0') != std::string_view::npos) continue;
+        if (line.starts_with('#') && !line.starts_with("#HttpOnly_")) continue;
+        if (CookieLine(line)) ++cookie_lines;
+        lines.push_back(line);
     }
+    std::unique_ptr<Cookies> cookies = Empty();
+    if (!cookies || !AddCookies(static_cast<CURLSH*>(cookies->share_), lines, false)) return nullptr;
+    cookies->Bound();
     return cookies;
 }
 
 Cookies::~Cookies() { curl_share_cleanup(static_cast<CURLSH*>(share_)); }
 
 bool Cookies::Save(const std::filesystem::path& file, int& error) const {
-    CURL* easy = HandleOn(static_cast<CURLSH*>(share_));
-    curl_slist* list = nullptr;
-    if (!easy || curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &list) != CURLE_OK) {
-        if (easy) curl_easy_cleanup(easy);
+    std::vector<std::string> lines;
+    if (!ListCookies(static_cast<CURLSH*>(share_), lines)) {
         error = ENOMEM;
         return false;
     }
     std::string text = "# Netscape HTTP Cookie File\n\n";
-    for (const curl_slist* item = list; item; item = item->next) text += std::string(item->data) + "\n";
-    curl_slist_free_all(list);
-    curl_easy_cleanup(easy);
+    for (const std::string& line : lines) text += line + "\n";
 
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = errno;
+    std::optional<NewTemporaryFile> temporary = CreateTemporaryFile(file.parent_path(), ".part");
+    if (!temporary) {
+        error = errno != 0 ? errno : EIO;
         return false;
     }
-    const bool written = WriteAll(fd, text);
-    error = written ? 0 : errno;
-    if (::close(fd) != 0 && written) error = errno;
+    error = 0;
+    if (::fchmod(temporary->fd, 0600) != 0 || !detail::WriteAll(temporary->fd, text.data(), text.size())) {
+        error = errno;
+    }
+    if (::close(temporary->fd) != 0 && error == 0) error = errno;
+    if (error == 0 && !RenameTemporaryFile(temporary->path, file)) error = errno;
+    if (error != 0) RemoveTemporaryFile(temporary->path);
     return error == 0;
+}
+
+void Cookies::Received(std::size_t count) {
+    unchecked_ += count;
+    if (unchecked_ >= kCheckEvery) Bound();
+}
+
+std::size_t Cookies::Count() const {
+    std::vector<std::string> lines;
+    ListCookies(static_cast<CURLSH*>(share_), lines);
+    return lines.size();
+}
+
+void Cookies::Bound() {
+    unchecked_ = 0;
+    std::vector<std::string> lines;
+    if (!ListCookies(static_cast<CURLSH*>(share_), lines)) return;
+    if (lines.size() <= kMaxPerDomain) return;
+    std::unordered_map<std::string, std::size_t> per_domain;
+    for (const std::string& line : lines) ++per_domain[DomainOf(line)];
+    const bool domain_over = std::any_of(per_domain.begin(), per_domain.end(),
+                                         [](const auto& entry) { return entry.second > kMaxPerDomain; });
+    if (!domain_over && lines.size() <= kMaxCookies) return;
+    // The newest are kept (libcurl lists a domain's cookies oldest first):
+    // from the end of the list, a domain past its bound keeps its last
+    // kKeepPerDomain, and all together their last kKeepCookies.
+    std::unordered_map<std::string, std::size_t> kept_per_domain;
+    std::vector<std::string_view> kept;
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        if (lines.size() > kMaxCookies && kept.size() >= kKeepCookies) break;
+        const std::string domain = DomainOf(*line);
+        if (per_domain[domain] > kMaxPerDomain && ++kept_per_domain[domain] > kKeepPerDomain) continue;
+        kept.push_back(*line);
+    }
+    std::reverse(kept.begin(), kept.end());
+    AddCookies(static_cast<CURLSH*>(share_), kept, true);
 }
 
 }  // namespace gathrix::net

@@ -68,8 +68,8 @@ bool AddressAccepted(const std::string& address) {
     return ok;
 }
 
-bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::seconds stall) {
-    const long stall_s = stall.count() > 0 ? static_cast<long>(stall.count()) : 1L;
+bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::milliseconds stall) {
+    const long stall_ms = stall.count() > 0 ? static_cast<long>(stall.count()) : 1000L;
     bool ok = true;
     auto set = [&ok](CURLcode code) { ok = ok && code == CURLE_OK; };
     set(curl_easy_setopt(easy, CURLOPT_URL, RequestAddress(address).c_str()));
@@ -81,7 +81,7 @@ bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::se
     set(curl_easy_setopt(easy, CURLOPT_AUTOREFERER, 1L));
     set(curl_easy_setopt(easy, CURLOPT_USERAGENT, "Gathrix/" GATHRIX_VERSION_STRING));
     set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, stall_s));
+    set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, stall_ms));
     // Larger reads mean fewer system calls on big pictures. Only a matter of
     // speed, so a refusal is no reason to fail the request.
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 128L * 1024L);
@@ -189,12 +189,14 @@ constexpr PlainFailure kPlainFailures[] = {
     {CURLE_SEND_ERROR, FailureKind::ConnectionBroken},
     {CURLE_RECV_ERROR, FailureKind::ConnectionBroken},
     {CURLE_WRITE_ERROR, FailureKind::WriteError},
+    {CURLE_PEER_FAILED_VERIFICATION, FailureKind::UntrustedServer},
+    {CURLE_SSL_CACERT_BADFILE, FailureKind::BadCaFile},
 };
 
 }  // namespace
 
 Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::int64_t body_size,
-              std::chrono::seconds stall, bool asked_range) {
+              std::chrono::milliseconds stall, bool asked_range) {
     Outcome outcome;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
     if (code == CURLE_HTTP_RETURNED_ERROR || (code == CURLE_OK && outcome.status >= 400)) {

@@ -44,7 +44,7 @@ bool AddressAccepted(const std::string& address);
 // The stall limit once connected, and the cap on a request's whole time, are
 // the session's to enforce (see Request).
 inline constexpr long kMaxRedirects = 10;
-bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::seconds stall);
+bool ApplyRequestOptions(CURL* easy, const std::string& address, std::chrono::milliseconds stall);
 
 #ifdef GATHRIX_TEST_HOOKS
 // Sends the request set up on easy along the local route (net/local_route.h)
@@ -90,7 +90,7 @@ struct Outcome {
 // Content-Range is the whole ("bytes 0-(N-1)/N") and body_size is N; any other
 // fails as PartialAnswer.
 Outcome Judge(CURL* easy, CURLcode code, const ResponseHeaders& headers, std::int64_t body_size,
-              std::chrono::seconds stall, bool asked_range = false);
+              std::chrono::milliseconds stall, bool asked_range = false);
 
 // A Content-Range value "bytes START-END/TOTAL" taken apart; nullopt for any
 // other form (an unknown total "*" included) or a range outside the total.

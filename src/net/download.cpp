@@ -21,7 +21,7 @@ SavedPage::~SavedPage() {
 }
 
 std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
-                                       std::chrono::seconds stall_timeout, Session* session, Failure* failure) {
+                                       std::chrono::milliseconds stall_timeout, Session* session, Failure* failure) {
     auto fail = [failure](Failure why) -> std::optional<SavedPage> {
         if (failure) *failure = std::move(why);
         return std::nullopt;
@@ -48,7 +48,7 @@ std::optional<SavedPage> download_page(const std::string& address, const std::fi
 }
 
 bool download_to_file(const std::string& address, const std::filesystem::path& path,
-                      std::chrono::seconds stall_timeout) {
+                      std::chrono::milliseconds stall_timeout) {
     if (path.empty()) return false;
     // The body waits in a private file next to the target, so that the target is
     // replaced in one rename and only by a complete, successful response.

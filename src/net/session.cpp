@@ -12,6 +12,21 @@ namespace gathrix::net {
 
 namespace {
 using Clock = detail::Request::Clock;
+
+// The Set-Cookie headers of every response a finished request had (the
+// redirects' too).
+std::size_t CookiesSet(CURL* easy) {
+    long redirects = 0;
+    curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &redirects);
+    std::size_t count = 0;
+    for (long request = 0; request <= redirects; ++request) {
+        curl_header* header = nullptr;
+        if (curl_easy_header(easy, "Set-Cookie", 0, CURLH_HEADER, static_cast<int>(request), &header) == CURLHE_OK) {
+            count += header->amount;
+        }
+    }
+    return count;
+}
 }  // namespace
 
 struct Session::Impl {
@@ -19,7 +34,8 @@ struct Session::Impl {
     int retries = 0;
     std::chrono::milliseconds retry_base{1000};
     std::function<void(const RetryNotice&)> retry_observer;
-    CURLSH* cookies = nullptr;  // none: the cookie engine stays off
+    Cookies* cookies = nullptr;  // none: the cookie engine stays off
+    std::string ca_file;         // none: libcurl's own certificate authorities
     std::chrono::seconds max_time{0};
 
     // The requests on the multi handle, for their stall limits and deadlines.
@@ -134,7 +150,9 @@ void Session::SetRetryObserver(std::function<void(const RetryNotice&)> observer)
 void Session::NoteRetry(const RetryNotice& notice) const {
     if (impl_->retry_observer) impl_->retry_observer(notice);
 }
-void Session::ShareCookies(Cookies& cookies) { impl_->cookies = static_cast<CURLSH*>(cookies.Handle()); }
+void Session::ShareCookies(Cookies& cookies) { impl_->cookies = &cookies; }
+void Session::SetCaFile(const std::string& file) { impl_->ca_file = file; }
+
 void Session::SetRateLimit(std::int64_t bytes_per_second) {
     Impl& d = *impl_;
     d.rate = std::max<std::int64_t>(0, bytes_per_second);
@@ -170,6 +188,7 @@ void Session::Pump() {
         curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &owner);
         // Done() may take the handle off the session; the message is read first.
         const CURLcode code = msg->data.result;
+        if (impl_->cookies) impl_->cookies->Received(CookiesSet(msg->easy_handle));
         if (owner) reinterpret_cast<detail::Request*>(owner)->Done(code);
     }
     // After the reads above, so that bytes that were waiting count.
@@ -190,14 +209,15 @@ bool Attach(Session& session, CURL* easy, Request* request) {
     Session::Impl& d = session.impl();
     if (!d.multi || !easy) return false;
     curl_easy_setopt(easy, CURLOPT_PRIVATE, reinterpret_cast<char*>(request));
-    if (CURLSH* cookies = d.cookies) {
+    if (d.cookies) {
         // The share holds the cookies; the empty file name only turns the
         // engine on for this handle without reading anything.
-        if (curl_easy_setopt(easy, CURLOPT_SHARE, cookies) != CURLE_OK ||
+        if (curl_easy_setopt(easy, CURLOPT_SHARE, static_cast<CURLSH*>(d.cookies->Handle())) != CURLE_OK ||
             curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "") != CURLE_OK) {
             return false;
         }
     }
+    if (!d.ca_file.empty() && curl_easy_setopt(easy, CURLOPT_CAINFO, d.ca_file.c_str()) != CURLE_OK) return false;
     if (d.rate > 0) {
         // Reads no larger than the bucket, so that one read cannot run far
         // ahead of the limit.

@@ -56,6 +56,9 @@ public:
     // the server sets, in cookies (which must outlive the session's requests).
     // Without it no cookie is sent or kept.
     void ShareCookies(Cookies& cookies);
+    // Every https request from now on trusts the certificate authorities in
+    // file (PEM), as libcurl's CAINFO; empty: those libcurl trusts by default.
+    void SetCaFile(const std::string& file);
     // At most bytes_per_second for all requests together (0: no limit, the
     // default). A request that would go over waits, paused, until it may go on.
     void SetRateLimit(std::int64_t bytes_per_second);

@@ -19,7 +19,7 @@ struct Transfer::Impl : detail::Request {
     CURL* easy = nullptr;
     bool attached = false;  // easy is on the session, i.e. an attempt is running
 
-    std::chrono::seconds timeout{60};
+    std::chrono::milliseconds timeout{60000};
     bool fail_on_error = false;
     bool spaced = false;  // a picture: waits its turn after the one before
     std::string address;
@@ -256,7 +256,7 @@ Session& Transfer::GetSession() { return *impl_->session; }
 
 Transfer::~Transfer() = default;
 
-void Transfer::SetRequestTimeout(std::chrono::seconds timeout) {
+void Transfer::SetRequestTimeout(std::chrono::milliseconds timeout) {
     impl_->timeout = timeout.count() > 0 ? timeout : std::chrono::seconds(1);
 }
 

@@ -35,7 +35,7 @@ public:
     Transfer& operator=(const Transfer&) = delete;
 
     // Longest time a request may go without receiving anything before it fails.
-    void SetRequestTimeout(std::chrono::seconds timeout);
+    void SetRequestTimeout(std::chrono::milliseconds timeout);
 
     // Starts a GET of address; the body will be spooled into a temporary file in
     // spool_dir. Any earlier transfer is cancelled first. Returns false (and the

@@ -11,9 +11,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -21,6 +21,7 @@
 #include <ostream>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/child_process.h"
@@ -109,6 +110,21 @@ std::string DatedAlbum(FakeServer& s) {
     s.Serve("/p/undated.jpg", "u");
     s.ServeWithHeaders("/p/baddate.jpg", "b", {{"Last-Modified", "soon\x1B[2J"}});
     return Album(s, "u", "Dated", {"/p/dated.jpg", "/p/undated.jpg", "/p/baddate.jpg"});
+}
+
+// A configuration file holding text; returns the arguments of a run of an
+// album of a.jpg.
+std::vector<std::string> WithConfig(FakeServer& s, const std::string& start, const std::string& text) {
+    s.Serve("/p/a.jpg", "a");
+    fs::create_directories(start + "/config/gathrix");
+    WriteFile(start + "/config/gathrix/gathrix-cli.conf", text);
+    return {Album(s, "u", "Summer", {"/p/a.jpg"})};
+}
+
+// A picture already in the folder, for the options that keep it.
+void KeptPicture(const std::string& start) {
+    fs::create_directories(start + "/AlbumDownload");
+    WriteFile(start + "/AlbumDownload/a.jpg", "kept");
 }
 
 // Whether the picture's time is that of its storing, this minute.
@@ -221,8 +237,8 @@ const OptionsRow kRows[] = {
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
     {"AmbiguousPrefixNamesThePossibilities",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--c", Album(s, "u", "S", {})}; },
-     1, "gathrix-cli: option '--c' is ambiguous; possibilities: '--check-update' '--continue' '--cookie-jar' "
-        "'--cookies'\n"
+     1, "gathrix-cli: option '--c' is ambiguous; possibilities: '--cacert' '--check-update' '--continue' "
+        "'--cookie-jar' '--cookies'\n"
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}, ""},
     {"UnknownOptionIsOneLineAndAPointerToHelp",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"--fo\x1B[2J", "x"}; },
@@ -340,7 +356,7 @@ const OptionsRow kRows[] = {
          WriteFile(start + "/config/gathrix/gathrix-cli.conf", "jobs 4\njbos 5\n");
          return std::vector<std::string>{Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
-     1, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: unknown option '--jbos'\n", {},
+     1, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: unknown option '--jbos'; did you mean '--jobs'?\n", {},
      {{"/picasaweb.google.com/u/Summer", 0}}},
     {"ConfigCannotAskForHelp",
      [](FakeServer& s, const std::string& start) {
@@ -447,6 +463,84 @@ const OptionsRow kRows[] = {
      },
      1, "gathrix-cli: cannot read the cookie file '.': Is a directory\n", {}, {{"/picasaweb.google.com/u/S", 0}}, "",
      [](const FakeServer&, const std::string& start) { EXPECT_EQ(FilesBelow(start), std::vector<std::string>{}); }},
+    {"CookieJarThatIsALinkIsNeverWrittenThrough",
+     [](FakeServer& s, const std::string& start) {
+         WriteFile(start + "/victim.txt", "mine");
+         fs::create_symlink("victim.txt", start + "/jar.txt");
+         return std::vector<std::string>{"--cookie-jar", "jar.txt", CookieAlbum(s, {})};
+     },
+     1, "gathrix-cli: cannot write the cookie jar 'jar.txt': it is a symbolic link\n", {},
+     {{"/picasaweb.google.com/u/Private", 0}}, "",
+     [](const FakeServer&, const std::string& start) { EXPECT_EQ(ReadFile(start + "/victim.txt"), "mine"); }},
+    {"CookieJarThatIsAPipe",
+     [](FakeServer& s, const std::string& start) {
+         ::mkfifo((start + "/jar.txt").c_str(), 0600);
+         return std::vector<std::string>{"--cookie-jar", "jar.txt", CookieAlbum(s, {})};
+     },
+     1, "gathrix-cli: cannot write the cookie jar 'jar.txt': it is not a regular file\n", {},
+     {{"/picasaweb.google.com/u/Private", 0}}},
+    // The jar replaces the cookie file it was read from, readable by its owner only.
+    {"CookieJarInPlaceOfTheCookieFile",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/cookies.txt", kCookieFile);
+         fs::permissions(start + "/cookies.txt", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+         return std::vector<std::string>{"--cookies", "cookies.txt", "--cookie-jar", "cookies.txt",
+                                         CookieAlbum(s, {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     [](const FakeServer&, const std::string& start) {
+         EXPECT_EQ(JarCookies(start + "/cookies.txt").size(), 5u);
+         EXPECT_EQ(fs::status(start + "/cookies.txt").permissions() & fs::perms::all,
+                   fs::perms::owner_read | fs::perms::owner_write);
+         EXPECT_EQ(FilesBelow(start), (std::vector<std::string>{"AlbumDownload/a.jpg", "cookies.txt"}));
+     }},
+    // A named pipe is read once, as its writer sends it.
+    {"CookieFileFromAPipe",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         const std::string pipe = start + "/cookies.pipe";
+         ::mkfifo(pipe.c_str(), 0600);
+         std::thread([pipe] { WriteFile(pipe, kCookieFile); }).detach();
+         return std::vector<std::string>{"--cookies", "cookies.pipe", CookieAlbum(s, {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     [](const FakeServer& s, const std::string&) {
+         EXPECT_EQ(s.HeaderSeen("/picasaweb.google.com/u/Private", "Cookie"), std::vector<std::string>{"sid=abc; ho=1"});
+     }},
+    {"CookieFileWithoutCookies",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/cookies.txt", "# exported\nsid=abc; Path=/\n");
+         return std::vector<std::string>{"--cookies", "cookies.txt", CookieAlbum(s, {"/p/a.jpg"})};
+     },
+     0, "gathrix-cli: no cookies in 'cookies.txt' (a cookie file is in the Netscape format)\n", {"AlbumDownload/a.jpg"}},
+    // A server that sets 50 new cookies at every picture (as many as libcurl
+    // takes from one response): a domain past 180 is cut back to its newest 120.
+    {"CookiesOfOneDomainAreBounded",
+     [](FakeServer& s, const std::string&) {
+         std::vector<std::string> pictures;
+         for (int p = 1; p <= 4; ++p) {
+             std::vector<std::pair<std::string, std::string>> headers;
+             for (int c = 0; c < 50; ++c) {
+                 headers.emplace_back("Set-Cookie", "c" + std::to_string(p) + "_" + std::to_string(c) + "=v; Path=/");
+             }
+             pictures.push_back("/p/" + std::to_string(p) + ".jpg");
+             s.ServeWithHeaders(pictures.back(), "p", headers);
+         }
+         return std::vector<std::string>{"--cookie-jar", "jar.txt", Album(s, "u", "Flood", pictures)};
+     },
+     0, "", {"AlbumDownload/4.jpg"}, {}, std::nullopt,
+     [](const FakeServer&, const std::string& start) {
+         const std::vector<std::string> jar = JarCookies(start + "/jar.txt");
+         EXPECT_EQ(jar.size(), 120u);
+         for (const auto& [cookie, kept] : {std::pair{"\tc2_29\t", 0}, {"\tc2_30\t", 1}, {"\tc4_49\t", 1}}) {
+             EXPECT_EQ(std::count_if(jar.begin(), jar.end(),
+                                     [cookie](const std::string& line) { return line.find(cookie) != std::string::npos; }),
+                       kept)
+                 << cookie;
+         }
+     }},
     {"CookieOptionWithoutAFile",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"x", "--cookies"}; },
      1, "gathrix-cli: option '--cookies' needs a cookie file\nTry 'gathrix-cli --help' for more information.\n", {}},
@@ -504,6 +598,89 @@ const OptionsRow kRows[] = {
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"x", "--max-time"}; },
      1, "gathrix-cli: option '--max-time' needs a number of seconds\n"
         "Try 'gathrix-cli --help' for more information.\n", {}},
+    {"TimeoutWithAFraction",
+     [](FakeServer& s, const std::string&) {
+         s.ServeTrickle("/p/quiet.jpg", "abcdefgh", 2, std::chrono::minutes(10));
+         return std::vector<std::string>{"--timeout", "1.5", "--limit-rate", "0", "--wait=0.25",
+                                         Album(s, "u", "Summer", {"/p/quiet.jpg"})};
+     },
+     5, "gathrix-cli: picture http://H/p/quiet.jpg: no data for 1.5 s\n", {}, {{"/p/quiet.jpg", 1}}},
+    {"UnknownOptionCloseToAKnownOne",
+     [](FakeServer&, const std::string&) { return std::vector<std::string>{"--retires=2", "x"}; },
+     1, "gathrix-cli: unknown option '--retires=2'; did you mean '--retries'?\n"
+        "Try 'gathrix-cli --help' for more information.\n", {}},
+    {"ConfigValuesThatStartWithADash",
+     [](FakeServer& s, const std::string& start) {
+         return WithConfig(s, start, "directory ~/my albums  # below home\ndirectory = -odd # a dash\n");
+     },
+     0, "", {"-odd/AlbumDownload/a.jpg"}},
+    {"ConfigValueInHome",
+     [](FakeServer& s, const std::string& start) {
+         return WithConfig(s, start, "directory ~/my albums # mine\njobs \"2\" # two\n");
+     },
+     0, "", {"home/my albums/AlbumDownload/a.jpg"}},
+    {"ConfigFlagGivenAValue",
+     [](FakeServer& s, const std::string& start) { return WithConfig(s, start, "jobs 2\nno-progress -Pelsewhere\n"); },
+     1, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: option '--no-progress' doesn't allow an argument\n", {},
+     {{"/picasaweb.google.com/u/Summer", 0}}},
+    {"ConfigThatIsAPipe",
+     [](FakeServer& s, const std::string& start) {
+         std::vector<std::string> args = WithConfig(s, start, "");
+         fs::remove(start + "/config/gathrix/gathrix-cli.conf");
+         ::mkfifo((start + "/config/gathrix/gathrix-cli.conf").c_str(), 0600);
+         return args;
+     },
+     1, "gathrix-cli: cannot read the configuration file 'START/config/gathrix/gathrix-cli.conf': not a regular file\n",
+     {}, {{"/picasaweb.google.com/u/Summer", 0}}},
+    {"ConfigLargerThanAMebibyte",
+     [](FakeServer& s, const std::string& start) { return WithConfig(s, start, std::string(1024 * 1024 + 1, '#')); },
+     1, "gathrix-cli: cannot read the configuration file 'START/config/gathrix/gathrix-cli.conf': larger than 1 MiB\n",
+     {}, {{"/picasaweb.google.com/u/Summer", 0}}},
+    {"NoSkipExistingUndoesTheConfig",
+     [](FakeServer& s, const std::string& start) {
+         KeptPicture(start);
+         std::vector<std::string> args = WithConfig(s, start, "skip-existing\n");
+         args.insert(args.begin(), "--no-skip");
+         return args;
+     },
+     0, "", {}, {{"/p/a.jpg", 1}}, std::nullopt,
+     [](const FakeServer&, const std::string& start) { EXPECT_EQ(ReadFile(start + "/AlbumDownload/a.jpg"), "a"); }},
+    {"NoContinueUndoesTheConfig",
+     [](FakeServer& s, const std::string& start) {
+         KeptPicture(start);
+         std::vector<std::string> args = WithConfig(s, start, "continue\n");
+         args.insert(args.begin(), "--no-continue");
+         return args;
+     },
+     0, "", {}, {{"/p/a.jpg", 1}}},
+    {"NoContinueLeavesSkipExisting",
+     [](FakeServer& s, const std::string& start) {
+         KeptPicture(start);
+         std::vector<std::string> args = WithConfig(s, start, "continue\nskip-existing\n");
+         args.insert(args.begin(), "--no-continue");
+         return args;
+     },
+     0, "", {}, {{"/p/a.jpg", 0}}},
+    {"CertificateFileThatIsMissing",
+     [](FakeServer& s, const std::string&) {
+         return std::vector<std::string>{"--cacert", "no\x1B[2J.pem", Album(s, "u", "S", {})};
+     },
+     1, "gathrix-cli: cannot read the certificate file 'no\\x1B[2J.pem': No such file or directory\n", {},
+     {{"/picasaweb.google.com/u/S", 0}}},
+    {"CertificateFileThatIsAPipe",
+     [](FakeServer& s, const std::string& start) {
+         ::mkfifo((start + "/ca.pem").c_str(), 0600);
+         return std::vector<std::string>{"--cacert=ca.pem", Album(s, "u", "S", {})};
+     },
+     1, "gathrix-cli: cannot read the certificate file 'ca.pem': not a regular file\n", {},
+     {{"/picasaweb.google.com/u/S", 0}}},
+    {"CertificateFileLeavesHttpAlone",
+     [](FakeServer& s, const std::string& start) {
+         WriteFile(start + "/ca.pem", "not used for http\n");
+         s.Serve("/p/a.jpg", "a");
+         return std::vector<std::string>{"--cacert", "ca.pem", Album(s, "u", "S", {"/p/a.jpg"})};
+     },
+     0, "", {"AlbumDownload/a.jpg"}},
     {"RateWithAnUnknownSuffix",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--limit=2x", Album(s, "u", "S", {})}; },
      1, "gathrix-cli: the rate must be a number of bytes a second, perhaps with k, m or g after it, not '2x'\n"
@@ -521,7 +698,9 @@ TEST_P(CliOptions, StatusFailuresAndFolders) {
     const std::vector<std::string> args = row.setup(server, sandbox.Path());
     argv.insert(argv.end(), args.begin(), args.end());
     const ProcessResult r = RunProcess(argv, sandbox.Path(),
-                                       {{"GATHRIX_REQUEST_TIMEOUT", "2"}, {"XDG_CONFIG_HOME", sandbox.Path() + "/config"}});
+                                       {{"GATHRIX_REQUEST_TIMEOUT", "2"},
+                                        {"XDG_CONFIG_HOME", sandbox.Path() + "/config"},
+                                        {"HOME", sandbox.Path() + "/home"}});
     EXPECT_EQ(r.exit_code, row.exit_code);
     const std::string err =
         std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+", std::regex::icase), "http://H");
@@ -552,6 +731,7 @@ const WaitRow kWaitRows[] = {
     {"OneAfterAnother", {"--wait", "1"}, 0.95, 2.0},
     {"ThreeAtOnce", {"--wait=1", "-j", "3"}, 0.95, 2.0},
     {"NoWaitByDefault", {"-j", "3"}, 0.0, 0.5},
+    {"AFractionOfASecond", {"--wait", "0.5"}, 0.45, 1.2},
 };
 // clang-format on
 

@@ -83,7 +83,7 @@ struct RateCase {
 const RateCase kRateCases[] = {
     {"1", 1}, {"2000", 2000}, {"1k", 1024}, {"1K", 1024}, {"1.5k", 1536}, {"3m", 3 * 1024 * 1024},
     {"2M", 2 * 1024 * 1024}, {"1g", 1024LL * 1024 * 1024}, {"1024G", 1024LL * 1024 * 1024 * 1024},
-    {"0", std::nullopt}, {"0.5", std::nullopt}, {"", std::nullopt}, {"k", std::nullopt}, {"1kb", std::nullopt},
+    {"0", 0}, {"0k", 0}, {"0.5", std::nullopt}, {"", std::nullopt}, {"k", std::nullopt}, {"1kb", std::nullopt},
     {"1t", std::nullopt}, {"-1", std::nullopt}, {" 1", std::nullopt}, {"1.", std::nullopt}, {".5k", std::nullopt},
     {"1.2.3", std::nullopt}, {"1025G", std::nullopt}, {"99999999999999999999", std::nullopt},
 };

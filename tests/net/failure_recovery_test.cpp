@@ -99,6 +99,25 @@ TEST_P(FailureThenGood, NextPageArrivesAndAFailedPageLeavesNoFile) {
 INSTANTIATE_TEST_SUITE_P(Kinds, FailureThenGood, ::testing::ValuesIn(kFailures),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// A file of certificate authorities that cannot be used fails the https
+// request as such (libcurl reads it before the handshake); plain http never
+// reads it.
+TEST(CertificateAuthorities, FileThatCannotBeUsed) {
+    FakeServer server;
+    server.Serve("/a.jpg", kBody);
+    Sandbox sandbox;
+    net::Session session;
+    session.SetCaFile(sandbox.Path() + "/missing.pem");
+    net::Transfer transfer(session);
+    std::string https = server.Url("/a.jpg");
+    https.replace(0, 4, "https");
+    ASSERT_TRUE(transfer.Execute(https, sandbox.Path()));
+    EXPECT_EQ(RunToEnd(transfer), net::TransferResult::Failed);
+    EXPECT_EQ(transfer.WhyFailed().kind, FailureKind::BadCaFile);
+    ASSERT_TRUE(transfer.Execute(server.Url("/a.jpg"), sandbox.Path()));
+    EXPECT_EQ(RunToEnd(transfer), net::TransferResult::Complete);
+}
+
 TEST(ContentLength, SoundForms) {
     // Matching repeated values, a folded list of equal values and blanks around
     // the number are all accepted and the body is stored.

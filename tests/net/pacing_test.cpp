@@ -2,6 +2,7 @@
 // the stall limit to within a second, the cap on a request's whole time, and
 // the rate limit shared by every transfer.
 
+#include "net/cookies.h"
 #include "net/page_download.h"
 #include "net/session.h"
 #include "net/transfer.h"
@@ -83,6 +84,37 @@ TEST_P(TimeLimits, FailWithinASecondOfTheLimit) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, TimeLimits, ::testing::ValuesIn(kLimitRows),
                          [](const auto& p) { return std::string(p.param.name); });
+
+TEST(TimeLimits, StallLimitWithAFraction) {
+    FakeServer server;
+    Sandbox sandbox;
+    StopsAfterAFewBytes(server);
+    Transfer transfer;
+    transfer.SetRequestTimeout(1500ms);
+    const Clock::time_point start = Clock::now();
+    ASSERT_TRUE(transfer.Execute(server.Url("/slow"), sandbox.Path()));
+    EXPECT_EQ(RunToEnd(transfer), TransferResult::Failed);
+    EXPECT_EQ(transfer.WhyFailed().stall, 1500ms);
+    EXPECT_GE(SecondsSince(start), 1.45);
+    EXPECT_LE(SecondsSince(start), 2.5);
+}
+
+// The cookies of a run are bounded as a browser's: a domain past 180 keeps
+// its newest 120, others keep theirs.
+TEST(CookieBounds, ADomainPastItsBoundKeepsItsNewest) {
+    std::string text = "# Netscape HTTP Cookie File\n\n";
+    for (int i = 0; i < 200; ++i) text += "flood.example\tFALSE\t/\tFALSE\t0\tc" + std::to_string(i) + "\tv\n";
+    for (int i = 0; i < 10; ++i) text += ".calm.example\tTRUE\t/\tFALSE\t0\tk" + std::to_string(i) + "\tv\n";
+    std::size_t cookie_lines = 0;
+    std::unique_ptr<net::Cookies> cookies = net::Cookies::FromText(text, cookie_lines);
+    ASSERT_TRUE(cookies);
+    EXPECT_EQ(cookie_lines, 210u);
+    EXPECT_EQ(cookies->Count(), 130u);
+    std::unique_ptr<net::Cookies> none = net::Cookies::FromText("sid=abc\n# a comment\n", cookie_lines);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(cookie_lines, 0u);
+    EXPECT_EQ(none->Count(), 0u);
+}
 
 // All transfers of a session together keep to the rate, also when each is
 // short.
