@@ -19,10 +19,13 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "cli/cli_front_end.h"
+#include "cli/exit_status.h"
 #include "cli/options.h"
+#include "cli/usage.h"
 #include "download/cookie_store.h"
 #include "download/download_command.h"
 #include "download/settings.h"
@@ -33,129 +36,7 @@
 
 namespace {
 
-enum ExitStatus {
-    kExitCompleted = 0,
-    kExitUsage = 1,
-    kExitInvalidUrl = 2,
-    kExitRejected = 3,
-    kExitPageFailed = 4,
-    kExitPictureMissing = 5,
-    kExitNoFolder = 6,
-};
-
-constexpr const char* kUsage =
-    "Usage: gathrix-cli [OPTION]... ADDRESS...\n"
-    "       gathrix-cli [OPTION]... -i FILE\n"
-    "       gathrix-cli --check-update | --version | --help\n"
-    "\n"
-    "Downloads the photo album at ADDRESS (Picasa Web Albums, Flickr photo set or\n"
-    "Webshots album) into the folder \"AlbumDownload\" below the current directory.\n"
-    "A Flickr set's address is .../photos/USER/albums/ID, or the older\n"
-    ".../photos/USER/sets/ID; a query or fragment after it is ignored, and a\n"
-    "photo of it (.../albums/ID/with/PHOTO, .../PHOTO/in/album-ID) stands for it.\n"
-    "Blanks and letters beyond ASCII in an address are sent percent-encoded.\n"
-    "The progress log is written to stdout as it grows (CR LF line ends), followed\n"
-    "by the number of files downloaded. Each album page that could not be\n"
-    "downloaded and each picture that is missing in the end is reported on stderr\n"
-    "with the reason, and an album whose pages list no picture at all is named\n"
-    "there too. Addresses and names on stderr show control characters and\n"
-    "invalid UTF-8 as \\xNN. Pictures of one name at different addresses are\n"
-    "stored as NAME.EXT, NAME-2.EXT, NAME-3.EXT, ... in album order, failed\n"
-    "pictures included, so that a re-run finds each under the same name. Several\n"
-    "albums are downloaded one after another, each in a folder of its own named\n"
-    "after the album; a folder of that name from an earlier run is used again\n"
-    "(\"-2\", \"-3\", ... for another album of the same run, or when a file or a\n"
-    "link is in the way). An address given again (but for a trailing \"/\", a\n"
-    "fragment or the scheme's case) is skipped, and an invalid or rejected one\n"
-    "is named on stderr; neither leaves a folder. A picture or page that cannot\n"
-    "be written is reported with the path and the system's reason.\n"
-    "\n"
-    "Options:\n"
-    "  -j, --jobs N          fetch up to N pictures at once (1 to 16; default 1, or\n"
-    "                        GATHRIX_JOBS); the log and the files stay the same\n"
-    "      --retries N       send a request that failed with a connection error, a\n"
-    "                        time-out or status 408, 429, 500, 502, 503 or 504 again,\n"
-    "                        up to N times, after 1 s, 2 s, 4 s, ... (default 0);\n"
-    "                        each retry is told on stderr\n"
-    "      --timeout SECONDS a request fails when nothing has arrived for SECONDS,\n"
-    "                        connecting included (1 to 86400, a fraction such as\n"
-    "                        2.5 too; default 60, or GATHRIX_REQUEST_TIMEOUT)\n"
-    "      --max-time SECONDS a request fails when it takes longer than SECONDS in\n"
-    "                        all, however steadily it arrives (default: no cap);\n"
-    "                        retried like a time-out\n"
-    "      --limit-rate RATE receive at most RATE bytes a second, all transfers\n"
-    "                        together; k, m or g after it: 1024, 1024^2, 1024^3;\n"
-    "                        0: no limit (the default)\n"
-    "      --wait SECONDS    pause SECONDS between the end of one picture request and\n"
-    "                        the start of the next; with -j, they start at least\n"
-    "                        SECONDS apart (default 0; a fraction such as 1.5 too)\n"
-    "  -i, --input-file FILE read album addresses from FILE, one a line (\"-\": stdin;\n"
-    "                        blank lines and lines starting with \"#\" are skipped)\n"
-    "  -P, --directory DIR   start in DIR (made when missing), not the current directory\n"
-    "      --no-progress     no progress display on stderr (shown only on a terminal)\n"
-    "  -q, --quiet           no log on stdout and no progress display; the lines on\n"
-    "                        stderr and the exit status stay the same\n"
-    "  -nc, --skip-existing  do not fetch a picture whose file is already in the\n"
-    "                        folder (and big enough for the service's size check):\n"
-    "                        \"already here.\" in the log, counted as downloaded\n"
-    "  -c, --continue        as --skip-existing, and keep a picture that was cut off\n"
-    "                        (interrupted, stalled, connection lost) in a hidden\n"
-    "                        file .gathrix-partial-NAME, so that the next run with\n"
-    "                        --continue asks the server only for the rest\n"
-    "      --no-skip-existing, --no-continue  undo the configuration file's\n"
-    "                        skip-existing or continue\n"
-    "      --no-config       do not read the configuration file (below)\n"
-    "  -R, --remote-time     give each stored picture the time of the server's\n"
-    "                        Last-Modified header (without one: the time it came)\n"
-    "      --cookies FILE    send the cookies in FILE (Netscape format, as browsers'\n"
-    "                        cookie exporters write it) with every request they fit\n"
-    "                        (domain, path, secure, expiry), and those the servers\n"
-    "                        set during the run as well; FILE is only read, once\n"
-    "                        (a pipe will do; \"-\": stdin). At most 180 cookies of a\n"
-    "                        domain are kept (past that, its newest 120), 3300 in all\n"
-    "      --cookie-jar FILE write the run's cookies to FILE when it ends (readable by\n"
-    "                        you only; a new file renamed over it, so FILE must be a\n"
-    "                        regular file or missing, never a link); without it no\n"
-    "                        cookie is written anywhere\n"
-    "      --cacert FILE     trust the certificate authorities in FILE (PEM) for\n"
-    "                        https, such as a home server's own\n"
-    "      --check-update    ask the maker's site whether a new version is published\n"
-    "      --version         print the program's version\n"
-    "  -h, --help            print this text\n"
-    "      --                the next arguments are addresses, even if they start with '-'\n"
-    "\n"
-    "A long option may be shortened to any prefix that names only it (--job 4,\n"
-    "--dir=DIR); an unknown one close to a known one names it (\"did you mean\").\n"
-    "A usage error is one line on stderr that names the argument,\n"
-    "and a line pointing to --help; a list or a directory that cannot be read\n"
-    "or made, and a cookie file that cannot be read or a cookie jar that cannot\n"
-    "be written, is named with the system's reason.\n"
-    "\n"
-    "Exit status: 0 every album page read and no picture missing; 1 usage error or\n"
-    "blank address, a cookie file that cannot be read (before any request) or a\n"
-    "cookie jar that cannot be written; 2 invalid address; 3 address rejected (not\n"
-    "an image set); 4 an album page could not be downloaded; 5 a picture is\n"
-    "missing; 6 the folder AlbumDownload could not be made or entered, or takes\n"
-    "no page. With several albums, or a cookie jar that cannot be written, the\n"
-    "highest.\n"
-    "--check-update: 1 when the page cannot be contacted or holds no version\n"
-    "(versions are compared number by number). Interrupted by a signal:\n"
-    "128 + the signal's number, with no temporary file left (with --continue, the\n"
-    "pictures cut off stay hidden for the next run).\n"
-    "\n"
-    "Configuration file: $XDG_CONFIG_HOME/gathrix/gathrix-cli.conf (default\n"
-    "~/.config/gathrix/gathrix-cli.conf): long options, one a line, as \"jobs 4\",\n"
-    "\"jobs = 4\" or \"--skip-existing\"; \"#\" starts a comment (at the start or after a\n"
-    "blank); \"~/\" at the start of a value is your home folder. Options on the command\n"
-    "line win; a bad line is named with its line number and stops the run, as\n"
-    "does a file that is not a regular file or is larger than 1 MiB.\n"
-    "\n"
-    "Environment: GATHRIX_JOBS, GATHRIX_REQUEST_TIMEOUT (seconds), GATHRIX_SKIP_EXISTING=1\n"
-    "(as --skip-existing, also for the window), GATHRIX_FLICKR_BASE_URL,\n"
-    "GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX, GATHRIX_WEBSHOTS_FULLSIZE_BASE,\n"
-    "GATHRIX_MAKER_SITE_URL. A proxy is taken from http_proxy (for http addresses)\n"
-    "and https_proxy (for https), as http://HOST:PORT; no_proxy lists the hosts\n"
-    "reached without it (comma-separated, \"*\" for all).\n";
+using enum gathrix::ExitStatus;
 
 // Ctrl-C, SIGTERM, SIGHUP and a closed stdout (SIGPIPE) end the run at once, at
 // any moment: the handler removes every temporary file (the body of the picture
@@ -168,7 +49,7 @@ extern "C" void OnStopSignal(int signal_number) {
         const ssize_t ignored = ::write(STDOUT_FILENO, "\r\n", 2);
         (void)ignored;
     }
-    ::_exit(128 + signal_number);
+    ::_exit(gathrix::kExitSignalBase + signal_number);
 }
 
 void CatchStopSignals() {
@@ -384,33 +265,41 @@ int CheckUpdate(bool quiet) {
     return contacted ? kExitCompleted : kExitUsage;
 }
 
-}  // namespace
+// A regular file read whole, at most max bytes of it. Anything else is refused
+// unopened: a pipe may never end, and a device is no file of settings.
+struct FileRead {
+    bool missing = false;  // there is nothing of that name
+    int error = 0;         // the errno that stopped the reading, if any
+    std::string reason;    // why it cannot be read; empty when it was
+};
+
+FileRead ReadRegularFile(const std::string& path, std::string& text, std::size_t max) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        const int error = errno;
+        return {error == ENOENT, error, std::strerror(error)};
+    }
+    if (S_ISDIR(st.st_mode)) return {false, EISDIR, std::strerror(EISDIR)};
+    if (!S_ISREG(st.st_mode)) return {false, 0, "not a regular file"};
+    const int error = ReadWhole(path, text, max);
+    return {false, error, error != 0 ? std::strerror(error) : ""};
+}
 
 // The options of the configuration file put before those of the command line,
 // which therefore win. Returns false (having said why) when the file cannot
 // be read or holds a bad line; a missing file is no configuration. Only a
-// regular file of at most 1 MiB is read: never a pipe, which may never end,
-// nor a device.
+// regular file of at most 1 MiB is read.
 bool WithConfiguration(std::vector<std::string>& args) {
     const std::string path = gathrix::ConfigFilePath();
     if (path.empty()) return true;
     constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
     std::string text;
-    std::string reason;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT) return true;
-        reason = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-    } else if (const int error = ReadWhole(path, text, kMaxConfigBytes); error == EFBIG) {
-        reason = "larger than 1 MiB";
-    } else if (error != 0) {
-        reason = std::strerror(error);
-    }
-    if (!reason.empty()) {
+    FileRead read = ReadRegularFile(path, text, kMaxConfigBytes);
+    if (read.missing) return true;
+    if (read.error == EFBIG) read.reason = "larger than 1 MiB";
+    if (!read.reason.empty()) {
         std::fprintf(stderr, "gathrix-cli: cannot read the configuration file '%s': %s\n",
-                     gathrix::EscapeForTerminal(path).c_str(), reason.c_str());
+                     gathrix::EscapeForTerminal(path).c_str(), read.reason.c_str());
         return false;
     }
     const gathrix::ConfigArguments config = gathrix::ArgumentsFromConfig(text, path);
@@ -422,8 +311,9 @@ bool WithConfiguration(std::vector<std::string>& args) {
     return true;
 }
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+// The options of the command line and the configuration file, or the exit
+// status of a usage error (told already).
+std::variant<gathrix::CliOptions, int> OptionsOfTheRun(std::vector<std::string> args) {
     const gathrix::ParsedOptions command_line = gathrix::ParseCliOptions(args, false);
     if (!command_line.options) return UsageError(command_line.error);
     if (!command_line.options->no_config && !WithConfiguration(args)) return kExitUsage;
@@ -433,21 +323,14 @@ int main(int argc, char** argv) {
     if (!command_line.options->addresses.empty() || !command_line.options->input_files.empty()) {
         parsed.options->input_files = command_line.options->input_files;
     }
-    const gathrix::CliOptions& options = *parsed.options;
-    switch (options.action) {
-        case gathrix::CliOptions::Action::Help:
-            std::fputs(kUsage, stdout);
-            return kExitCompleted;
-        case gathrix::CliOptions::Action::Version:
-            std::printf("%s %s\n", gathrix::kProductName, gathrix::kProgramVersion);
-            return kExitCompleted;
-        case gathrix::CliOptions::Action::CheckUpdate:
-            return CheckUpdate(options.quiet);
-        case gathrix::CliOptions::Action::Download:
-            break;
-    }
+    return *parsed.options;
+}
 
-    std::vector<std::string> addresses = options.addresses;
+// The addresses of the arguments, then those of the lists, into addresses:
+// kExitCompleted, or the exit status of a list that cannot be read or of no
+// address at all (told already).
+int AddressesOfTheRun(const gathrix::CliOptions& options, std::vector<std::string>& addresses) {
+    addresses = options.addresses;
     for (const std::string& file : options.input_files) {
         std::string text;
         if (const int error = ReadWhole(file, text); error != 0) {
@@ -459,10 +342,13 @@ int main(int argc, char** argv) {
         addresses.insert(addresses.end(), listed.begin(), listed.end());
     }
     if (addresses.empty()) return UsageError("the address list holds no address");
+    return kExitCompleted;
+}
 
-    // The cookies of every album of the run: the file's, and those the servers
-    // set. Only --cookie-jar writes them anywhere. The file is read once (it
-    // may be a pipe, or stdin for "-"), and at most 64 MiB of it.
+// What must hold before any request: stdin read once at the most, a cookie
+// jar that can be written and a certificate file that can be read.
+// kExitCompleted, or kExitUsage once told why not.
+int FilesOfTheRunUsable(const gathrix::CliOptions& options) {
     if (options.cookies && *options.cookies == "-" &&
         std::find(options.input_files.begin(), options.input_files.end(), "-") != options.input_files.end()) {
         return UsageError("stdin cannot be both the address list and the cookie file");
@@ -478,22 +364,20 @@ int main(int argc, char** argv) {
         // libcurl reads it at every connection: a regular file, tried before
         // any request so that a wrong name is told at once.
         std::string pem;
-        struct stat st {};
-        std::string reason;
-        if (::stat(options.cacert->c_str(), &st) != 0) {
-            reason = std::strerror(errno);
-        } else if (!S_ISREG(st.st_mode)) {
-            reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-        } else if (const int error = ReadWhole(*options.cacert, pem, 64 * 1024 * 1024); error != 0) {
-            reason = std::strerror(error);
-        }
-        if (!reason.empty()) {
+        if (const FileRead read = ReadRegularFile(*options.cacert, pem, 64 * 1024 * 1024); !read.reason.empty()) {
             std::fprintf(stderr, "gathrix-cli: cannot read the certificate file '%s': %s\n",
-                         gathrix::EscapeForTerminal(*options.cacert).c_str(), reason.c_str());
+                         gathrix::EscapeForTerminal(*options.cacert).c_str(), read.reason.c_str());
             return kExitUsage;
         }
     }
-    std::unique_ptr<gathrix::CookieStore> cookies;
+    return kExitCompleted;
+}
+
+// The cookies of every album of the run: the file's, and those the servers
+// set; none without --cookies or --cookie-jar (only --cookie-jar writes them
+// anywhere). The file is read once (it may be a pipe, or stdin for "-"), and
+// at most 64 MiB of it. kExitCompleted, or kExitUsage once told why not.
+int CookiesOfTheRun(const gathrix::CliOptions& options, std::unique_ptr<gathrix::CookieStore>& cookies) {
     if (options.cookies) {
         std::string text;
         if (const int error = ReadWhole(*options.cookies, text, 64 * 1024 * 1024); error != 0) {
@@ -503,43 +387,80 @@ int main(int argc, char** argv) {
         }
         std::size_t cookie_lines = 0;
         cookies = gathrix::CookieStore::FromText(text, cookie_lines);
-        if (!cookies) {
-            std::fprintf(stderr, "gathrix-cli: cannot keep cookies: %s\n", std::strerror(ENOMEM));
-            return kExitUsage;
-        }
-        if (cookie_lines == 0) {
+        if (cookies && cookie_lines == 0) {
             std::fprintf(stderr, "gathrix-cli: no cookies in '%s' (a cookie file is in the Netscape format)\n",
                          gathrix::EscapeForTerminal(*options.cookies).c_str());
         }
     } else if (options.jar) {
         cookies = gathrix::CookieStore::Empty();
-        if (!cookies) {
-            std::fprintf(stderr, "gathrix-cli: cannot keep cookies: %s\n", std::strerror(ENOMEM));
-            return kExitUsage;
-        }
+    } else {
+        return kExitCompleted;
     }
+    if (!cookies) {
+        std::fprintf(stderr, "gathrix-cli: cannot keep cookies: %s\n", std::strerror(ENOMEM));
+        return kExitUsage;
+    }
+    return kExitCompleted;
+}
 
-    // The directory the albums go below: the current one, or -P's (made when missing).
-    std::filesystem::path base = ".";
-    if (options.directory) {
-        base = *options.directory;
-        if (const int error = MakeDirectory(base); error != 0) {
-            std::fprintf(stderr, "gathrix-cli: cannot make or enter the directory '%s': %s\n",
-                         gathrix::EscapeForTerminal(*options.directory).c_str(), std::strerror(error));
-            return kExitUsage;
-        }
+// The directory the albums go below, into base: the current one, or -P's
+// (made when missing). kExitCompleted, or kExitUsage once told why not.
+int BaseOfTheRun(const gathrix::CliOptions& options, std::filesystem::path& base) {
+    base = ".";
+    if (!options.directory) return kExitCompleted;
+    base = *options.directory;
+    if (const int error = MakeDirectory(base); error != 0) {
+        std::fprintf(stderr, "gathrix-cli: cannot make or enter the directory '%s': %s\n",
+                     gathrix::EscapeForTerminal(*options.directory).c_str(), std::strerror(error));
+        return kExitUsage;
     }
+    return kExitCompleted;
+}
+
+// The run's cookies written to --cookie-jar's file: status, or kExitUsage
+// when higher and the jar cannot be written (told why).
+int SaveCookieJar(const gathrix::CliOptions& options, const gathrix::CookieStore& cookies, int status) {
+    int error = 0;
+    std::optional<std::string> refusal = JarRefusal(*options.jar);
+    if (!refusal && !cookies.Save(*options.jar, error)) refusal = std::strerror(error);
+    if (!refusal) return status;
+    std::fprintf(stderr, "gathrix-cli: cannot write the cookie jar '%s': %s\n",
+                 gathrix::EscapeForTerminal(*options.jar).c_str(), refusal->c_str());
+    return std::max<int>(status, kExitUsage);
+}
+
+// The albums of the run downloaded, once everything they need is ready.
+int Download(const gathrix::CliOptions& options) {
+    std::vector<std::string> addresses;
+    std::unique_ptr<gathrix::CookieStore> cookies;
+    std::filesystem::path base;
+    int status = AddressesOfTheRun(options, addresses);
+    if (status == kExitCompleted) status = FilesOfTheRunUsable(options);
+    if (status == kExitCompleted) status = CookiesOfTheRun(options, cookies);
+    if (status == kExitCompleted) status = BaseOfTheRun(options, base);
+    if (status != kExitCompleted) return status;
     CatchStopSignals();
-    int status = DownloadAlbums(addresses, base, options, cookies.get());
-    if (options.jar) {
-        int error = 0;
-        std::optional<std::string> refusal = JarRefusal(*options.jar);
-        if (!refusal && !cookies->Save(*options.jar, error)) refusal = std::strerror(error);
-        if (refusal) {
-            std::fprintf(stderr, "gathrix-cli: cannot write the cookie jar '%s': %s\n",
-                         gathrix::EscapeForTerminal(*options.jar).c_str(), refusal->c_str());
-            status = std::max<int>(status, kExitUsage);
-        }
+    status = DownloadAlbums(addresses, base, options, cookies.get());
+    return options.jar ? SaveCookieJar(options, *cookies, status) : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::variant<gathrix::CliOptions, int> run = OptionsOfTheRun({argv + 1, argv + argc});
+    if (const int* status = std::get_if<int>(&run)) return *status;
+    const gathrix::CliOptions& options = std::get<gathrix::CliOptions>(run);
+    switch (options.action) {
+        case gathrix::CliOptions::Action::Help:
+            std::fputs(gathrix::kUsage, stdout);
+            return kExitCompleted;
+        case gathrix::CliOptions::Action::Version:
+            std::printf("%s %s\n", gathrix::kProductName, gathrix::kProgramVersion);
+            return kExitCompleted;
+        case gathrix::CliOptions::Action::CheckUpdate:
+            return CheckUpdate(options.quiet);
+        case gathrix::CliOptions::Action::Download:
+            break;
     }
-    return status;
+    return Download(options);
 }

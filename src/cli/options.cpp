@@ -14,50 +14,98 @@ namespace {
 
 ParsedOptions Error(std::string message) { return {std::nullopt, std::move(message)}; }
 
-// The long options; those with a value take it from "--name=VALUE" or the
-// next argument.
-struct LongOption {
-    std::string_view name;
-    bool takes_value;
+// What an option's value is, and so how it is taken and checked.
+enum class ValueKind {
+    Flag,          // none
+    Count,         // a whole number from low to high
+    Seconds,       // seconds from low to high, perhaps with a fraction
+    WholeSeconds,  // whole seconds from low to high
+    Rate,          // bytes a second, perhaps with k, m or g after it
+    Path,          // a file or directory name, never empty
 };
 
+enum class OptionId {
+    Help,
+    Version,
+    CheckUpdate,
+    Quiet,
+    NoProgress,
+    Continue,
+    NoContinue,
+    SkipExisting,
+    NoSkipExisting,
+    RemoteTime,
+    Jobs,
+    Retries,
+    Timeout,
+    MaxTime,
+    LimitRate,
+    Wait,
+    InputFile,
+    Directory,
+    NoConfig,
+    Cookies,
+    CookieJar,
+    CaCert,
+};
+
+// An option: its long name, its short one if any, and its value. A long
+// option with a value takes it from "--name=VALUE" or the next argument; a
+// short one from the rest of the argument ("-j4") or the next one, and a short
+// one without a value stands alone ("-nc", never bundled with others).
+struct Option {
+    std::string_view name;
+    std::string_view short_name;
+    OptionId id;
+    ValueKind kind;
+    // What a Count counts ("transfers"), or what a Path names ("a directory"),
+    // for the messages about its value.
+    std::string_view what = {};
+    int low = 0;
+    int high = 0;
+};
+
+// Times go up to a day; a wait may be none at all. The time limit and the
+// wait may have a fraction ("1.5"), the cap on a whole request not.
+constexpr int kDay = 24 * 60 * 60;
+
+// In this order a mistyped name is matched ("did you mean"): the first of
+// equally close ones wins.
 // clang-format off
-constexpr LongOption kLongOptions[] = {
-    {"help", false},
-    {"version", false},
-    {"check-update", false},
-    {"quiet", false},
-    {"no-progress", false},
-    {"continue", false},
-    {"no-continue", false},
-    {"skip-existing", false},
-    {"no-skip-existing", false},
-    {"remote-time", false},
-    {"jobs", true},
-    {"retries", true},
-    {"timeout", true},
-    {"max-time", true},
-    {"limit-rate", true},
-    {"wait", true},
-    {"input-file", true},
-    {"directory", true},
-    {"no-config", false},
-    {"cookies", true},
-    {"cookie-jar", true},
-    {"cacert", true},
+constexpr Option kOptions[] = {
+    {"help",             "-h",  OptionId::Help,           ValueKind::Flag},
+    {"version",          "",    OptionId::Version,        ValueKind::Flag},
+    {"check-update",     "",    OptionId::CheckUpdate,    ValueKind::Flag},
+    {"quiet",            "-q",  OptionId::Quiet,          ValueKind::Flag},
+    {"no-progress",      "",    OptionId::NoProgress,     ValueKind::Flag},
+    {"continue",         "-c",  OptionId::Continue,       ValueKind::Flag},
+    {"no-continue",      "",    OptionId::NoContinue,     ValueKind::Flag},
+    {"skip-existing",    "-nc", OptionId::SkipExisting,   ValueKind::Flag},
+    {"no-skip-existing", "",    OptionId::NoSkipExisting, ValueKind::Flag},
+    {"remote-time",      "-R",  OptionId::RemoteTime,     ValueKind::Flag},
+    {"jobs",             "-j",  OptionId::Jobs,           ValueKind::Count,        "transfers", 1, kMaxJobs},
+    {"retries",          "",    OptionId::Retries,        ValueKind::Count,        "retries", 0, 100},
+    {"timeout",          "",    OptionId::Timeout,        ValueKind::Seconds,      {}, 1, kDay},
+    {"max-time",         "",    OptionId::MaxTime,        ValueKind::WholeSeconds, {}, 1, kDay},
+    {"limit-rate",       "",    OptionId::LimitRate,      ValueKind::Rate},
+    {"wait",             "",    OptionId::Wait,           ValueKind::Seconds,      {}, 0, kDay},
+    {"input-file",       "-i",  OptionId::InputFile,      ValueKind::Path,         "a file of addresses"},
+    {"directory",        "-P",  OptionId::Directory,      ValueKind::Path,         "a directory"},
+    {"no-config",        "",    OptionId::NoConfig,       ValueKind::Flag},
+    {"cookies",          "",    OptionId::Cookies,        ValueKind::Path,         "a cookie file"},
+    {"cookie-jar",       "",    OptionId::CookieJar,      ValueKind::Path,         "a file to write the cookies to"},
+    {"cacert",           "",    OptionId::CaCert,         ValueKind::Path,         "a certificate file"},
 };
 // clang-format on
 
-// The long options that typed names: the one it spells out, or all those it
-// begins, in alphabetical order.
-std::vector<const LongOption*> LongOptionsNamed(std::string_view typed) {
-    std::vector<const LongOption*> found;
+std::vector<const Option*> LongOptionsNamed(std::string_view typed) {
+    std::vector<const Option*> found;
     if (typed.empty()) return found;
-    for (const LongOption& option : kLongOptions) {
+    for (const Option& option : kOptions) {
         if (option.name == typed) return {&option};
         if (option.name.starts_with(typed)) found.push_back(&option);
     }
-    std::sort(found.begin(), found.end(), [](const LongOption* a, const LongOption* b) { return a->name < b->name; });
+    std::sort(found.begin(), found.end(), [](const Option* a, const Option* b) { return a->name < b->name; });
     return found;
 }
 
@@ -84,7 +132,7 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 std::optional<std::string_view> ClosestLongOption(std::string_view typed) {
     std::optional<std::string_view> best;
     std::size_t best_distance = 3;
-    for (const LongOption& option : kLongOptions) {
+    for (const Option& option : kOptions) {
         const std::size_t distance = EditDistance(typed, option.name);
         if (distance < best_distance && distance * 3 <= typed.size()) {
             best = option.name;
@@ -94,29 +142,144 @@ std::optional<std::string_view> ClosestLongOption(std::string_view typed) {
     return best;
 }
 
-// The short options, each the same as a long one; -j, -i and -P take their
-// value from the rest of the argument or the next one.
-struct ShortOption {
-    std::string_view name;
-    std::string_view long_name;
+// An option as typed: what it is, and its value as given (nullopt when
+// missing), or the error that it is no option at all.
+struct TypedOption {
+    const Option* option = nullptr;
+    std::optional<std::string> value = std::nullopt;
+    std::string error = {};
 };
 
-// clang-format off
-constexpr ShortOption kShortOptions[] = {
-    {"-h", "help"},
-    {"-q", "quiet"},
-    {"-c", "continue"},
-    {"-nc", "skip-existing"},
-    {"-R", "remote-time"},
-};
-// clang-format on
+// The long option args[i] names; a value after it moves i on.
+TypedOption LongOptionAt(const std::vector<std::string>& args, std::size_t& i) {
+    const std::string& arg = args[i];
+    const std::size_t equals = arg.find('=');
+    const std::string typed = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    const std::vector<const Option*> found = LongOptionsNamed(typed);
+    if (found.empty()) {
+        const std::optional<std::string_view> closest = ClosestLongOption(typed);
+        if (!closest) return {.error = "unknown option '" + arg + "'"};
+        return {.error = "unknown option '" + arg + "'; did you mean '--" + std::string(*closest) + "'?"};
+    }
+    if (found.size() > 1) {
+        std::string message = "option '--" + typed + "' is ambiguous; possibilities:";
+        for (const Option* option : found) message += " '--" + std::string(option->name) + "'";
+        return {.error = message};
+    }
+    const Option& option = *found.front();
+    if (equals != std::string::npos) {
+        if (option.kind == ValueKind::Flag) {
+            return {.error = "option '--" + std::string(option.name) + "' doesn't allow an argument"};
+        }
+        return {&option, arg.substr(equals + 1)};
+    }
+    if (option.kind != ValueKind::Flag && i + 1 < args.size()) return {&option, args[++i]};
+    return {&option};
+}
 
-constexpr ShortOption kShortOptionsWithValue[] = {
-    {"-j", "jobs"},
-    {"-i", "input-file"},
-    {"-P", "directory"},
+// The short option args[i] is; a value in the next argument moves i on.
+TypedOption ShortOptionAt(const std::vector<std::string>& args, std::size_t& i) {
+    const std::string& arg = args[i];
+    for (const Option& option : kOptions) {
+        if (option.short_name.empty()) continue;
+        if (option.kind == ValueKind::Flag) {
+            if (arg == option.short_name) return {&option};
+            continue;
+        }
+        if (!arg.starts_with(option.short_name)) continue;
+        if (arg.size() > option.short_name.size()) return {&option, arg.substr(option.short_name.size())};
+        if (i + 1 < args.size()) return {&option, args[++i]};
+        return {&option};
+    }
+    return {.error = "unknown option '" + arg + "'"};
+}
+
+// An option's value, read as its kind says.
+struct OptionValue {
+    int number = 0;                        // Count, WholeSeconds
+    std::chrono::milliseconds seconds{0};  // Seconds
+    std::int64_t rate = 0;                 // Rate
+    std::string path;                      // Path
 };
 
+// Reads typed's value into value: an empty string, or the error that names
+// arg (the argument as given) or what is wrong with the value.
+std::string ReadValue(const TypedOption& typed, const std::string& arg, OptionValue& value) {
+    const Option& option = *typed.option;
+    const std::string needs = "option '" + arg + "' needs ";
+    const std::string range = std::to_string(option.low) + " to " + std::to_string(option.high);
+    const std::optional<std::string>& text = typed.value;
+    switch (option.kind) {
+        case ValueKind::Flag:
+            return {};
+        case ValueKind::Count:
+            if (!text) return needs + "a number of " + std::string(option.what);
+            if (const std::optional<int> number = ParseNumber(*text, option.low, option.high)) {
+                value.number = *number;
+                return {};
+            }
+            return "the number of " + std::string(option.what) + " must be from " + range + ", not '" + *text + "'";
+        case ValueKind::Seconds:
+        case ValueKind::WholeSeconds:
+            if (!text) return needs + "a number of seconds";
+            if (option.kind == ValueKind::WholeSeconds) {
+                if (const std::optional<int> number = ParseNumber(*text, option.low, option.high)) {
+                    value.number = *number;
+                    return {};
+                }
+            } else if (const std::optional<std::chrono::milliseconds> seconds =
+                           ParseSeconds(*text, option.low, option.high)) {
+                value.seconds = *seconds;
+                return {};
+            }
+            return "the seconds of '--" + std::string(option.name) + "' must be from " + range + ", not '" + *text +
+                   "'";
+        case ValueKind::Rate:
+            if (!text) return needs + "a rate in bytes a second";
+            if (const std::optional<std::int64_t> rate = ParseRate(*text)) {
+                value.rate = *rate;
+                return {};
+            }
+            return "the rate must be a number of bytes a second, perhaps with k, m or g after it, not '" + *text + "'";
+        case ValueKind::Path:
+            if (!text || text->empty()) return needs + std::string(option.what);
+            value.path = *text;
+            return {};
+    }
+    return {};
+}
+
+// What an option does to the options. skip_existing is --skip-existing as
+// given, before --continue adds its own.
+void Apply(OptionId id, OptionValue value, CliOptions& options, bool& skip_existing) {
+    // One line per option, kept as a table.
+    // clang-format off
+    switch (id) {
+        case OptionId::Help: options.action = CliOptions::Action::Help; return;
+        case OptionId::Version: options.action = CliOptions::Action::Version; return;
+        case OptionId::CheckUpdate: options.action = CliOptions::Action::CheckUpdate; return;
+        case OptionId::Quiet: options.quiet = true; return;
+        case OptionId::NoProgress: options.progress = false; return;
+        case OptionId::Continue: options.resume = true; return;
+        case OptionId::NoContinue: options.resume = false; return;
+        case OptionId::SkipExisting: skip_existing = true; return;
+        case OptionId::NoSkipExisting: skip_existing = false; return;
+        case OptionId::RemoteTime: options.remote_time = true; return;
+        case OptionId::Jobs: options.jobs = value.number; return;
+        case OptionId::Retries: options.retries = value.number; return;
+        case OptionId::Timeout: options.timeout = value.seconds; return;
+        case OptionId::MaxTime: options.max_time = value.number; return;
+        case OptionId::LimitRate: options.limit_rate = value.rate; return;
+        case OptionId::Wait: options.wait = value.seconds; return;
+        case OptionId::InputFile: options.input_files.push_back(std::move(value.path)); return;
+        case OptionId::Directory: options.directory = std::move(value.path); return;
+        case OptionId::NoConfig: options.no_config = true; return;
+        case OptionId::Cookies: options.cookies = std::move(value.path); return;
+        case OptionId::CookieJar: options.jar = std::move(value.path); return;
+        case OptionId::CaCert: options.cacert = std::move(value.path); return;
+    }
+    // clang-format on
+}
 }  // namespace
 
 std::vector<std::string> AddressesFromList(const std::string& text) {
@@ -171,118 +334,11 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
             only_addresses = true;
             continue;
         }
-        // The option's long name, and its value when it takes one (nullopt
-        // when missing).
-        std::string_view name;
-        std::optional<std::string> value;
-        if (arg.starts_with("--")) {
-            const std::size_t equals = arg.find('=');
-            const std::string typed = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const std::vector<const LongOption*> found = LongOptionsNamed(typed);
-            if (found.empty()) {
-                const std::optional<std::string_view> closest = ClosestLongOption(typed);
-                if (!closest) return Error("unknown option '" + arg + "'");
-                return Error("unknown option '" + arg + "'; did you mean '--" + std::string(*closest) + "'?");
-            }
-            if (found.size() > 1) {
-                std::string message = "option '--" + typed + "' is ambiguous; possibilities:";
-                for (const LongOption* option : found) message += " '--" + std::string(option->name) + "'";
-                return Error(message);
-            }
-            name = found.front()->name;
-            if (equals != std::string::npos) {
-                if (!found.front()->takes_value) {
-                    return Error("option '--" + std::string(name) + "' doesn't allow an argument");
-                }
-                value = arg.substr(equals + 1);
-            } else if (found.front()->takes_value && i + 1 < args.size()) {
-                value = args[++i];
-            }
-        } else {
-            for (const ShortOption& option : kShortOptions) {
-                if (arg == option.name) name = option.long_name;
-            }
-            for (const ShortOption& option : kShortOptionsWithValue) {
-                if (!arg.starts_with(option.name)) continue;
-                name = option.long_name;
-                if (arg.size() > option.name.size()) {
-                    value = arg.substr(option.name.size());
-                } else if (i + 1 < args.size()) {
-                    value = args[++i];
-                }
-            }
-            if (name.empty()) return Error("unknown option '" + arg + "'");
-        }
-
-        if (name == "help") {
-            options.action = CliOptions::Action::Help;
-        } else if (name == "version") {
-            options.action = CliOptions::Action::Version;
-        } else if (name == "check-update") {
-            options.action = CliOptions::Action::CheckUpdate;
-        } else if (name == "quiet") {
-            options.quiet = true;
-        } else if (name == "no-config") {
-            options.no_config = true;
-        } else if (name == "no-progress") {
-            options.progress = false;
-        } else if (name == "skip-existing" || name == "no-skip-existing") {
-            skip_existing = name == "skip-existing";
-        } else if (name == "continue" || name == "no-continue") {
-            options.resume = name == "continue";
-        } else if (name == "remote-time") {
-            options.remote_time = true;
-        } else if (name == "cookies") {
-            if (!value || value->empty()) return Error("option '" + arg + "' needs a cookie file");
-            options.cookies = *value;
-        } else if (name == "cookie-jar") {
-            if (!value || value->empty()) return Error("option '" + arg + "' needs a file to write the cookies to");
-            options.jar = *value;
-        } else if (name == "cacert") {
-            if (!value || value->empty()) return Error("option '" + arg + "' needs a certificate file");
-            options.cacert = *value;
-        } else if (name == "jobs") {
-            if (!value) return Error("option '" + arg + "' needs a number of transfers");
-            options.jobs = ParseJobs(*value);
-            if (!options.jobs) {
-                return Error("the number of transfers must be from 1 to " + std::to_string(kMaxJobs) + ", not '" +
-                             *value + "'");
-            }
-        } else if (name == "retries") {
-            if (!value) return Error("option '" + arg + "' needs a number of retries");
-            const std::optional<int> retries = ParseNumber(*value, 0, 100);
-            if (!retries) return Error("the number of retries must be from 0 to 100, not '" + *value + "'");
-            options.retries = *retries;
-        } else if (name == "timeout" || name == "max-time" || name == "wait") {
-            if (!value) return Error("option '" + arg + "' needs a number of seconds");
-            // Up to a day; a wait may be none at all. The time limit and the
-            // wait may have a fraction ("1.5").
-            const int low = name == "wait" ? 0 : 1;
-            const std::optional<std::chrono::milliseconds> seconds =
-                name == "max-time" ? std::nullopt : ParseSeconds(*value, low, 24 * 60 * 60);
-            const std::optional<int> whole = name == "max-time" ? ParseNumber(*value, low, 24 * 60 * 60) : std::nullopt;
-            if (!seconds && !whole) {
-                return Error("the seconds of '--" + std::string(name) + "' must be from " + std::to_string(low) +
-                             " to 86400, not '" + *value + "'");
-            }
-            if (name == "timeout") options.timeout = *seconds;
-            if (name == "max-time") options.max_time = *whole;
-            if (name == "wait") options.wait = *seconds;
-        } else if (name == "limit-rate") {
-            if (!value) return Error("option '" + arg + "' needs a rate in bytes a second");
-            const std::optional<std::int64_t> rate = ParseRate(*value);
-            if (!rate) {
-                return Error("the rate must be a number of bytes a second, perhaps with k, m or g after it, not '" +
-                             *value + "'");
-            }
-            options.limit_rate = *rate;
-        } else if (name == "input-file") {
-            if (!value || value->empty()) return Error("option '" + arg + "' needs a file of addresses");
-            options.input_files.push_back(*value);
-        } else if (name == "directory") {
-            if (!value || value->empty()) return Error("option '" + arg + "' needs a directory");
-            options.directory = *value;
-        }
+        const TypedOption typed = arg.starts_with("--") ? LongOptionAt(args, i) : ShortOptionAt(args, i);
+        if (!typed.option) return Error(typed.error);
+        OptionValue value;
+        if (std::string error = ReadValue(typed, arg, value); !error.empty()) return Error(std::move(error));
+        Apply(typed.option->id, std::move(value), options, skip_existing);
     }
     options.skip_existing = skip_existing || options.resume;
     if (need_address && options.action == CliOptions::Action::Download && options.addresses.empty() &&
@@ -300,76 +356,94 @@ std::string ConfigFilePath() {
     return {};
 }
 
+namespace {
+
+// Blanks around the parts of a configuration line; CR of a CR LF line end too.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+void TrimInPlace(std::string_view& part) {
+    while (!part.empty() && IsBlank(part.front())) part.remove_prefix(1);
+    while (!part.empty() && IsBlank(part.back())) part.remove_suffix(1);
+}
+
+// What is left of part once a comment ("#" at its start or after a blank) is
+// cut off, without blanks around it.
+std::string_view Uncommented(std::string_view part) {
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        if (part[i] == '#' && (i == 0 || IsBlank(part[i - 1]))) {
+            part = part.substr(0, i);
+            break;
+        }
+    }
+    TrimInPlace(part);
+    return part;
+}
+
+// The value of a configuration line, after its name: "= VALUE" or "VALUE",
+// a value in double quotes taken as it stands ("#" and all), and "~/" at its
+// start below $HOME.
+std::string ConfigValue(std::string_view value) {
+    TrimInPlace(value);
+    if (!value.empty() && value.front() == '=') value.remove_prefix(1);
+    TrimInPlace(value);
+    const std::size_t closing = value.starts_with('"') ? value.find('"', 1) : std::string_view::npos;
+    if (closing != std::string_view::npos && Uncommented(value.substr(closing + 1)).empty()) {
+        value = value.substr(1, closing - 1);
+    } else {
+        value = Uncommented(value);
+    }
+    std::string own_value(value);
+    if (own_value.starts_with("~/")) {
+        const char* home = std::getenv("HOME");
+        if (home != nullptr && home[0] == '/') own_value = std::string(home) + own_value.substr(1);
+    }
+    return own_value;
+}
+
+// The arguments that one line of the configuration file (without blanks
+// around it, no comment) stands for, added to args; or what is wrong with it.
+std::string ConfigLineArguments(std::string_view line, std::vector<std::string>& args) {
+    if (line.starts_with("--")) line.remove_prefix(2);
+    const std::size_t name_end = std::min(line.find_first_of(" \t="), line.size());
+    const std::string name(line.substr(0, name_end));
+    const std::string value = ConfigValue(line.substr(name_end));
+    if (name.empty() || name.front() == '-') return "not an option: '" + std::string(line) + "'";
+
+    std::vector<std::string> own_args{"--" + name};
+    const std::vector<const Option*> found = LongOptionsNamed(name);
+    if (found.size() == 1 && !value.empty()) {
+        if (found.front()->kind == ValueKind::Flag) {
+            return "option '--" + std::string(found.front()->name) + "' doesn't allow an argument";
+        }
+        // After "=", a value that starts with "-" is not read as an option.
+        own_args.front() += "=" + value;
+    }
+    const ParsedOptions parsed = ParseCliOptions(own_args, false);
+    if (!parsed.options) return parsed.error;
+    if (parsed.options->action != CliOptions::Action::Download || parsed.options->no_config) {
+        return "option '--" + name + "' has no place in the configuration file";
+    }
+    args.insert(args.end(), own_args.begin(), own_args.end());
+    return {};
+}
+
+}  // namespace
+
 ConfigArguments ArgumentsFromConfig(const std::string& text, const std::string& file) {
     ConfigArguments config;
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    const auto trim = [&blank](std::string_view& part) {
-        while (!part.empty() && blank(part.front())) part.remove_prefix(1);
-        while (!part.empty() && blank(part.back())) part.remove_suffix(1);
-    };
-    // What is left of part once a comment ("#" at its start or after a blank) is cut off.
-    const auto uncommented = [&blank, &trim](std::string_view part) {
-        for (std::size_t i = 0; i < part.size(); ++i) {
-            if (part[i] == '#' && (i == 0 || blank(part[i - 1]))) {
-                part = part.substr(0, i);
-                break;
-            }
-        }
-        trim(part);
-        return part;
-    };
     std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     for (int number = 1; start <= text.size(); ++number) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string_view line = std::string_view(text).substr(start, end - start);
         start = end + 1;
-        trim(line);
+        TrimInPlace(line);
         if (line.empty() || line.front() == '#') continue;
-
-        auto bad = [&](const std::string& what) {
+        if (const std::string error = ConfigLineArguments(line, config.args); !error.empty()) {
             config.args.clear();
-            config.error = file + ":" + std::to_string(number) + ": " + what;
+            config.error = file + ":" + std::to_string(number) + ": " + error;
             return config;
-        };
-        if (line.starts_with("--")) line.remove_prefix(2);
-        const std::size_t name_end = std::min(line.find_first_of(" \t="), line.size());
-        const std::string name(line.substr(0, name_end));
-        std::string_view value = line.substr(name_end);
-        trim(value);
-        const bool has_equals = !value.empty() && value.front() == '=';
-        if (has_equals) value.remove_prefix(1);
-        trim(value);
-        // A value in double quotes is taken as it stands, "#" and all.
-        const std::size_t closing = value.starts_with('"') ? value.find('"', 1) : std::string_view::npos;
-        if (closing != std::string_view::npos && uncommented(value.substr(closing + 1)).empty()) {
-            value = value.substr(1, closing - 1);
-        } else {
-            value = uncommented(value);
         }
-        if (name.empty() || name.front() == '-') return bad("not an option: '" + std::string(line) + "'");
-
-        std::string own_value(value);
-        if (own_value.starts_with("~/")) {
-            const char* home = std::getenv("HOME");
-            if (home != nullptr && home[0] == '/') own_value = std::string(home) + own_value.substr(1);
-        }
-        std::vector<std::string> args{"--" + name};
-        const std::vector<const LongOption*> found = LongOptionsNamed(name);
-        if (found.size() == 1 && !own_value.empty()) {
-            if (!found.front()->takes_value) {
-                return bad("option '--" + std::string(found.front()->name) + "' doesn't allow an argument");
-            }
-            // After "=", a value that starts with "-" is not read as an option.
-            args.front() += "=" + own_value;
-        }
-        const ParsedOptions parsed = ParseCliOptions(args, false);
-        if (!parsed.options) return bad(parsed.error);
-        const CliOptions& options = *parsed.options;
-        if (options.action != CliOptions::Action::Download || options.no_config) {
-            return bad("option '--" + name + "' has no place in the configuration file");
-        }
-        config.args.insert(config.args.end(), args.begin(), args.end());
     }
     return config;
 }

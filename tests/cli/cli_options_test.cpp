@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "cli/child_process.h"
+#include "cli/exit_status.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
 
@@ -156,21 +157,21 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{Album(s, "u", "Summer", {"/p/a.jpg"}), Album(s, "v", "Summer", {"/p/b.jpg"}),
                                          Album(s, "u", "Winter?authkey=1", {"/p/b.jpg"})};
      },
-     0, "", {"Summer/AlbumDownload/a.jpg", "Summer-2/AlbumDownload/b.jpg", "Winter/AlbumDownload/b.jpg"}},
+     kExitCompleted, "", {"Summer/AlbumDownload/a.jpg", "Summer-2/AlbumDownload/b.jpg", "Winter/AlbumDownload/b.jpg"}},
     {"AddressListWithCommentsAndBlankLines",
      [](FakeServer& s, const std::string& start) {
          s.Serve("/p/a.jpg", "a");
          WriteFile(start + "/list.txt", "# my albums\n\n   " + Album(s, "u", "Summer", {"/p/a.jpg"}) + "  \r\n#end\n");
          return std::vector<std::string>{"-i", "list.txt"};
      },
-     0, "", {"AlbumDownload/a.jpg"}},
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}},
     {"AddressListWithAByteOrderMark",
      [](FakeServer& s, const std::string& start) {
          s.Serve("/p/a.jpg", "a");
          WriteFile(start + "/list.txt", "\xEF\xBB\xBF" + Album(s, "u", "Summer", {"/p/a.jpg"}) + "\r\n");
          return std::vector<std::string>{"-i", "list.txt"};
      },
-     0, "", {"AlbumDownload/a.jpg"}},
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}},
     // A folder name cut to 100 bytes ends before a two-byte character, not in it.
     {"LongAlbumNameCutBetweenCharacters",
      [](FakeServer& s, const std::string&) {
@@ -178,31 +179,31 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{Album(s, "u", "a" + Times(60, "\xC3\xA9"), {"/p/a.jpg"}),
                                          Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
-     0, "", {"a" + Times(49, "\xC3\xA9") + "/AlbumDownload/a.jpg", "Summer/AlbumDownload/a.jpg"}},
+     kExitCompleted, "", {"a" + Times(49, "\xC3\xA9") + "/AlbumDownload/a.jpg", "Summer/AlbumDownload/a.jpg"}},
     {"UnreadableAddressListNamedWithControls",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"-i", "no\x1B]0;x\x07.txt"}; },
-     1, "gathrix-cli: cannot read the address list 'no\\x1B]0;x\\x07.txt': No such file or directory\n", {}},
+     kExitUsage, "gathrix-cli: cannot read the address list 'no\\x1B]0;x\\x07.txt': No such file or directory\n", {}},
     {"AddressListThatIsADirectory",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"-i", "."}; },
-     1, "gathrix-cli: cannot read the address list '.': Is a directory\n", {}},
+     kExitUsage, "gathrix-cli: cannot read the address list '.': Is a directory\n", {}},
     {"StartDirectoryIsMade",
      [](FakeServer& s, const std::string&) {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{"-P", "out/sub", Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
-     0, "", {"out/sub/AlbumDownload/a.jpg"}},
+     kExitCompleted, "", {"out/sub/AlbumDownload/a.jpg"}},
     {"StartDirectoryThatTheSystemRefuses",
      [](FakeServer& s, const std::string&) {
          return std::vector<std::string>{"-P", "/proc/x", Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
-     1, "gathrix-cli: cannot make or enter the directory '/proc/x': No such file or directory\n", {},
+     kExitUsage, "gathrix-cli: cannot make or enter the directory '/proc/x': No such file or directory\n", {},
      {{"/picasaweb.google.com/u/Summer", 0}}},
     {"StartDirectoryBelowAFile",
      [](FakeServer& s, const std::string& start) {
          WriteFile(start + "/f", "");
          return std::vector<std::string>{"--directory=f/\x1B[2J", Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
-     1, "gathrix-cli: cannot make or enter the directory 'f/\\x1B[2J': Not a directory\n", {},
+     kExitUsage, "gathrix-cli: cannot make or enter the directory 'f/\\x1B[2J': Not a directory\n", {},
      {{"/picasaweb.google.com/u/Summer", 0}}},
     // Quiet leaves stdout empty; stderr, the status and the files are those of
     // a run without it.
@@ -211,13 +212,13 @@ const OptionsRow kRows[] = {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{"--quiet", Album(s, "u", "Holey", {"/p/a.jpg", "/p/none.jpg"})};
      },
-     5, "gathrix-cli: picture http://H/p/none.jpg: HTTP 404\n", {"AlbumDownload/a.jpg"}, {}, ""},
+     kExitPictureMissing, "gathrix-cli: picture http://H/p/none.jpg: HTTP 404\n", {"AlbumDownload/a.jpg"}, {}, ""},
     {"QuietWithSeveralAlbums",
      [](FakeServer& s, const std::string&) {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{Album(s, "u", "Good", {"/p/a.jpg"}), "-q", s.Url("/picasaweb.google.com/u/Gone")};
      },
-     4, "gathrix-cli: album page http://H/picasaweb.google.com/u/Gone: HTTP 404\n", {"Good/AlbumDownload/a.jpg"}, {}, ""},
+     kExitPageFailed, "gathrix-cli: album page http://H/picasaweb.google.com/u/Gone: HTTP 404\n", {"Good/AlbumDownload/a.jpg"}, {}, ""},
     // Long options shortened to a prefix that names one of them; the kept
     // picture is not asked for again, the flaky one is asked for twice.
     {"PrefixesOfLongOptions",
@@ -229,34 +230,34 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--job", "4", "--retr=1", "--dir", "out", "--skip", "--no-p",
                                          Album(s, "u", "Summer", {"/p/a.jpg", "/p/flaky.jpg"})};
      },
-     0, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n",
+     kExitCompleted, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n",
      {"out/AlbumDownload/a.jpg", "out/AlbumDownload/flaky.jpg"}, {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
     {"PrefixWithAValueAfterTheEqualsSign",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--job=17", Album(s, "u", "S", {})}; },
-     1, "gathrix-cli: the number of transfers must be from 1 to 16, not '17'\n"
+     kExitUsage, "gathrix-cli: the number of transfers must be from 1 to 16, not '17'\n"
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
     {"AmbiguousPrefixNamesThePossibilities",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--c", Album(s, "u", "S", {})}; },
-     1, "gathrix-cli: option '--c' is ambiguous; possibilities: '--cacert' '--check-update' '--continue' "
+     kExitUsage, "gathrix-cli: option '--c' is ambiguous; possibilities: '--cacert' '--check-update' '--continue' "
         "'--cookie-jar' '--cookies'\n"
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}, ""},
     {"UnknownOptionIsOneLineAndAPointerToHelp",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"--fo\x1B[2J", "x"}; },
-     1, "gathrix-cli: unknown option '--fo\\x1B[2J'\nTry 'gathrix-cli --help' for more information.\n", {}, {}, ""},
+     kExitUsage, "gathrix-cli: unknown option '--fo\\x1B[2J'\nTry 'gathrix-cli --help' for more information.\n", {}, {}, ""},
     {"OptionWithoutAValueGivenOne",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"--quiet=yes", "x"}; },
-     1, "gathrix-cli: option '--quiet' doesn't allow an argument\n"
+     kExitUsage, "gathrix-cli: option '--quiet' doesn't allow an argument\n"
         "Try 'gathrix-cli --help' for more information.\n", {}},
     {"NoAddressAtAll",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"-q"}; },
-     1, "gathrix-cli: an album address is needed\nTry 'gathrix-cli --help' for more information.\n", {}, {}, ""},
+     kExitUsage, "gathrix-cli: an album address is needed\nTry 'gathrix-cli --help' for more information.\n", {}, {}, ""},
     {"HighestStatusOfSeveralAlbums",
      [](FakeServer& s, const std::string&) {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{Album(s, "u", "Good", {"/p/a.jpg"}), s.Url("/picasaweb.google.com/u/Gone"),
                                          Album(s, "u", "Holey", {"/p/a.jpg", "/p/none.jpg"})};
      },
-     5,
+     kExitPictureMissing,
      "gathrix-cli: album page http://H/picasaweb.google.com/u/Gone: HTTP 404\n"
      "gathrix-cli: picture http://H/p/none.jpg: HTTP 404\n",
      {"Good/AlbumDownload/a.jpg", "Holey/AlbumDownload/a.jpg"}},
@@ -267,7 +268,7 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"http://example.org/Lost", Album(s, "u", "Good", {"/p/a.jpg"}),
                                          s.Url("/flickr.com/photos/someone/5300123/")};
      },
-     3,
+     kExitRejected,
      "gathrix-cli: http://example.org/Lost: Invalid URL !\n"
      "gathrix-cli: http://H/flickr.com/photos/someone/5300123/: Only image sets are accepted !\n",
      {"Good/AlbumDownload/a.jpg"}, {}, std::nullopt,
@@ -285,7 +286,7 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"-q", s.Url("/flickr.com/photos/u/albums/72157/with/5300123"),
                                          s.Url("/flickr.com/photos/u/5300123/in/album-72157/")};
      },
-     0, "", {"5300123/AlbumDownload/a_o.jpg", "album-72157/AlbumDownload/a_o.jpg"},
+     kExitCompleted, "", {"5300123/AlbumDownload/a_o.jpg", "album-72157/AlbumDownload/a_o.jpg"},
      {{"/flickr.com/photos/u/sets/72157/", 2}}},
     // The same album again in one run, written another way, is skipped.
     {"SameAlbumTwiceIsDownloadedOnce",
@@ -294,7 +295,7 @@ const OptionsRow kRows[] = {
          const std::string album = Album(s, "u", "Summer", {"/p/a.jpg"});
          return std::vector<std::string>{album, album + "/", "HTTP" + album.substr(4) + "#top"};
      },
-     0,
+     kExitCompleted,
      "gathrix-cli: http://H/picasaweb.google.com/u/Summer/: downloaded already in this run, skipped\n"
      "gathrix-cli: http://H/picasaweb.google.com/u/Summer#top: downloaded already in this run, skipped\n",
      {"Summer/AlbumDownload/a.jpg"}, {{"/picasaweb.google.com/u/Summer", 1}, {"/p/a.jpg", 1}}, std::nullopt,
@@ -309,17 +310,17 @@ const OptionsRow kRows[] = {
                  PicasaPage({s.Url("/p/a b\xC3\xA9.jpg"), s.Url("/p/c%20d.jpg"), s.Url("/p/x<{y}>.jpg")}));
          return std::vector<std::string>{"-q", s.Url("/picasaweb.google.com/u/\xC3\x89t\xC3\xA9 2009")};
      },
-     5, "gathrix-cli: picture http://H/p/x<{y}>.jpg: HTTP 404\n",
+     kExitPictureMissing, "gathrix-cli: picture http://H/p/x<{y}>.jpg: HTTP 404\n",
      {"AlbumDownload/a b\xC3\xA9.jpg", "AlbumDownload/c%20d.jpg"}, {{"/p/x%3C%7By%7D%3E.jpg", 1}}},
     {"AlbumPageThatCannotBeReachedExitsWithFour",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"http://127.0.0.1:1/picasaweb.google.com/a"}; },
-     4, "gathrix-cli: album page http://H/picasaweb.google.com/a: connection refused\n", {}},
+     kExitPageFailed, "gathrix-cli: album page http://H/picasaweb.google.com/a: connection refused\n", {}},
     {"RetriesUntilThePictureArrives",
      [](FakeServer& s, const std::string&) {
          s.ServeFlaky("/p/flaky.jpg", "late", 2, 503);
          return std::vector<std::string>{"--retries", "2", Album(s, "u", "Summer", {"/p/flaky.jpg"})};
      },
-     0,
+     kExitCompleted,
      "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 3)\n"
      "gathrix-cli: retrying http://H/p/flaky.jpg in 2 s: HTTP 503 (attempt 3 of 3)\n",
      {"AlbumDownload/flaky.jpg"}, {{"/p/flaky.jpg", 3}}},
@@ -328,13 +329,13 @@ const OptionsRow kRows[] = {
          s.ServeFlaky("/p/flaky.jpg", "late", 2, 503);
          return std::vector<std::string>{Album(s, "u", "Summer", {"/p/flaky.jpg"})};
      },
-     5, "gathrix-cli: picture http://H/p/flaky.jpg: HTTP 503\n", {}, {{"/p/flaky.jpg", 1}}},
+     kExitPictureMissing, "gathrix-cli: picture http://H/p/flaky.jpg: HTTP 503\n", {}, {{"/p/flaky.jpg", 1}}},
     {"OtherStatusesAreNeverRetried",
      [](FakeServer& s, const std::string&) {
          s.ServeFlaky("/p/gone.jpg", "late", 1, 404);
          return std::vector<std::string>{"--retries", "3", Album(s, "u", "Summer", {"/p/gone.jpg"})};
      },
-     5, "gathrix-cli: picture http://H/p/gone.jpg: HTTP 404\n", {}, {{"/p/gone.jpg", 1}}},
+     kExitPictureMissing, "gathrix-cli: picture http://H/p/gone.jpg: HTTP 404\n", {}, {{"/p/gone.jpg", 1}}},
     // The configuration file gives defaults; the command line wins.
     {"ConfigFileGivesDefaults",
      [](FakeServer& s, const std::string& start) {
@@ -347,7 +348,7 @@ const OptionsRow kRows[] = {
                    "# defaults\n\ndirectory out\n  --retries = 1\nskip\nno-progress=\"\"\n");
          return std::vector<std::string>{"-P", "mine", Album(s, "u", "Summer", {"/p/a.jpg", "/p/flaky.jpg"})};
      },
-     0, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n",
+     kExitCompleted, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n",
      {"mine/AlbumDownload/a.jpg", "mine/AlbumDownload/flaky.jpg"}, {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
     {"ConfigBadLineStopsBeforeAnyRequest",
      [](FakeServer& s, const std::string& start) {
@@ -356,7 +357,7 @@ const OptionsRow kRows[] = {
          WriteFile(start + "/config/gathrix/gathrix-cli.conf", "jobs 4\njbos 5\n");
          return std::vector<std::string>{Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
-     1, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: unknown option '--jbos'; did you mean '--jobs'?\n", {},
+     kExitUsage, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: unknown option '--jbos'; did you mean '--jobs'?\n", {},
      {{"/picasaweb.google.com/u/Summer", 0}}},
     {"ConfigCannotAskForHelp",
      [](FakeServer& s, const std::string& start) {
@@ -364,7 +365,7 @@ const OptionsRow kRows[] = {
          WriteFile(start + "/config/gathrix/gathrix-cli.conf", "quiet\n--help\n");
          return std::vector<std::string>{Album(s, "u", "Summer", {})};
      },
-     1, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: option '--help' has no place in the configuration file\n",
+     kExitUsage, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: option '--help' has no place in the configuration file\n",
      {}},
     {"NoConfigSkipsTheFile",
      [](FakeServer& s, const std::string& start) {
@@ -373,7 +374,7 @@ const OptionsRow kRows[] = {
          WriteFile(start + "/config/gathrix/gathrix-cli.conf", "jbos 5\n");
          return std::vector<std::string>{"--no-config", Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}},
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}},
     // Each request carries the cookies that fit it, the server's among them;
     // the file is only read.
     {"CookiesGoWithEveryRequestTheyFit",
@@ -382,7 +383,7 @@ const OptionsRow kRows[] = {
          WriteFile(start + "/cookies.txt", kCookieFile);
          return std::vector<std::string>{"--cookies", "cookies.txt", CookieAlbum(s, {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
      [](const FakeServer& s, const std::string& start) {
          EXPECT_EQ(s.HeaderSeen("/picasaweb.google.com/u/Private", "Cookie"), std::vector<std::string>{"sid=abc; ho=1"});
          EXPECT_EQ(s.HeaderSeen("/p/a.jpg", "Cookie"), std::vector<std::string>{"pics=2; fresh=new; sid=abc; ho=1"});
@@ -397,7 +398,7 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--cookies=cookies.txt", "-j", "2", CookieAlbum(s, {"/p/a.jpg", "/p/b.jpg"}),
                                          Album(s, "u", "Other", {"/p/a.jpg"})};
      },
-     0, "", {"Private/AlbumDownload/b.jpg", "Other/AlbumDownload/a.jpg"}, {}, std::nullopt,
+     kExitCompleted, "", {"Private/AlbumDownload/b.jpg", "Other/AlbumDownload/a.jpg"}, {}, std::nullopt,
      [](const FakeServer& s, const std::string&) {
          EXPECT_EQ(s.HeaderSeen("/p/b.jpg", "Cookie"), std::vector<std::string>{"pics=2; fresh=new; sid=abc; ho=1"});
          EXPECT_EQ(s.HeaderSeen("/picasaweb.google.com/u/Other", "Cookie"),
@@ -408,7 +409,7 @@ const OptionsRow kRows[] = {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{CookieAlbum(s, {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
      [](const FakeServer& s, const std::string& start) {
          EXPECT_EQ(s.HeaderSeen("/p/a.jpg", "Cookie"), std::vector<std::string>{"-"});
          EXPECT_EQ(FilesBelow(start), std::vector<std::string>{"AlbumDownload/a.jpg"});
@@ -420,7 +421,7 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--cookies", "cookies.txt", "--cookie-jar", "jar.txt",
                                          CookieAlbum(s, {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
      [](const FakeServer&, const std::string& start) {
          EXPECT_EQ(JarCookies(start + "/jar.txt"), (std::vector<std::string>{
                                                        "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tho\t1",
@@ -438,7 +439,7 @@ const OptionsRow kRows[] = {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{"--cookie-j=jar.txt", CookieAlbum(s, {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
      [](const FakeServer& s, const std::string& start) {
          EXPECT_EQ(s.HeaderSeen("/picasaweb.google.com/u/Private", "Cookie"), std::vector<std::string>{"-"});
          EXPECT_EQ(s.HeaderSeen("/p/a.jpg", "Cookie"), std::vector<std::string>{"fresh=new"});
@@ -450,18 +451,18 @@ const OptionsRow kRows[] = {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{"--cookie-jar", "/proc/x/jar", CookieAlbum(s, {"/p/a.jpg"})};
      },
-     1, "gathrix-cli: cannot write the cookie jar '/proc/x/jar': No such file or directory\n", {"AlbumDownload/a.jpg"}},
+     kExitUsage, "gathrix-cli: cannot write the cookie jar '/proc/x/jar': No such file or directory\n", {"AlbumDownload/a.jpg"}},
     {"MissingCookieFileStopsBeforeAnyRequest",
      [](FakeServer& s, const std::string&) {
          return std::vector<std::string>{"--cookies", "no\x1B[2J.txt", Album(s, "u", "S", {})};
      },
-     1, "gathrix-cli: cannot read the cookie file 'no\\x1B[2J.txt': No such file or directory\n", {},
+     kExitUsage, "gathrix-cli: cannot read the cookie file 'no\\x1B[2J.txt': No such file or directory\n", {},
      {{"/picasaweb.google.com/u/S", 0}}, ""},
     {"CookieFileThatIsADirectory",
      [](FakeServer& s, const std::string&) {
          return std::vector<std::string>{"--cookies=.", "--cookie-jar", "jar.txt", Album(s, "u", "S", {})};
      },
-     1, "gathrix-cli: cannot read the cookie file '.': Is a directory\n", {}, {{"/picasaweb.google.com/u/S", 0}}, "",
+     kExitUsage, "gathrix-cli: cannot read the cookie file '.': Is a directory\n", {}, {{"/picasaweb.google.com/u/S", 0}}, "",
      [](const FakeServer&, const std::string& start) { EXPECT_EQ(FilesBelow(start), std::vector<std::string>{}); }},
     {"CookieJarThatIsALinkIsNeverWrittenThrough",
      [](FakeServer& s, const std::string& start) {
@@ -469,7 +470,7 @@ const OptionsRow kRows[] = {
          fs::create_symlink("victim.txt", start + "/jar.txt");
          return std::vector<std::string>{"--cookie-jar", "jar.txt", CookieAlbum(s, {})};
      },
-     1, "gathrix-cli: cannot write the cookie jar 'jar.txt': it is a symbolic link\n", {},
+     kExitUsage, "gathrix-cli: cannot write the cookie jar 'jar.txt': it is a symbolic link\n", {},
      {{"/picasaweb.google.com/u/Private", 0}}, "",
      [](const FakeServer&, const std::string& start) { EXPECT_EQ(ReadFile(start + "/victim.txt"), "mine"); }},
     {"CookieJarThatIsAPipe",
@@ -477,7 +478,7 @@ const OptionsRow kRows[] = {
          ::mkfifo((start + "/jar.txt").c_str(), 0600);
          return std::vector<std::string>{"--cookie-jar", "jar.txt", CookieAlbum(s, {})};
      },
-     1, "gathrix-cli: cannot write the cookie jar 'jar.txt': it is not a regular file\n", {},
+     kExitUsage, "gathrix-cli: cannot write the cookie jar 'jar.txt': it is not a regular file\n", {},
      {{"/picasaweb.google.com/u/Private", 0}}},
     // The jar replaces the cookie file it was read from, readable by its owner only.
     {"CookieJarInPlaceOfTheCookieFile",
@@ -488,7 +489,7 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--cookies", "cookies.txt", "--cookie-jar", "cookies.txt",
                                          CookieAlbum(s, {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
      [](const FakeServer&, const std::string& start) {
          EXPECT_EQ(JarCookies(start + "/cookies.txt").size(), 5u);
          EXPECT_EQ(fs::status(start + "/cookies.txt").permissions() & fs::perms::all,
@@ -504,7 +505,7 @@ const OptionsRow kRows[] = {
          std::thread([pipe] { WriteFile(pipe, kCookieFile); }).detach();
          return std::vector<std::string>{"--cookies", "cookies.pipe", CookieAlbum(s, {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}, {}, std::nullopt,
      [](const FakeServer& s, const std::string&) {
          EXPECT_EQ(s.HeaderSeen("/picasaweb.google.com/u/Private", "Cookie"), std::vector<std::string>{"sid=abc; ho=1"});
      }},
@@ -514,7 +515,7 @@ const OptionsRow kRows[] = {
          WriteFile(start + "/cookies.txt", "# exported\nsid=abc; Path=/\n");
          return std::vector<std::string>{"--cookies", "cookies.txt", CookieAlbum(s, {"/p/a.jpg"})};
      },
-     0, "gathrix-cli: no cookies in 'cookies.txt' (a cookie file is in the Netscape format)\n", {"AlbumDownload/a.jpg"}},
+     kExitCompleted, "gathrix-cli: no cookies in 'cookies.txt' (a cookie file is in the Netscape format)\n", {"AlbumDownload/a.jpg"}},
     // A server that sets 50 new cookies at every picture (as many as libcurl
     // takes from one response): a domain past 180 is cut back to its newest 120.
     {"CookiesOfOneDomainAreBounded",
@@ -530,7 +531,7 @@ const OptionsRow kRows[] = {
          }
          return std::vector<std::string>{"--cookie-jar", "jar.txt", Album(s, "u", "Flood", pictures)};
      },
-     0, "", {"AlbumDownload/4.jpg"}, {}, std::nullopt,
+     kExitCompleted, "", {"AlbumDownload/4.jpg"}, {}, std::nullopt,
      [](const FakeServer&, const std::string& start) {
          const std::vector<std::string> jar = JarCookies(start + "/jar.txt");
          EXPECT_EQ(jar.size(), 120u);
@@ -543,11 +544,11 @@ const OptionsRow kRows[] = {
      }},
     {"CookieOptionWithoutAFile",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"x", "--cookies"}; },
-     1, "gathrix-cli: option '--cookies' needs a cookie file\nTry 'gathrix-cli --help' for more information.\n", {}},
+     kExitUsage, "gathrix-cli: option '--cookies' needs a cookie file\nTry 'gathrix-cli --help' for more information.\n", {}},
     // The stored pictures' times: the server's date where it gave one.
     {"RemoteTimeFromLastModified",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"-R", DatedAlbum(s)}; },
-     0, "", {}, {}, std::nullopt,
+     kExitCompleted, "", {}, {}, std::nullopt,
      [](const FakeServer&, const std::string& start) {
          EXPECT_EQ(ModifiedAt(start + "/AlbumDownload/dated.jpg"), 1445412480);
          EXPECT_TRUE(StoredJustNow(start + "/AlbumDownload/undated.jpg"));
@@ -555,14 +556,14 @@ const OptionsRow kRows[] = {
      }},
     {"RemoteTimeWithPicturesFetchedAhead",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--remote-t", "-j", "3", DatedAlbum(s)}; },
-     0, "", {}, {}, std::nullopt,
+     kExitCompleted, "", {}, {}, std::nullopt,
      [](const FakeServer&, const std::string& start) {
          EXPECT_EQ(ModifiedAt(start + "/AlbumDownload/dated.jpg"), 1445412480);
          EXPECT_TRUE(StoredJustNow(start + "/AlbumDownload/undated.jpg"));
      }},
     {"NoRemoteTimeWithoutTheOption",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{DatedAlbum(s)}; },
-     0, "", {}, {}, std::nullopt,
+     kExitCompleted, "", {}, {}, std::nullopt,
      [](const FakeServer&, const std::string& start) {
          EXPECT_TRUE(StoredJustNow(start + "/AlbumDownload/dated.jpg"));
      }},
@@ -571,13 +572,13 @@ const OptionsRow kRows[] = {
          s.ServeTrickle("/p/quiet.jpg", "abcdefgh", 2, std::chrono::minutes(10));
          return std::vector<std::string>{"--timeout", "1", Album(s, "u", "Summer", {"/p/quiet.jpg"})};
      },
-     5, "gathrix-cli: picture http://H/p/quiet.jpg: no data for 1 s\n", {}, {{"/p/quiet.jpg", 1}}},
+     kExitPictureMissing, "gathrix-cli: picture http://H/p/quiet.jpg: no data for 1 s\n", {}, {{"/p/quiet.jpg", 1}}},
     {"MaxTimeEndsADripAndIsRetried",
      [](FakeServer& s, const std::string&) {
          s.ServeTrickle("/p/drip.jpg", std::string(1000, 'x'), 2, std::chrono::milliseconds(100));
          return std::vector<std::string>{"--max-time=1", "--retries", "1", Album(s, "u", "Summer", {"/p/drip.jpg"})};
      },
-     5, "gathrix-cli: retrying http://H/p/drip.jpg in 1 s: took longer than 1 s (attempt 2 of 2)\n"
+     kExitPictureMissing, "gathrix-cli: retrying http://H/p/drip.jpg in 1 s: took longer than 1 s (attempt 2 of 2)\n"
         "gathrix-cli: picture http://H/p/drip.jpg: took longer than 1 s\n", {}, {{"/p/drip.jpg", 2}}},
     {"MaxTimeLeavesAQuickPictureAlone",
      [](FakeServer& s, const std::string&) {
@@ -585,18 +586,18 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--max", "5", "--limit-rate", "1.5k", "--wait", "0",
                                          Album(s, "u", "Summer", {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}, {{"/p/a.jpg", 1}}},
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}, {{"/p/a.jpg", 1}}},
     {"TimeoutOfNoSeconds",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--timeout=0", Album(s, "u", "S", {})}; },
-     1, "gathrix-cli: the seconds of '--timeout' must be from 1 to 86400, not '0'\n"
+     kExitUsage, "gathrix-cli: the seconds of '--timeout' must be from 1 to 86400, not '0'\n"
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
     {"WaitThatIsNotANumber",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--wait", "1s", Album(s, "u", "S", {})}; },
-     1, "gathrix-cli: the seconds of '--wait' must be from 0 to 86400, not '1s'\n"
+     kExitUsage, "gathrix-cli: the seconds of '--wait' must be from 0 to 86400, not '1s'\n"
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
     {"MaxTimeWithoutAValue",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"x", "--max-time"}; },
-     1, "gathrix-cli: option '--max-time' needs a number of seconds\n"
+     kExitUsage, "gathrix-cli: option '--max-time' needs a number of seconds\n"
         "Try 'gathrix-cli --help' for more information.\n", {}},
     {"TimeoutWithAFraction",
      [](FakeServer& s, const std::string&) {
@@ -604,24 +605,24 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--timeout", "1.5", "--limit-rate", "0", "--wait=0.25",
                                          Album(s, "u", "Summer", {"/p/quiet.jpg"})};
      },
-     5, "gathrix-cli: picture http://H/p/quiet.jpg: no data for 1.5 s\n", {}, {{"/p/quiet.jpg", 1}}},
+     kExitPictureMissing, "gathrix-cli: picture http://H/p/quiet.jpg: no data for 1.5 s\n", {}, {{"/p/quiet.jpg", 1}}},
     {"UnknownOptionCloseToAKnownOne",
      [](FakeServer&, const std::string&) { return std::vector<std::string>{"--retires=2", "x"}; },
-     1, "gathrix-cli: unknown option '--retires=2'; did you mean '--retries'?\n"
+     kExitUsage, "gathrix-cli: unknown option '--retires=2'; did you mean '--retries'?\n"
         "Try 'gathrix-cli --help' for more information.\n", {}},
     {"ConfigValuesThatStartWithADash",
      [](FakeServer& s, const std::string& start) {
          return WithConfig(s, start, "directory ~/my albums  # below home\ndirectory = -odd # a dash\n");
      },
-     0, "", {"-odd/AlbumDownload/a.jpg"}},
+     kExitCompleted, "", {"-odd/AlbumDownload/a.jpg"}},
     {"ConfigValueInHome",
      [](FakeServer& s, const std::string& start) {
          return WithConfig(s, start, "directory ~/my albums # mine\njobs \"2\" # two\n");
      },
-     0, "", {"home/my albums/AlbumDownload/a.jpg"}},
+     kExitCompleted, "", {"home/my albums/AlbumDownload/a.jpg"}},
     {"ConfigFlagGivenAValue",
      [](FakeServer& s, const std::string& start) { return WithConfig(s, start, "jobs 2\nno-progress -Pelsewhere\n"); },
-     1, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: option '--no-progress' doesn't allow an argument\n", {},
+     kExitUsage, "gathrix-cli: START/config/gathrix/gathrix-cli.conf:2: option '--no-progress' doesn't allow an argument\n", {},
      {{"/picasaweb.google.com/u/Summer", 0}}},
     {"ConfigThatIsAPipe",
      [](FakeServer& s, const std::string& start) {
@@ -630,11 +631,11 @@ const OptionsRow kRows[] = {
          ::mkfifo((start + "/config/gathrix/gathrix-cli.conf").c_str(), 0600);
          return args;
      },
-     1, "gathrix-cli: cannot read the configuration file 'START/config/gathrix/gathrix-cli.conf': not a regular file\n",
+     kExitUsage, "gathrix-cli: cannot read the configuration file 'START/config/gathrix/gathrix-cli.conf': not a regular file\n",
      {}, {{"/picasaweb.google.com/u/Summer", 0}}},
     {"ConfigLargerThanAMebibyte",
      [](FakeServer& s, const std::string& start) { return WithConfig(s, start, std::string(1024 * 1024 + 1, '#')); },
-     1, "gathrix-cli: cannot read the configuration file 'START/config/gathrix/gathrix-cli.conf': larger than 1 MiB\n",
+     kExitUsage, "gathrix-cli: cannot read the configuration file 'START/config/gathrix/gathrix-cli.conf': larger than 1 MiB\n",
      {}, {{"/picasaweb.google.com/u/Summer", 0}}},
     {"NoSkipExistingUndoesTheConfig",
      [](FakeServer& s, const std::string& start) {
@@ -643,7 +644,7 @@ const OptionsRow kRows[] = {
          args.insert(args.begin(), "--no-skip");
          return args;
      },
-     0, "", {}, {{"/p/a.jpg", 1}}, std::nullopt,
+     kExitCompleted, "", {}, {{"/p/a.jpg", 1}}, std::nullopt,
      [](const FakeServer&, const std::string& start) { EXPECT_EQ(ReadFile(start + "/AlbumDownload/a.jpg"), "a"); }},
     {"NoContinueUndoesTheConfig",
      [](FakeServer& s, const std::string& start) {
@@ -652,7 +653,7 @@ const OptionsRow kRows[] = {
          args.insert(args.begin(), "--no-continue");
          return args;
      },
-     0, "", {}, {{"/p/a.jpg", 1}}},
+     kExitCompleted, "", {}, {{"/p/a.jpg", 1}}},
     {"NoContinueLeavesSkipExisting",
      [](FakeServer& s, const std::string& start) {
          KeptPicture(start);
@@ -660,19 +661,19 @@ const OptionsRow kRows[] = {
          args.insert(args.begin(), "--no-continue");
          return args;
      },
-     0, "", {}, {{"/p/a.jpg", 0}}},
+     kExitCompleted, "", {}, {{"/p/a.jpg", 0}}},
     {"CertificateFileThatIsMissing",
      [](FakeServer& s, const std::string&) {
          return std::vector<std::string>{"--cacert", "no\x1B[2J.pem", Album(s, "u", "S", {})};
      },
-     1, "gathrix-cli: cannot read the certificate file 'no\\x1B[2J.pem': No such file or directory\n", {},
+     kExitUsage, "gathrix-cli: cannot read the certificate file 'no\\x1B[2J.pem': No such file or directory\n", {},
      {{"/picasaweb.google.com/u/S", 0}}},
     {"CertificateFileThatIsAPipe",
      [](FakeServer& s, const std::string& start) {
          ::mkfifo((start + "/ca.pem").c_str(), 0600);
          return std::vector<std::string>{"--cacert=ca.pem", Album(s, "u", "S", {})};
      },
-     1, "gathrix-cli: cannot read the certificate file 'ca.pem': not a regular file\n", {},
+     kExitUsage, "gathrix-cli: cannot read the certificate file 'ca.pem': not a regular file\n", {},
      {{"/picasaweb.google.com/u/S", 0}}},
     {"CertificateFileLeavesHttpAlone",
      [](FakeServer& s, const std::string& start) {
@@ -680,10 +681,10 @@ const OptionsRow kRows[] = {
          s.Serve("/p/a.jpg", "a");
          return std::vector<std::string>{"--cacert", "ca.pem", Album(s, "u", "S", {"/p/a.jpg"})};
      },
-     0, "", {"AlbumDownload/a.jpg"}},
+     kExitCompleted, "", {"AlbumDownload/a.jpg"}},
     {"RateWithAnUnknownSuffix",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--limit=2x", Album(s, "u", "S", {})}; },
-     1, "gathrix-cli: the rate must be a number of bytes a second, perhaps with k, m or g after it, not '2x'\n"
+     kExitUsage, "gathrix-cli: the rate must be a number of bytes a second, perhaps with k, m or g after it, not '2x'\n"
         "Try 'gathrix-cli --help' for more information.\n", {}, {{"/picasaweb.google.com/u/S", 0}}},
 };
 // clang-format on
@@ -751,7 +752,7 @@ TEST_P(CliWait, PictureRequestsAreSpaced) {
     argv.insert(argv.end(), GetParam().args.begin(), GetParam().args.end());
     argv.push_back(Album(server, "u", "Summer", {"/p/1.jpg", "/p/2.jpg", "/p/3.jpg"}));
     const ProcessResult r = RunProcess(argv, sandbox.Path());
-    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.exit_code, kExitCompleted) << r.err;
     const std::lock_guard<std::mutex> lock(mutex);
     ASSERT_EQ(arrivals.size(), 3u);
     for (std::size_t i = 1; i < arrivals.size(); ++i) {

@@ -14,6 +14,7 @@
 #include <csignal>
 
 #include "cli/child_process.h"
+#include "cli/exit_status.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
 
@@ -55,7 +56,7 @@ TEST_F(CliTest, FiftyPictureAlbumIsDownloadedByteForByte) {
     server.Serve("/picasaweb.google.com/someone/Holidays", PicasaPage(pictures));
 
     const ProcessResult r = Cli({server.Url("/picasaweb.google.com/someone/Holidays")});
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, kExitCompleted);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n" + lines +
                                        "\r\nEnd time:T\r\nToatal time: N seconds\r\n"
@@ -96,7 +97,7 @@ TEST_F(CliTest, WebshotsPhotoAddressLeadsToATwoPageAlbumWithASmallPictureRepaire
     const ProcessResult r =
         Cli({server.Url("/webshots.com/photo/2001")}, {{"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", server.Url("/thumb")},
                                                        {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", server.Url("/community")}});
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, kExitCompleted);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n" + lines +
                                        "\r\nEnd time:T\r\nToatal time: N seconds\r\n"
@@ -112,7 +113,7 @@ TEST_F(CliTest, WebshotsPhotoAddressLeadsToATwoPageAlbumWithASmallPictureRepaire
 TEST_F(CliTest, EmptyAlbumRunsToZeroFilesAndSaysSoOnStderr) {
     server.Serve("/picasaweb.google.com/x", PicasaPage({}));
     const ProcessResult r = Cli({server.Url("/picasaweb.google.com/x")});
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, kExitCompleted);
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() +
                                        "\r\n\r\nEnd time:T\r\nToatal time: N seconds\r\n"
                                        " 0 files successfully downloaded!\r\n");
@@ -122,13 +123,13 @@ TEST_F(CliTest, EmptyAlbumRunsToZeroFilesAndSaysSoOnStderr) {
 
 TEST_F(CliTest, InvalidAddressExitsWithTwo) {
     const ProcessResult r = Cli({"http://example.org/"});
-    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.exit_code, kExitInvalidUrl);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Invalid URL !\n");
     // The folder the run made goes again; one that was there stays.
     EXPECT_FALSE(fs::exists(Folder()));
     fs::create_directory(Folder());
-    EXPECT_EQ(Cli({"http://example.org/"}).exit_code, 2);
+    EXPECT_EQ(Cli({"http://example.org/"}).exit_code, kExitInvalidUrl);
     EXPECT_TRUE(fs::is_directory(Folder()));
 }
 
@@ -137,7 +138,7 @@ TEST_F(CliTest, UsageErrorsAndBlankAddressExitWithOne) {
     // --help, not the whole usage text.
     for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--bogus"}, {"-j", "17", "x"}}) {
         const ProcessResult r = Cli(args);
-        EXPECT_EQ(r.exit_code, 1) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_EQ(r.exit_code, kExitUsage) << (args.empty() ? "(none)" : args[0]);
         EXPECT_EQ(r.out, "");
         EXPECT_TRUE(r.err.starts_with("gathrix-cli: ")) << r.err;
         EXPECT_TRUE(r.err.ends_with("\nTry 'gathrix-cli --help' for more information.\n")) << r.err;
@@ -145,7 +146,7 @@ TEST_F(CliTest, UsageErrorsAndBlankAddressExitWithOne) {
     }
     for (const auto& args : std::vector<std::vector<std::string>>{{"   "}, {""}}) {
         const ProcessResult r = Cli(args);
-        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_EQ(r.exit_code, kExitUsage);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, "gathrix-cli: the album address is blank\n");
     }
@@ -154,16 +155,16 @@ TEST_F(CliTest, UsageErrorsAndBlankAddressExitWithOne) {
 
 TEST_F(CliTest, HelpAndVersion) {
     const ProcessResult help = Cli({"--help"});
-    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.exit_code, kExitCompleted);
     EXPECT_NE(help.out.find("Usage: gathrix-cli [OPTION]... ADDRESS..."), std::string::npos);
     const ProcessResult version = Cli({"--version"});
-    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.exit_code, kExitCompleted);
     EXPECT_EQ(version.out, "Gathrix 3.5\n");
 }
 
 TEST_F(CliTest, AddressAfterDoubleDash) {
     const ProcessResult r = Cli({"--", "-picasaweb.google.com"});
-    EXPECT_EQ(r.exit_code, 4);  // taken as the address, which is no web address
+    EXPECT_EQ(r.exit_code, kExitPageFailed);  // taken as the address, which is no web address
     EXPECT_TRUE(r.err.starts_with("gathrix-cli: album page -picasaweb.google.com: ")) << r.err;
     EXPECT_NE(r.out.find(" 0 files successfully downloaded!\r\n"), std::string::npos);
 }
@@ -172,18 +173,18 @@ TEST_F(CliTest, CheckUpdateReportsOnStdoutAndFailureOnStderr) {
     const std::pair<std::string, std::string> site{"GATHRIX_MAKER_SITE_URL", server.Url("")};
     server.Serve("/gathrix/version.txt", "3.5\r\n");
     ProcessResult r = Cli({"--check-update"}, {site});
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, kExitCompleted);
     EXPECT_EQ(r.out, "Contacting server, please wait...OK\r\nNo new version available\r\n");
 
     server.Serve("/gathrix/version.txt", "3.6\r\n");
     r = Cli({"--check-update"}, {site});
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, kExitCompleted);
     EXPECT_EQ(r.out,
               "Contacting server, please wait...OK\r\nNew version available ! Please visit our site to download\r\n");
 
     server.ServeStatus("/gathrix/version.txt", 404);
     r = Cli({"--check-update"}, {site});
-    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.exit_code, kExitUsage);
     EXPECT_EQ(r.out, "Contacting server, please wait...failed.\r\n");
     EXPECT_EQ(r.err, "Our page cannot be contacted\n");
 }
@@ -197,7 +198,7 @@ TEST_F(CliTest, LogIsWrittenAsTheRunGoesOn) {
     EXPECT_TRUE(child.WaitForOutput("Downloading first.jpg...OK\r\nDownloading slow.jpg...", std::chrono::seconds(10)));
     EXPECT_TRUE(child.Running());
     const ProcessResult r = child.Finish();
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, kExitCompleted);
     EXPECT_NE(r.out.find("Downloading slow.jpg...OK\r\n"), std::string::npos);
     EXPECT_EQ(ReadFile((Folder() / "slow.jpg").string()), PictureBytes(1, 30000));
 }
@@ -214,7 +215,7 @@ TEST_F(CliTest, InterruptDuringAPictureCancelsItAndLeavesNothingBehind) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     child.Signal(SIGINT);
     const ProcessResult r = child.Finish();
-    EXPECT_EQ(r.exit_code, 128 + SIGINT);
+    EXPECT_EQ(r.exit_code, kExitSignalBase + SIGINT);
     EXPECT_TRUE(r.out.ends_with("Downloading slow.jpg...\r\n")) << r.out;
     EXPECT_EQ(ReadFile((Folder() / "slow.jpg").string()), "older picture");
     for (const auto& entry : fs::directory_iterator(Folder())) {
@@ -244,7 +245,7 @@ TEST_F(CliTest, ThreePageFlickrSetArrivesAtOriginalSize) {
     server.Serve(set + "?page=3", FlickrSetPage(pages[2], {"3", false}));
 
     const ProcessResult r = Cli({server.Url(set)}, {{"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.exit_code, kExitCompleted);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n" + lines +
                                        "\r\nEnd time:T\r\nToatal time: N seconds\r\n"
@@ -263,7 +264,7 @@ TEST_F(CliTest, FlickrAddressThatIsNotASetExitsWithThreeAndFetchesNothing) {
           "/www.FLICKR.com/photos/someone/Set-72157/?page=2", "/flickr.com/photos/someone/Albums/72157/",
           "/flickr.com/photos/someone/albums/", "/flickr.com/photos/someone/albums?view=all#top"}) {
         const ProcessResult r = Cli({server.Url(path)}, {{"GATHRIX_FLICKR_BASE_URL", server.Url("/fl")}});
-        EXPECT_EQ(r.exit_code, 3) << path;
+        EXPECT_EQ(r.exit_code, kExitRejected) << path;
         EXPECT_EQ(r.err, "Only image sets are accepted !\n");
         EXPECT_EQ(WithoutTimes(r.out), "Start time:T\r\nDestination folder:" + Folder().string() + "\r\n");
     }
@@ -277,7 +278,7 @@ TEST_F(CliTest, RequestTimeOutComesFromTheEnvironment) {
     const auto started = std::chrono::steady_clock::now();
     const ProcessResult r = Cli({server.Url("/picasaweb.google.com/a")}, {{"GATHRIX_REQUEST_TIMEOUT", "1"}});
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
-    EXPECT_EQ(r.exit_code, 5);
+    EXPECT_EQ(r.exit_code, kExitPictureMissing);
     EXPECT_NE(r.out.find("Downloading hang.jpg...failed.\r\n"), std::string::npos);
     EXPECT_NE(r.out.find(" 0 files successfully downloaded!\r\n"), std::string::npos);
 }
@@ -305,7 +306,7 @@ TEST(DemoServer, EachPrintedCommandDownloadsItsWholeAlbum) {
                                             {"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", "http://127.0.0.1:1"},
                                             {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", "http://127.0.0.1:1"},
                                             {"GATHRIX_REQUEST_TIMEOUT", "10"}});
-        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.exit_code, kExitCompleted);
         EXPECT_EQ(r.err, "");
         EXPECT_TRUE(r.out.ends_with(" " + std::to_string(pictures[i]) + " files successfully downloaded!\r\n"))
             << r.out;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "cli/child_process.h"
+#include "cli/exit_status.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
 #include "support/raw_server.h"
@@ -156,50 +157,50 @@ std::vector<std::string> Nothing() { return {}; }
 // clang-format off
 const Row kRows[] = {
     {"UnknownHost", [](World& w) { return ThenGood(w, "http://nonexistent.invalid/a.jpg"); }, kFailedThenGood,
-     {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://nonexistent.invalid/a.jpg: could not resolve host\n"},
+     {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://nonexistent.invalid/a.jpg: could not resolve host\n"},
     {"ConnectionRefused", [](World& w) { return ThenGood(w, "http://127.0.0.1:1/a.jpg"); }, kFailedThenGood,
-     {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/a.jpg: connection refused\n"},
+     {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/a.jpg: connection refused\n"},
     {"RedirectToLocalFile",
      [](World& w) {
          w.server.ServeRedirect("/p/a.jpg", "file:///etc/passwd");
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: redirected to an address that is not http or https\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: redirected to an address that is not http or https\n"},
     {"RedirectToFtp",
      [](World& w) {
          w.server.ServeRedirect("/p/a.jpg", "ftp://127.0.0.1/a.jpg");
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: redirected to an address that is not http or https\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: redirected to an address that is not http or https\n"},
     {"RedirectLoop",
      [](World& w) {
          w.server.ServeRedirectLoop("/p/a.jpg");
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: too many redirects\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: too many redirects\n"},
     {"TimeOut",
      [](World& w) {
          w.server.ServeHang("/p/a.jpg");
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no data for 1 s\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no data for 1 s\n"},
     {"NotFound",
      [](World& w) {
          w.server.ServeStatus("/p/a.jpg", 404);
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: HTTP 404\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: HTTP 404\n"},
     {"BodyCutShort",
      [](World& w) {
          w.server.ServeTruncated("/p/a.jpg", PictureBytes(1, 9000), 4000);
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: body cut short\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: body cut short\n"},
     {"LengthOverflows", [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 99999999999999999999999\r\n")); },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: bad Content-Length\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: bad Content-Length\n"},
     {"LengthTwiceDifferent",
      [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 100\r\nContent-Length: 99\r\n")); }, kFailedThenGood,
-     {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: bad Content-Length\n"},
+     {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: bad Content-Length\n"},
     // Pictures that carry the names the program once used for its own pages.
     {"PicturesNamedLikeScratchPages",
      [](World& w) {
@@ -211,36 +212,36 @@ const Row kRows[] = {
          return pictures;
      },
      "Downloading test.htm...OK\r\nDownloading original.htm...OK\r\nDownloading page.htm...OK\r\n",
-     {{"test.htm", "test.htm"}, {"original.htm", "original.htm"}, {"page.htm", "page.htm"}}, 0, nullptr, ""},
+     {{"test.htm", "test.htm"}, {"original.htm", "original.htm"}, {"page.htm", "page.htm"}}, kExitCompleted, nullptr, ""},
     // Misbehaving album pages, for each service: the run ends in good time with
     // what it has, every log line closed, and the page named on stderr.
-    {"PicasaPageNotFound", [](World& w) { w.server.ServeStatus(kAlbum, 404); return Nothing(); }, "", {}, 4, kAlbum,
+    {"PicasaPageNotFound", [](World& w) { w.server.ServeStatus(kAlbum, 404); return Nothing(); }, "", {}, kExitPageFailed, kAlbum,
      "gathrix-cli: album page http://H/picasaweb.google.com/album: HTTP 404\n"},
     {"PicasaPageServerError", [](World& w) { w.server.ServeStatus(kAlbum, 500, PicasaPage({"x"})); return Nothing(); },
-     "", {}, 4, kAlbum, "gathrix-cli: album page http://H/picasaweb.google.com/album: HTTP 500\n"},
-    {"PicasaPageNeverAnswers", [](World& w) { w.server.ServeHang(kAlbum); return Nothing(); }, "", {}, 4, kAlbum,
+     "", {}, kExitPageFailed, kAlbum, "gathrix-cli: album page http://H/picasaweb.google.com/album: HTTP 500\n"},
+    {"PicasaPageNeverAnswers", [](World& w) { w.server.ServeHang(kAlbum); return Nothing(); }, "", {}, kExitPageFailed, kAlbum,
      "gathrix-cli: album page http://H/picasaweb.google.com/album: no data for 1 s\n"},
-    {"PicasaPageRedirectLoop", [](World& w) { w.server.ServeRedirectLoop(kAlbum); return Nothing(); }, "", {}, 4, kAlbum,
+    {"PicasaPageRedirectLoop", [](World& w) { w.server.ServeRedirectLoop(kAlbum); return Nothing(); }, "", {}, kExitPageFailed, kAlbum,
      "gathrix-cli: album page http://H/picasaweb.google.com/album: too many redirects\n"},
     {"PicasaPageRedirectToFile", [](World& w) { w.server.ServeRedirect(kAlbum, "file:///etc/passwd"); return Nothing(); },
-     "", {}, 4, kAlbum,
+     "", {}, kExitPageFailed, kAlbum,
      "gathrix-cli: album page http://H/picasaweb.google.com/album: redirected to an address that is not http or https\n"},
     {"PicasaPageCutShort",
      [](World& w) {
          w.server.Serve("/p/b.jpg", kGood);
          w.server.ServeTruncated(kAlbum, PicasaPage({w.server.Url("/p/b.jpg")}), 300); return Nothing();
      },
-     "", {}, 4, kAlbum, "gathrix-cli: album page http://H/picasaweb.google.com/album: body cut short\n"},
+     "", {}, kExitPageFailed, kAlbum, "gathrix-cli: album page http://H/picasaweb.google.com/album: body cut short\n"},
     {"PicasaPageOf100MegabytesOnOneLine",
      [](World& w) { w.server.ServeRepeated(kAlbum, "feedPreload:", "\"content\",x:", 100 << 20); return Nothing(); },
-     "", {}, 0, kAlbum, NoPictures(kAlbum)},
-    {"PicasaPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kAlbum, 4 << 20); return Nothing(); }, "", {}, 0,
+     "", {}, kExitCompleted, kAlbum, NoPictures(kAlbum)},
+    {"PicasaPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kAlbum, 4 << 20); return Nothing(); }, "", {}, kExitCompleted,
      kAlbum, NoPictures(kAlbum)},
-    {"FlickrPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kSet, 4 << 20); return Nothing(); }, "", {}, 0,
+    {"FlickrPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kSet, 4 << 20); return Nothing(); }, "", {}, kExitCompleted,
      kSet, NoPictures(kSet)},
     {"WebshotsPageOfBinaryGarbage", [](World& w) { w.server.ServeGenerated(kWebshotsAlbum, 4 << 20); return Nothing(); },
-     "", {}, 0, kWebshotsAlbum, NoPictures(kWebshotsAlbum)},
-    {"FlickrPageServerError", [](World& w) { w.server.ServeStatus(kSet, 500); return Nothing(); }, "", {}, 4, kSet,
+     "", {}, kExitCompleted, kWebshotsAlbum, NoPictures(kWebshotsAlbum)},
+    {"FlickrPageServerError", [](World& w) { w.server.ServeStatus(kSet, 500); return Nothing(); }, "", {}, kExitPageFailed, kSet,
      "gathrix-cli: album page http://H/flickr.com/photos/someone/sets/72157/: HTTP 500\n"},
     {"FlickrThumbnailLineOf200000Fields",
      [](World& w) {
@@ -249,14 +250,14 @@ const Row kRows[] = {
          options.filler_fields = 200000;
          w.server.Serve(kSet, FlickrSetPage({{"/photos/x/1/in/set-1/", w.server.Url("/p/a_s.jpg")}}, options)); return Nothing();
      },
-     kA, {{"a_o.jpg", kGood}}, 0, kSet, ""},
+     kA, {{"a_o.jpg", kGood}}, kExitCompleted, kSet, ""},
     {"FlickrPageOf100MegabytesOnOneLine",
      [](World& w) { w.server.ServeRepeated(kSet, "<div class=\"setThumbs-indv\">", "<i>", 100 << 20); return Nothing(); },
-     "", {}, 0, kSet, NoPictures(kSet)},
+     "", {}, kExitCompleted, kSet, NoPictures(kSet)},
     {"WebshotsAlbumPageNotFound", [](World& w) { w.server.ServeStatus(kWebshotsAlbum, 404); return Nothing(); }, "", {},
-     4, kWebshotsAlbum, "gathrix-cli: album page http://H/webshots.com/album/1: HTTP 404\n"},
+     kExitPageFailed, kWebshotsAlbum, "gathrix-cli: album page http://H/webshots.com/album/1: HTTP 404\n"},
     {"WebshotsPhotoPageNotFound", [](World& w) { w.server.ServeStatus(kWebshotsPhoto, 404); return Nothing(); },
-     "Searching for album source...not found.\r\n", {}, 4, kWebshotsPhoto,
+     "Searching for album source...not found.\r\n", {}, kExitPageFailed, kWebshotsPhoto,
      "gathrix-cli: album page http://H/webshots.com/photo/7: HTTP 404\n"
      "gathrix-cli: album page http://H/webshots.com/photo/7: HTTP 404\n"},
     {"WebshotsItemOf200000Fields",
@@ -267,42 +268,42 @@ const Row kRows[] = {
          w.server.Serve(kWebshotsAlbum, fields + "<a href=\"/p/1\" style=\"background: url(" +
                                                            w.server.Url("/wt/a_th.jpg") + ")\"></a>\r\n"); return Nothing();
      },
-     "Downloading a_fs.jpg...OK\r\n", {{"a_fs.jpg", kGood}}, 0, kWebshotsAlbum, ""},
+     "Downloading a_fs.jpg...OK\r\n", {{"a_fs.jpg", kGood}}, kExitCompleted, kWebshotsAlbum, ""},
     {"WebshotsPageOf100MegabytesOnOneLine",
      [](World& w) { w.server.ServeRepeated(kWebshotsAlbum, "<p class=\"next\">", "<i>x", 100 << 20); return Nothing(); },
-     "", {}, 0, kWebshotsAlbum, NoPictures(kWebshotsAlbum)},
+     "", {}, kExitCompleted, kWebshotsAlbum, NoPictures(kWebshotsAlbum)},
     // Misbehaving pictures beyond those above.
     {"PictureServerError",
      [](World& w) {
          w.server.ServeStatus("/p/a.jpg", 500);
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: HTTP 500\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: HTTP 500\n"},
     {"PictureLongerThanItsContentLength",
      [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 60\r\n")); },
-     "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(60, 'x')}, {"b.jpg", kGood}}, 0,
+     "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(60, 'x')}, {"b.jpg", kGood}}, kExitCompleted,
      nullptr, ""},
     {"PictureWithoutContentLength", [](World& w) { return ThenGood(w, Raw(w, "")); },
-     "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(100, 'x')}, {"b.jpg", kGood}}, 0,
+     "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(100, 'x')}, {"b.jpg", kGood}}, kExitCompleted,
      nullptr, ""},
     {"PictureNamedDotDot",
      [](World& w) { return std::vector<std::string>{w.server.Url("/p/..")}; },
-     "Downloading __...failed.\r\n", {}, 5, nullptr, "gathrix-cli: picture http://H/p/..: HTTP 404\n"},
+     "Downloading __...failed.\r\n", {}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/..: HTTP 404\n"},
     {"PictureWithAnEmptyAddress", [](World&) { return std::vector<std::string>{""}; },
-     "Downloading _...failed.\r\n", {}, 5, nullptr, "gathrix-cli: picture : not an http or https address\n"},
+     "Downloading _...failed.\r\n", {}, kExitPictureMissing, nullptr, "gathrix-cli: picture : not an http or https address\n"},
     {"PictureNameOf300Characters",
      [](World& w) {
          w.server.Serve("/p/" + std::string(300, 'n') + ".jpg", kGood);
          return std::vector<std::string>{w.server.Url("/p/" + std::string(300, 'n') + ".jpg")};
      },
-     "Downloading " + std::string(251, 'n') + ".jpg...OK\r\n", {{std::string(251, 'n') + ".jpg", kGood}}, 0, nullptr,
+     "Downloading " + std::string(251, 'n') + ".jpg...OK\r\n", {{std::string(251, 'n') + ".jpg", kGood}}, kExitCompleted, nullptr,
      ""},
     {"PictureNameWithControlCharacters",
      [](World& w) {
          w.server.Serve("/p/a%01b.jpg", kGood);
          return std::vector<std::string>{w.server.Url("/p/a\x01" "b.jpg"), w.server.Url("/p/a%01b.jpg")};
      },
-     "Downloading a_b.jpg...failed.\r\nDownloading a%01b.jpg...OK\r\n", {{"a%01b.jpg", kGood}}, 5, nullptr,
+     "Downloading a_b.jpg...failed.\r\nDownloading a%01b.jpg...OK\r\n", {{"a%01b.jpg", kGood}}, kExitPictureMissing, nullptr,
      "gathrix-cli: picture http://H/p/a\\x01b.jpg: not an http or https address\n"},
     // Terminal controls in addresses: escaped on stderr, "_" in names (a C1
     // control as UTF-8 and as a stray byte alike); a Latin-1 letter stays.
@@ -313,7 +314,7 @@ const Row kRows[] = {
          return std::vector<std::string>{w.server.Url("/p/a\x1B]0;owned\x07\x1B[2J\xC2\x9B.jpg"),
                                          w.server.Url("/p/b\xC2\x9B\x9B\xE9.jpg")};
      },
-     "Downloading a_]0;owned__[2J_.jpg...failed.\r\nDownloading b__\xE9.jpg...OK\r\n", {{"b__\xE9.jpg", kGood}}, 5,
+     "Downloading a_]0;owned__[2J_.jpg...failed.\r\nDownloading b__\xE9.jpg...OK\r\n", {{"b__\xE9.jpg", kGood}}, kExitPictureMissing,
      nullptr, "gathrix-cli: picture http://H/p/a\\x1B]0;owned\\x07\\x1B[2J\\xC2\\x9B.jpg: not an http or https address\n"},
     // Bytes with no status line, also at the end of a redirect.
     {"PictureWithoutStatusLine",
@@ -321,45 +322,45 @@ const Row kRows[] = {
          w.raw = std::make_unique<RawServer>("no status line\r\n");
          return ThenGood(w, w.raw->Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no HTTP status line\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no HTTP status line\n"},
     {"PictureRedirectedToAReplyWithoutStatusLine",
      [](World& w) {
          w.raw = std::make_unique<RawServer>("no status line\r\n");
          w.server.ServeRedirect("/p/a.jpg", w.raw->Url("/p/z.jpg"));
          return ThenGood(w, w.server.Url("/p/a.jpg"));
      },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no HTTP status line\n"},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, "gathrix-cli: picture http://H/p/a.jpg: no HTTP status line\n"},
     // A set page that cannot be fetched ends the set; no earlier page is read
     // again in its place.
     {"FlickrPageNotFound",
      [](World& w) { return FlickrSet(w, "1", [](FakeServer& s) { s.ServeStatus(kSetPage2, 404, PageB(s, "2")); }); },
-     kA, {{"a_o.jpg", kGood}}, 4, kSet,
+     kA, {{"a_o.jpg", kGood}}, kExitPageFailed, kSet,
      "gathrix-cli: album page http://H/flickr.com/photos/someone/sets/72157/?page=2: HTTP 404\n"},
     // Pages that lead back to a page already read end the set there; the
     // first page is page 1.
     {"FlickrPageNamesItselfAsNext",
      [](World& w) { return FlickrSet(w, "1", [](FakeServer& s) { s.Serve(kSetPage2, PageB(s, "1")); }); },
-     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0, kSet, ""},
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, kExitCompleted, kSet, ""},
     {"FlickrPageNumberNotANumber",
      [](World& w) {
          return FlickrSet(w, "one", [](FakeServer& s) { s.Serve(std::string(kSet) + "?page=1", PageB(s, "one")); });
      },
-     kA, {{"a_o.jpg", kGood}}, 0, kSet, ""},
+     kA, {{"a_o.jpg", kGood}}, kExitCompleted, kSet, ""},
     // Addresses copied from a browser end in a fragment, and a page may name its
     // album with one: the album downloads exactly as without it.
-    {"WebshotsAlbumAddressWithFragment", [](World& w) { return WebshotsTwoPages(w); }, kWebshotsAB, kWebshotsABFiles, 0,
+    {"WebshotsAlbumAddressWithFragment", [](World& w) { return WebshotsTwoPages(w); }, kWebshotsAB, kWebshotsABFiles, kExitCompleted,
      "/webshots.com/album/1#top", "", -1, 4},
-    {"WebshotsAlbumAddressEndingInHash", [](World& w) { return WebshotsTwoPages(w); }, kWebshotsAB, kWebshotsABFiles, 0,
+    {"WebshotsAlbumAddressEndingInHash", [](World& w) { return WebshotsTwoPages(w); }, kWebshotsAB, kWebshotsABFiles, kExitCompleted,
      "/webshots.com/album/1#", "", -1, 4},
     {"WebshotsPhotoPageNamesAlbumWithFragment", [](World& w) { return WebshotsTwoPages(w, true); },
-     "Searching for album source...OK\r\n" + kWebshotsAB, kWebshotsABFiles, 0, kWebshotsPhoto, "", -1, 5},
+     "Searching for album source...OK\r\n" + kWebshotsAB, kWebshotsABFiles, kExitCompleted, kWebshotsPhoto, "", -1, 5},
     {"FlickrSetAddressWithFragment",
      [](World& w) {
          return FlickrSet(w, "1", [](FakeServer& s) {
              s.Serve(kSetPage2, FlickrSetPage({{"/photos/x/2/in/set-1/", s.Url("/p/b_s.jpg")}}, {"2", false}));
          });
      },
-     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0,
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, kExitCompleted,
      "/flickr.com/photos/someone/sets/72157/#top", "", -1, 4},
     // An albums address is the set's address as the site writes it today:
     // every page is asked for at the "/sets/" address, as above.
@@ -369,7 +370,7 @@ const Row kRows[] = {
              s.Serve(kSetPage2, FlickrSetPage({{"/photos/x/2/in/set-1/", s.Url("/p/b_s.jpg")}}, {"2", false}));
          });
      },
-     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0,
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, kExitCompleted,
      "/flickr.com/photos/someone/albums/72157/?ref=share#top", "", -1, 4},
     // A Webshots server that ignores "?start=": the page that brings nothing new
     // ends the album.
@@ -382,20 +383,20 @@ const Row kRows[] = {
                                                           "?start=1"));
          return Nothing();
      },
-     kWebshotsAB, kWebshotsABFiles, 0, kWebshotsAlbum, "", -1, 4},
+     kWebshotsAB, kWebshotsABFiles, kExitCompleted, kWebshotsAlbum, "", -1, 4},
     // Flickr pages without pictures that lead on for ever: ten in a row end the
     // set; so does a page number of more than nine digits.
-    {"FlickrEndlessEmptyPages", [](World& w) { return EndlessFlickrSet(w, false); }, kA, {{"a_o.jpg", kGood}}, 0, kSet,
+    {"FlickrEndlessEmptyPages", [](World& w) { return EndlessFlickrSet(w, false); }, kA, {{"a_o.jpg", kGood}}, kExitCompleted, kSet,
      "", -1, 12},
     {"FlickrEndlessPagesOfTheSamePicture", [](World& w) { return EndlessFlickrSet(w, true); }, kA,
-     {{"a_o.jpg", kGood}}, 0, kSet, "", -1, 3},
+     {{"a_o.jpg", kGood}}, kExitCompleted, kSet, "", -1, 3},
     {"FlickrPageNumberOfTenDigits",
      [](World& w) {
          return FlickrSet(w, "999999998", [](FakeServer& s) {
              s.Serve(std::string(kSet) + "?page=999999999", PageB(s, "999999999"));
          });
      },
-     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, 0, kSet, "", -1, 4},
+     kA + "Downloading b_o.jpg...OK\r\n", {{"a_o.jpg", kGood}, {"b_o.jpg", kGood}}, kExitCompleted, kSet, "", -1, 4},
     // Pictures of one name at different addresses never replace each other: the
     // later ones are numbered in album order, a failed one takes no name, and
     // the same address again replaces its own file.
@@ -416,7 +417,7 @@ const Row kRows[] = {
      },
      "Downloading IMG.JPG...OK\r\nDownloading IMG-2.JPG...OK\r\nDownloading IMG-3.JPG...failed.\r\n"
      "Downloading IMG.JPG...OK\r\nDownloading IMG-4.JPG...OK\r\nDownloading noext...OK\r\nDownloading noext-2...OK\r\n",
-     {{"IMG.JPG", "first"}, {"IMG-2.JPG", "second"}, {"IMG-4.JPG", "third"}, {"noext", "n1"}, {"noext-2", "n2"}}, 5,
+     {{"IMG.JPG", "first"}, {"IMG-2.JPG", "second"}, {"IMG-4.JPG", "third"}, {"noext", "n1"}, {"noext-2", "n2"}}, kExitPictureMissing,
      nullptr, "gathrix-cli: picture http://H/p/w/IMG.JPG: HTTP 404\n", 6},
     // The size check and the repair use the picture's own name; a too-small
     // file that is deleted keeps its name for its picture all the same.
@@ -436,30 +437,30 @@ const Row kRows[] = {
      "Downloading a_fs-2.jpg...OK\r\n"
      "Downloading a_fs-3.jpg...OK\r\nFile a_fs-3.jpg failed. Searching for original version...succesful.\r\n"
      "Downloading a_fs-3.jpg...OK\r\n",
-     {{"a_fs-2.jpg", kGood}, {"a_fs-3.jpg", PictureBytes(3, 5000)}}, 5, kWebshotsAlbum,
+     {{"a_fs-2.jpg", kGood}, {"a_fs-3.jpg", PictureBytes(3, 5000)}}, kExitPictureMissing, kWebshotsAlbum,
      "gathrix-cli: picture http://H/wt/x/a_fs.jpg: came down too small, and no full-size version was found\n", -1, 7},
     // The program's own files in the album folder: a picture never takes
     // their names, nor a kept body another picture's record.
     {"PictureNamedLikeAKeptBody",
      [](World& w) { return Tagged(w, {{"/p/1/.gathrix-partial-x.jpg", "first"}, {"/p/2/x.jpg", "second"}}); },
      "Downloading _gathrix-partial-x.jpg...OK\r\nDownloading x.jpg...OK\r\n",
-     {{"_gathrix-partial-x.jpg", "first"}, {"x.jpg", "second"}}, 0, nullptr, "", -1, -1, {"-c"}},
+     {{"_gathrix-partial-x.jpg", "first"}, {"x.jpg", "second"}}, kExitCompleted, nullptr, "", -1, -1, {"-c"}},
     {"PictureNamedLikeARecord",
      [](World& w) { return Tagged(w, {{"/p/a", "first"}, {"/p/a.info", "second"}, {"/p/.gathrix-info-a", "3"}}); },
      "Downloading a...OK\r\nDownloading a.info...OK\r\nDownloading _gathrix-info-a...OK\r\n",
-     {{"a", "first"}, {"a.info", "second"}, {"_gathrix-info-a", "3"}}, 0, nullptr, "", -1, -1, {"-c"}},
+     {{"a", "first"}, {"a.info", "second"}, {"_gathrix-info-a", "3"}}, kExitCompleted, nullptr, "", -1, -1, {"-c"}},
     // Kept bodies and records that are no files: nothing waits on them, and
     // they are left alone (also at the name earlier versions gave records).
     {"KeptBodyAndRecordsThatAreFifos", [](World& w) { return Tagged(w, {{"/p/a.jpg", "picture"}}); },
      "Downloading a.jpg...OK\r\n",
      {{"a.jpg", "picture"}, {".gathrix-partial-a.jpg", ""}, {".gathrix-info-a.jpg", ""},
-      {".gathrix-partial-a.jpg.info", ""}}, 0, nullptr, "", 1, -1, {"-c"},
+      {".gathrix-partial-a.jpg.info", ""}}, kExitCompleted, nullptr, "", 1, -1, {"-c"},
      [](const fs::path& folder) {
          for (const char* name : {".gathrix-partial-a.jpg", ".gathrix-info-a.jpg", ".gathrix-partial-a.jpg.info"})
              ASSERT_EQ(mkfifo((folder / name).c_str(), 0600), 0);
      }},
     {"RecordThatIsAFifo", [](World& w) { return Tagged(w, {{"/p/a.jpg", "picture"}}); },
-     "Downloading a.jpg...OK\r\n", {{"a.jpg", "picture"}, {".gathrix-partial-a.jpg.info", ""}}, 0, nullptr, "", 1,
+     "Downloading a.jpg...OK\r\n", {{"a.jpg", "picture"}, {".gathrix-partial-a.jpg.info", ""}}, kExitCompleted, nullptr, "", 1,
      -1, {"-c"},
      [](const fs::path& folder) {
          WriteFile((folder / ".gathrix-partial-a.jpg").string(), "pic");
@@ -468,22 +469,22 @@ const Row kRows[] = {
      }},
     // A 206 to a request without Range is the picture only when it is the whole.
     {"PartialAnswerToARequestForTheWhole", [](World& w) { return ThenGood(w, Raw206(w, "0-99/400")); },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, kPartial},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, kPartial},
     {"PartialAnswerWithContinue", [](World& w) { return ThenGood(w, Raw206(w, "0-99/400", "\"v\"")); },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, kPartial, -1, -1, {"-c"}},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, kPartial, -1, -1, {"-c"}},
     {"PartialAnswerOfTheRest", [](World& w) { return ThenGood(w, Raw206(w, "300-399/400")); }, kFailedThenGood,
-     {{"b.jpg", kGood}}, 5, nullptr, kPartial},
+     {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, kPartial},
     {"WholeRangeWithPartOfTheBody", [](World& w) { return ThenGood(w, Raw206(w, "0-199/200")); }, kFailedThenGood,
-     {{"b.jpg", kGood}}, 5, nullptr, kPartial},
+     {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, kPartial},
     {"PartialAnswerWithoutContentRange",
      [](World& w) { return ThenGood(w, Raw(w, "Content-Length: 100\r\n", "206 Partial Content")); },
-     kFailedThenGood, {{"b.jpg", kGood}}, 5, nullptr, kPartial},
+     kFailedThenGood, {{"b.jpg", kGood}}, kExitPictureMissing, nullptr, kPartial},
     {"WholeAnswerAs206", [](World& w) { return ThenGood(w, Raw206(w, "0-99/100")); },
      "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(100, 'x')}, {"b.jpg", kGood}},
-     0, nullptr, ""},
+     kExitCompleted, nullptr, ""},
     {"WholeAnswerAs206WithContinue", [](World& w) { return ThenGood(w, Raw206(w, "0-99/100", "\"v\"")); },
      "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(100, 'x')}, {"b.jpg", kGood}},
-     0, nullptr, "", -1, -1, {"-c"}},
+     kExitCompleted, nullptr, "", -1, -1, {"-c"}},
 };
 // clang-format on
 
@@ -577,7 +578,7 @@ TEST(HostileStart, UnusableWorkingFolderExitsWithSix) {
             WriteFile((start / "AlbumDownload").string(), "a file");
         }
         const ProcessResult r = RunProcess({GATHRIX_CLI_PATH, server.Url(kAlbum)}, sandbox.Path());
-        EXPECT_EQ(r.exit_code, 6);
+        EXPECT_EQ(r.exit_code, kExitNoFolder);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err,
                   "The folder AlbumDownload could not be made or entered.\n"
@@ -611,11 +612,11 @@ TEST(HostileStart, WriteFailuresNameThePathAndTheReason) {
                                                sandbox.Path());
             const std::string folder = (fs::canonical(sandbox.Path()) / "AlbumDownload").string();
             if (big_page) {
-                EXPECT_EQ(r.exit_code, 6);
+                EXPECT_EQ(r.exit_code, kExitNoFolder);
                 EXPECT_EQ(r.err, "gathrix-cli: cannot write in the folder '" + folder + "': File too large\n");
                 EXPECT_TRUE(FolderFiles(folder).empty());
             } else {
-                EXPECT_EQ(r.exit_code, 5);
+                EXPECT_EQ(r.exit_code, kExitPictureMissing);
                 EXPECT_EQ(std::regex_replace(r.err, std::regex("http://127\\.0\\.0\\.1:\\d+"), "http://H"),
                           "gathrix-cli: picture http://H/p/big.jpg: could not write the file '" + folder +
                               "/big.jpg': File too large\n");
@@ -633,7 +634,7 @@ TEST(HostileStart, WriteFailuresNameThePathAndTheReason) {
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     const ProcessResult r = RunProcess({GATHRIX_CLI_PATH, "-q", server.Url(kAlbum)}, sandbox.Path());
     fs::permissions(folder, fs::perms::owner_all);
-    EXPECT_EQ(r.exit_code, 6);
+    EXPECT_EQ(r.exit_code, kExitNoFolder);
     EXPECT_EQ(r.err, "gathrix-cli: cannot write in the folder '" + folder.string() + "': Permission denied\n");
     EXPECT_EQ(server.Hits(kAlbum), 0);
 }
@@ -675,7 +676,7 @@ TEST_P(Interrupted, LeavesNoTemporaryFileOrSavedPage) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     child.Signal(row.signal_number);
     const ProcessResult r = child.Finish();
-    EXPECT_EQ(r.exit_code, 128 + row.signal_number);
+    EXPECT_EQ(r.exit_code, kExitSignalBase + row.signal_number);
     const Files expected = row.during_page ? Files{} : Files{{"first.jpg", kGood}};
     EXPECT_EQ(FolderFiles(fs::path(sandbox.Path()) / "AlbumDownload"), expected);
 }

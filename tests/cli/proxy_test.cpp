@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cli/child_process.h"
+#include "cli/exit_status.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
 #include "support/socket_util.h"
@@ -145,7 +146,7 @@ TEST(CliProxy, EveryRequestGoesThroughTheProxyFromTheEnvironment) {
                                         {"no_proxy", ""},
                                         {"NO_PROXY", ""},
                                         {"GATHRIX_REQUEST_TIMEOUT", "5"}});
-    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.exit_code, kExitCompleted) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(ReadFile(sandbox.Path() + "/AlbumDownload/a.jpg"), "a");
     EXPECT_EQ(ReadFile(sandbox.Path() + "/AlbumDownload/b.jpg"), "b");

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/child_process.h"
+#include "cli/exit_status.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
 #include "support/range_server.h"
@@ -158,21 +159,21 @@ const std::vector<std::pair<std::string, std::string>> kAB = {{"AlbumDownload/a.
 
 // clang-format off
 const RerunRow kRows[] = {
-    {"Unchanged", Plain({}), nullptr, Again({"--skip-existing"}), 0, kHere, kAB, {}},
-    {"UnchangedWithoutOption", Plain({}), nullptr, Again({}), 0, kAOk + "Downloading b.jpg...OK\r\n", kAB,
+    {"Unchanged", Plain({}), nullptr, Again({"--skip-existing"}), kExitCompleted, kHere, kAB, {}},
+    {"UnchangedWithoutOption", Plain({}), nullptr, Again({}), kExitCompleted, kAOk + "Downloading b.jpg...OK\r\n", kAB,
      {"/a.jpg  200", "/b.jpg  200"}},
     {"NewPicture", Plain({}),
      [](World& w) { w.Picture("/c.jpg", kNewA, Tag("\"c\"")); w.Album("Summer", {"/a.jpg", "/b.jpg", "/c.jpg"}); },
-     Again({"-nc"}), 0, kHere + "Downloading c.jpg...OK\r\n",
+     Again({"-nc"}), kExitCompleted, kHere + "Downloading c.jpg...OK\r\n",
      {{"AlbumDownload/a.jpg", kA}, {"AlbumDownload/b.jpg", kB}, {"AlbumDownload/c.jpg", kNewA}}, {"/c.jpg  200"}},
     {"EmptiedFileFetchedAgain", Plain({}), [](World& w) { WriteFile((w.Folder() / "a.jpg").string(), ""); },
-     Again({"-nc"}), 0, kAOk + kBHere, kAB, {"/a.jpg  200"}},
+     Again({"-nc"}), kExitCompleted, kAOk + kBHere, kAB, {"/a.jpg  200"}},
     {"LinkIsNoPicture", Plain({}),
      [](World& w) { fs::remove(w.Folder() / "a.jpg"); fs::create_symlink("b.jpg", w.Folder() / "a.jpg"); },
-     Again({"-nc"}), 0, kAOk + kBHere, kAB, {"/a.jpg  200"}},
+     Again({"-nc"}), kExitCompleted, kAOk + kBHere, kAB, {"/a.jpg  200"}},
     {"SameNamedPairKeepsItsNames",
      [](World& w) { w.Picture("/x/a.jpg", kA, {}); w.Picture("/y/a.jpg", kB, {}); return std::vector<std::string>{w.Album("S", {"/x/a.jpg", "/y/a.jpg"})}; },
-     nullptr, [](World& w) { return std::vector<std::string>{"-nc", w.Album("S", {"/x/a.jpg", "/y/a.jpg"})}; }, 0,
+     nullptr, [](World& w) { return std::vector<std::string>{"-nc", w.Album("S", {"/x/a.jpg", "/y/a.jpg"})}; }, kExitCompleted,
      "Downloading a.jpg...already here.\r\nDownloading a-2.jpg...already here.\r\n",
      {{"AlbumDownload/a-2.jpg", kB}, {"AlbumDownload/a.jpg", kA}}, {}},
     // The first a.jpg failed the first time: it keeps its name all the same, and
@@ -180,58 +181,58 @@ const RerunRow kRows[] = {
     {"FailedPictureKeepsItsName",
      [](World& w) { w.Picture("/y/a.jpg", kB, {}); return std::vector<std::string>{w.Album("S", {"/x/a.jpg", "/y/a.jpg"})}; },
      [](World& w) { w.Picture("/x/a.jpg", kA, {}); },
-     [](World& w) { return std::vector<std::string>{"-nc", w.pages.Url("/picasaweb.google.com/u/S")}; }, 0,
+     [](World& w) { return std::vector<std::string>{"-nc", w.pages.Url("/picasaweb.google.com/u/S")}; }, kExitCompleted,
      "Downloading a.jpg...OK\r\nDownloading a-2.jpg...already here.\r\n",
      {{"AlbumDownload/a-2.jpg", kB}, {"AlbumDownload/a.jpg", kA}}, {"/x/a.jpg  200"}},
-    {"ListReusesItsFolders", Plain({}, true), nullptr, Again({"-nc"}, true), 0, kHere + kBHere,
+    {"ListReusesItsFolders", Plain({}, true), nullptr, Again({"-nc"}, true), kExitCompleted, kHere + kBHere,
      {{"Summer/AlbumDownload/a.jpg", kA}, {"Summer/AlbumDownload/b.jpg", kB}, {"Winter/AlbumDownload/b.jpg", kB}}, {}},
     {"FileInTheFolderWay", Plain({}, true),
      [](World& w) { fs::remove_all(fs::path(w.start.Path()) / "Summer"); WriteFile(w.start.Path() + "/Summer", "x"); },
-     Again({"-nc"}, true), 0, kAOk + "Downloading b.jpg...OK\r\n" + kBHere,
+     Again({"-nc"}, true), kExitCompleted, kAOk + "Downloading b.jpg...OK\r\n" + kBHere,
      {{"Summer", "x"}, {"Summer-2/AlbumDownload/a.jpg", kA}, {"Summer-2/AlbumDownload/b.jpg", kB},
       {"Winter/AlbumDownload/b.jpg", kB}}, {"/a.jpg  200", "/b.jpg  200"}},
     {"LinkInTheFolderWay", Plain({}, true),
      [](World& w) { fs::rename(fs::path(w.start.Path()) / "Summer", fs::path(w.start.Path()) / "Old");
                     fs::create_directory_symlink("Old", fs::path(w.start.Path()) / "Summer"); },
-     Again({"-nc"}, true), 0, kAOk + "Downloading b.jpg...OK\r\n" + kBHere,
+     Again({"-nc"}, true), kExitCompleted, kAOk + "Downloading b.jpg...OK\r\n" + kBHere,
      {{"Old/AlbumDownload/a.jpg", kA}, {"Old/AlbumDownload/b.jpg", kB}, {"Summer", ""},
       {"Summer-2/AlbumDownload/a.jpg", kA}, {"Summer-2/AlbumDownload/b.jpg", kB}, {"Winter/AlbumDownload/b.jpg", kB}},
      {"/a.jpg  200", "/b.jpg  200"}},
-    {"Resumed206", CutA({"-c"}), ServeA(kA, Tag("\"v1\"")), Again({"-c"}), 0, kAOk + kBHere, kAB,
+    {"Resumed206", CutA({"-c"}), ServeA(kA, Tag("\"v1\"")), Again({"-c"}), kExitCompleted, kAOk + kBHere, kAB,
      {"/a.jpg " + kHalfRange + " 206"}, kResumed},
     {"ResumedByDate", CutA({"-c"}, Dated("Tue, 01 Dec 2026 10:00:00 GMT")),
-     ServeA(kA, Dated("Tue, 01 Dec 2026 10:00:00 GMT")), Again({"--continue"}), 0, kAOk + kBHere, kAB,
+     ServeA(kA, Dated("Tue, 01 Dec 2026 10:00:00 GMT")), Again({"--continue"}), kExitCompleted, kAOk + kBHere, kAB,
      {"/a.jpg " + kHalfRange + " 206"}, kResumed},
-    {"RangeIgnoredGives200", CutA({"-c"}), ServeA(kA, IgnoresRanges(Tag("\"v1\""))), Again({"-c"}), 0,
+    {"RangeIgnoredGives200", CutA({"-c"}), ServeA(kA, IgnoresRanges(Tag("\"v1\""))), Again({"-c"}), kExitCompleted,
      kAOk + kBHere, kAB, {"/a.jpg " + kHalfRange + " 200"}},
-    {"ChangedEtagGives200", CutA({"-c"}), ServeA(kNewA, Tag("\"v2\"")), Again({"-c"}), 0, kAOk + kBHere,
+    {"ChangedEtagGives200", CutA({"-c"}), ServeA(kNewA, Tag("\"v2\"")), Again({"-c"}), kExitCompleted, kAOk + kBHere,
      {{"AlbumDownload/a.jpg", kNewA}, {"AlbumDownload/b.jpg", kB}}, {"/a.jpg " + kHalfRange + " 200"}},
-    {"ShorterPictureGives416", CutA({"-c"}), ServeA(kA.substr(0, kHalf), Tag("\"v1\"")), Again({"-c"}), 0,
+    {"ShorterPictureGives416", CutA({"-c"}), ServeA(kA.substr(0, kHalf), Tag("\"v1\"")), Again({"-c"}), kExitCompleted,
      kAOk + kBHere, {{"AlbumDownload/a.jpg", kA.substr(0, kHalf)}, {"AlbumDownload/b.jpg", kB}},
      {"/a.jpg " + kHalfRange + " 416", "/a.jpg  200"}},
-    {"NoValidatorNothingKept", CutA({"-c"}, RangeServer::Picture()), ServeA(kA, RangeServer::Picture()), Again({"-c"}), 0,
+    {"NoValidatorNothingKept", CutA({"-c"}, RangeServer::Picture()), ServeA(kA, RangeServer::Picture()), Again({"-c"}), kExitCompleted,
      kAOk + kBHere, kAB, {"/a.jpg  200"}},
-    {"CutWithoutContinueKeepsNothing", CutA({}), ServeA(kA, Tag("\"v1\"")), Again({"-c"}), 0, kAOk + kBHere,
+    {"CutWithoutContinueKeepsNothing", CutA({}), ServeA(kA, Tag("\"v1\"")), Again({"-c"}), kExitCompleted, kAOk + kBHere,
      kAB, {"/a.jpg  200"}},
     // A server that answers a range of another version than If-Range named:
     // never spliced on, but asked for whole (the ETag, or the date without one).
-    {"Other206VersionStartsOver", CutA({"-c"}), ServeA(kNewA, IgnoresIfRange(Tag("\"v2\""))), Again({"-c"}), 0,
+    {"Other206VersionStartsOver", CutA({"-c"}), ServeA(kNewA, IgnoresIfRange(Tag("\"v2\""))), Again({"-c"}), kExitCompleted,
      kAOk + kBHere, {{"AlbumDownload/a.jpg", kNewA}, {"AlbumDownload/b.jpg", kB}},
      {"/a.jpg " + kHalfRange + " 206", "/a.jpg  200"}},
     {"Other206DateStartsOver", CutA({"-c"}, Dated("Tue, 01 Dec 2026 10:00:00 GMT")),
-     ServeA(kNewA, IgnoresIfRange(Dated("Wed, 02 Dec 2026 10:00:00 GMT"))), Again({"-c"}), 0, kAOk + kBHere,
+     ServeA(kNewA, IgnoresIfRange(Dated("Wed, 02 Dec 2026 10:00:00 GMT"))), Again({"-c"}), kExitCompleted, kAOk + kBHere,
      {{"AlbumDownload/a.jpg", kNewA}, {"AlbumDownload/b.jpg", kB}}, {"/a.jpg " + kHalfRange + " 206", "/a.jpg  200"}},
     // A weak ETag: no date stands in for it, so nothing is kept.
-    {"WeakEtagKeepsNothing", CutA({"-c"}, WeakTagAndDate()), ServeA(kA, WeakTagAndDate()), Again({"-c"}), 0,
+    {"WeakEtagKeepsNothing", CutA({"-c"}, WeakTagAndDate()), ServeA(kA, WeakTagAndDate()), Again({"-c"}), kExitCompleted,
      kAOk + kBHere, kAB, {"/a.jpg  200"}},
     // Stored whole by a run without -c: the kept body and its record go.
-    {"StoredWholeRemovesKeptBody", CutA({"-c"}), ServeA(kA, Tag("\"v1\"")), Again({}), 0,
+    {"StoredWholeRemovesKeptBody", CutA({"-c"}), ServeA(kA, Tag("\"v1\"")), Again({}), kExitCompleted,
      kAOk + "Downloading b.jpg...OK\r\n", kAB, {"/a.jpg  200", "/b.jpg  200"}},
     // The resume is interrupted in turn: the next run continues where that one stopped.
-    {"InterruptDuringResume", CutA({"-c"}), InterruptAt(45000), Again({"-c"}), 0, kAOk + kBHere, kAB,
+    {"InterruptDuringResume", CutA({"-c"}), InterruptAt(45000), Again({"-c"}), kExitCompleted, kAOk + kBHere, kAB,
      {"/a.jpg bytes=45000- 206"}, kResumed},
     {"InterruptedFirstFetch", Plain({}), [](World& w) { fs::remove(w.Folder() / "a.jpg"); InterruptAt(20000)(w); },
-     Again({"-c"}), 0, kAOk + kBHere, kAB, {"/a.jpg bytes=20000- 206"}, kResumed},
+     Again({"-c"}), kExitCompleted, kAOk + kBHere, kAB, {"/a.jpg bytes=20000- 206"}, kResumed},
 };
 // clang-format on
 
