@@ -42,6 +42,15 @@ QPushButton* MakeButton(const QString& name, const QString& text, QWidget* paren
     return button;
 }
 
+// A label filled with a background colour of its own.
+void Paint(QLabel* label, const QColor& background, const QColor& text) {
+    label->setAutoFillBackground(true);
+    QPalette colours = label->palette();
+    colours.setColor(QPalette::Window, background);
+    colours.setColor(QPalette::WindowText, text);
+    label->setPalette(colours);
+}
+
 }  // namespace
 
 QString MainWindowTitle() {
@@ -68,78 +77,70 @@ Gathrix::Gathrix(Shell& shell)
 
     const double dpi_x = LogicalDpiX();
     const double dpi_y = LogicalDpiY();
-    auto place = [dpi_x, dpi_y](QWidget* control, const TwipRect& rect) {
-        control->setGeometry(TwipsToPixels(rect, dpi_x, dpi_y));
-    };
     setFixedSize(TwipsToPixels(kMainClientWidth, kMainClientHeight, dpi_x, dpi_y));
-
-    // Created in tab order.
-    Text1 = new QPlainTextEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Text1->setTabChangesFocus(true);
-    place(Text1, kText1Place);
-
-    Dowload = MakeButton(QStringLiteral("Dowload"), QStringLiteral("&Download"), this);
-    place(Dowload, kDowloadPlace);
-    Exit = MakeButton(QStringLiteral("Exit"), QStringLiteral("&Exit"), this);
-    place(Exit, kExitPlace);
-    Update = MakeButton(QStringLiteral("Update"), QStringLiteral("&Check Update"), this);
-    place(Update, kUpdatePlace);
-
-    Label1 = new QLabel(QStringLiteral("Input Picasa or Flickr Album URL here"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAutoFillBackground(true);
-    {
-        QPalette colours = Label1->palette();
-        colours.setColor(QPalette::Window, colours.color(QPalette::Active, QPalette::Highlight));
-        colours.setColor(QPalette::WindowText, colours.color(QPalette::Active, QPalette::HighlightedText));
-        Label1->setPalette(colours);
-    }
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    place(Label1, kLabel1Place);
-
-    Label2 = new QLabel(QString::fromUtf8(kMakerNotice), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setAutoFillBackground(true);
-    {
-        QPalette colours = Label2->palette();
-        colours.setColor(QPalette::Window, kNoticeBackground);
-        colours.setColor(QPalette::WindowText, Qt::black);
-        Label2->setPalette(colours);
-    }
-    Label2->setAlignment(Qt::AlignCenter);
-    place(Label2, kLabel2Place);
-
-    Info = MakeButton(QStringLiteral("Info"), QStringLiteral("Info"), this);
-    place(Info, kInfoPlace);
-
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    place(Image1, kImage1Place);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/gathrix/logo.png"))
-                          .scaled(Image1->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    MakeControls(dpi_x, dpi_y);
 
     // Labels and the logo lie on the window's surface, under the controls: the
     // prompt's last pixel row is covered by the top of the text box.
-    Label1->lower();
-    Label2->lower();
-    Image1->lower();
+    status_label_->lower();
+    notice_label_->lower();
+    logo_->lower();
 
-    setTabOrder(Text1, Dowload);
-    setTabOrder(Dowload, Exit);
-    setTabOrder(Exit, Update);
-    setTabOrder(Update, Info);
+    setTabOrder(address_box_, download_button_);
+    setTabOrder(download_button_, exit_button_);
+    setTabOrder(exit_button_, update_button_);
+    setTabOrder(update_button_, info_button_);
 
-    connect(Dowload, &QPushButton::clicked, this, &Gathrix::OnDowload);
-    connect(Update, &QPushButton::clicked, this, &Gathrix::OnUpdate);
-    connect(Info, &QPushButton::clicked, this, &Gathrix::OnInfo);
-    connect(Exit, &QPushButton::clicked, this, &Gathrix::OnExit);
+    connect(download_button_, &QPushButton::clicked, this, &Gathrix::OnDownload);
+    connect(update_button_, &QPushButton::clicked, this, &Gathrix::OnUpdate);
+    connect(info_button_, &QPushButton::clicked, this, &Gathrix::OnInfo);
+    connect(exit_button_, &QPushButton::clicked, this, &Gathrix::OnExit);
 
     setWindowTitle(MainWindowTitle());
-    Text1->setFocus();
+    address_box_->setFocus();
+}
+
+void Gathrix::MakeControls(double dpi_x, double dpi_y) {
+    auto place = [dpi_x, dpi_y](QWidget* control, const TwipRect& rect) {
+        control->setGeometry(TwipsToPixels(rect, dpi_x, dpi_y));
+    };
+    address_box_ = new QPlainTextEdit(this);
+    address_box_->setObjectName(QStringLiteral("Text1"));
+    address_box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    address_box_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    address_box_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    address_box_->setTabChangesFocus(true);
+    place(address_box_, kAddressBoxPlace);
+
+    download_button_ = MakeButton(QStringLiteral("Dowload"), QStringLiteral("&Download"), this);
+    place(download_button_, kDownloadButtonPlace);
+    exit_button_ = MakeButton(QStringLiteral("Exit"), QStringLiteral("&Exit"), this);
+    place(exit_button_, kExitButtonPlace);
+    update_button_ = MakeButton(QStringLiteral("Update"), QStringLiteral("&Check Update"), this);
+    place(update_button_, kUpdateButtonPlace);
+
+    // The prompt in the highlight colours, the notice black on light green.
+    status_label_ = new QLabel(QStringLiteral("Input Picasa or Flickr Album URL here"), this);
+    status_label_->setObjectName(QStringLiteral("Label1"));
+    const QPalette prompt = status_label_->palette();
+    Paint(status_label_, prompt.color(QPalette::Active, QPalette::Highlight),
+          prompt.color(QPalette::Active, QPalette::HighlightedText));
+    status_label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    place(status_label_, kStatusLabelPlace);
+    notice_label_ = new QLabel(QString::fromUtf8(kMakerNotice), this);
+    notice_label_->setObjectName(QStringLiteral("Label2"));
+    Paint(notice_label_, kNoticeBackground, Qt::black);
+    notice_label_->setAlignment(Qt::AlignCenter);
+    place(notice_label_, kNoticeLabelPlace);
+
+    info_button_ = MakeButton(QStringLiteral("Info"), QStringLiteral("Info"), this);
+    place(info_button_, kInfoButtonPlace);
+
+    logo_ = new QLabel(this);
+    logo_->setObjectName(QStringLiteral("Image1"));
+    place(logo_, kLogoPlace);
+    logo_->setPixmap(QPixmap(QStringLiteral(":/gathrix/logo.png"))
+                         .scaled(logo_->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 Gathrix::~Gathrix() {
@@ -147,22 +148,22 @@ Gathrix::~Gathrix() {
 }
 
 void Gathrix::ShowEndOfLog() {
-    Text1->moveCursor(QTextCursor::End);
-    Text1->ensureCursorVisible();
-    QScrollBar* bar = Text1->verticalScrollBar();
+    address_box_->moveCursor(QTextCursor::End);
+    address_box_->ensureCursorVisible();
+    QScrollBar* bar = address_box_->verticalScrollBar();
     bar->setValue(bar->maximum());
-    Text1->repaint();
+    address_box_->repaint();
 }
 
-// Update, Info and Dowload, in that order; they stay disabled.
+// Update, Info and Download, in that order; they stay disabled.
 void Gathrix::RunStarted() {
-    Update->setEnabled(false);
-    Info->setEnabled(false);
-    Dowload->setEnabled(false);
+    update_button_->setEnabled(false);
+    info_button_->setEnabled(false);
+    download_button_->setEnabled(false);
 }
 
 void Gathrix::LogReplaced(std::string_view text) {
-    Text1->setPlainText(ToDisplayText(text));
+    address_box_->setPlainText(ToDisplayText(text));
     log_ends_in_cr_ = !text.empty() && text.back() == '\r';
     ShowEndOfLog();
 }
@@ -171,21 +172,21 @@ void Gathrix::LogAppended(std::string_view piece) {
     if (piece.empty()) return;
     if (log_ends_in_cr_ && piece.front() == '\n') piece.remove_prefix(1);
     log_ends_in_cr_ = !piece.empty() && piece.back() == '\r';
-    QTextCursor cursor(Text1->document());
+    QTextCursor cursor(address_box_->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(ToDisplayText(piece));
     ShowEndOfLog();
 }
 
 void Gathrix::LogCleared() {
-    Text1->clear();
+    address_box_->clear();
     log_ends_in_cr_ = false;
-    Text1->repaint();
+    address_box_->repaint();
 }
 
 void Gathrix::PicturesStored(std::int64_t count) {
-    Label1->setText(FromUtf8(ProgressCaption(count)));
-    Label1->repaint();
+    status_label_->setText(FromUtf8(ProgressCaption(count)));
+    status_label_->repaint();
 }
 
 void Gathrix::Message(std::string_view text, std::string_view title, BoxIcon icon) {
@@ -203,18 +204,18 @@ void Gathrix::AlbumFinished(std::int64_t count, const std::filesystem::path& fol
 // One run of the program downloads one album.
 void Gathrix::RunEnded() { shell_.EndProgram(); }
 
-void Gathrix::OnDowload() {
+void Gathrix::OnDownload() {
     std::error_code ec;
     const std::filesystem::path start = std::filesystem::current_path(ec);
-    const DownloadOutcome outcome = RunDownload(*this, Text1->toPlainText().toStdString(), start / kWorkingFolderName,
-                                                Settings::FromEnvironment(), &cancel_);
-    if (outcome == DownloadOutcome::EmptyAddress) Text1->setFocus();
+    const DownloadOutcome outcome = RunDownload(*this, address_box_->toPlainText().toStdString(),
+                                                start / kWorkingFolderName, Settings::FromEnvironment(), &cancel_);
+    if (outcome == DownloadOutcome::EmptyAddress) address_box_->setFocus();
 }
 
 void Gathrix::OnUpdate() { CheckForUpdate(*this, MakerSiteUrl()); }
 
 void Gathrix::OnInfo() {
-    if (!info_) info_ = new frmInfo();
+    if (!info_) info_ = new InfoWindow();
     info_->Fill();
     info_->show();
     info_->raise();

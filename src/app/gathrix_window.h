@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/frm_info.h"
+#include "app/info_window.h"
 #include "app/layout.h"
 #include "events/run_events.h"
 
@@ -37,14 +37,19 @@ QString AddressArgument(const QStringList& arguments);
 // Client area and control places of the main window, in twips.
 inline constexpr int kMainClientWidth = 7584;
 inline constexpr int kMainClientHeight = 3696;
-inline constexpr TwipRect kText1Place{600, 1080, 5052, 2412};
-inline constexpr TwipRect kDowloadPlace{600, 120, 5052, 492};
-inline constexpr TwipRect kExitPlace{6000, 840, 1332, 612};
-inline constexpr TwipRect kUpdatePlace{6000, 1680, 1332, 612};
-inline constexpr TwipRect kLabel1Place{600, 840, 5052, 252};
-inline constexpr TwipRect kLabel2Place{6000, 3240, 1335, 375};
-inline constexpr TwipRect kInfoPlace{6000, 2520, 1335, 615};
-inline constexpr TwipRect kImage1Place{6000, 120, 1320, 492};
+inline constexpr TwipRect kAddressBoxPlace{600, 1080, 5052, 2412};
+inline constexpr TwipRect kDownloadButtonPlace{600, 120, 5052, 492};
+inline constexpr TwipRect kExitButtonPlace{6000, 840, 1332, 612};
+inline constexpr TwipRect kUpdateButtonPlace{6000, 1680, 1332, 612};
+inline constexpr TwipRect kStatusLabelPlace{600, 840, 5052, 252};
+inline constexpr TwipRect kNoticeLabelPlace{6000, 3240, 1335, 375};
+inline constexpr TwipRect kInfoButtonPlace{6000, 2520, 1335, 615};
+inline constexpr TwipRect kLogoPlace{6000, 120, 1320, 492};
+
+// The controls' object names, by which the tests find them: "Text1" (the
+// address box and log), "Dowload", "Exit", "Update" and "Info" (the buttons),
+// "Label1" (the prompt, then the progress caption), "Label2" (the maker's
+// notice) and "Image1" (the logo).
 
 class Gathrix : public QWidget, public RunEvents {
     Q_OBJECT
@@ -67,23 +72,25 @@ public:
     void RunEnded() override;
 
     // The open Info window, or null.
-    frmInfo* InfoWindow() const { return info_; }
+    InfoWindow* CurrentInfoWindow() const { return info_; }
 
-    QPlainTextEdit* Text1;
-    QPushButton* Dowload;
-    QPushButton* Exit;
-    QPushButton* Update;
-    QLabel* Label1;
-    QLabel* Label2;
-    QPushButton* Info;
-    QLabel* Image1;
+    // The controls the program and the tests type into, press and read.
+    QPlainTextEdit* AddressBox() const { return address_box_; }
+    QPushButton* DownloadButton() const { return download_button_; }
+    QPushButton* ExitButton() const { return exit_button_; }
+    QPushButton* UpdateButton() const { return update_button_; }
+    QPushButton* InfoButton() const { return info_button_; }
+    QLabel* StatusLabel() const { return status_label_; }
 
 protected:
     // Closing the window by its frame ends the program as Exit does.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void OnDowload();
+    // Creates the controls in tab order and puts each in its place.
+    void MakeControls(double dpi_x, double dpi_y);
+
+    void OnDownload();
     void OnUpdate();
     void OnInfo();
     void OnExit();
@@ -91,7 +98,15 @@ private:
     void ShowEndOfLog();
 
     Shell& shell_;
-    QPointer<frmInfo> info_;
+    QPlainTextEdit* address_box_ = nullptr;
+    QPushButton* download_button_ = nullptr;
+    QPushButton* exit_button_ = nullptr;
+    QPushButton* update_button_ = nullptr;
+    QLabel* status_label_ = nullptr;
+    QLabel* notice_label_ = nullptr;
+    QPushButton* info_button_ = nullptr;
+    QLabel* logo_ = nullptr;
+    QPointer<InfoWindow> info_;
     // Stops the run that is going, if any (Exit during a download).
     Cancellation cancel_;
     // The log's last piece ended in a lone CR: an LF at the start of the next

@@ -25,9 +25,9 @@ int main(int argc, char* argv[]) {
 
     gathrix::app::DesktopShell shell;
     gathrix::app::Gathrix window(shell);
-    // gathrix ADDRESS (the desktop entry's "gathrix %u") starts with ADDRESS in Text1.
+    // gathrix ADDRESS (the desktop entry's "gathrix %u") starts with ADDRESS in the address box.
     const QString address = gathrix::app::AddressArgument(QApplication::arguments());
-    if (!address.isEmpty()) window.Text1->setPlainText(address);
+    if (!address.isEmpty()) window.AddressBox()->setPlainText(address);
     window.show();
     return QApplication::exec();
 }

@@ -5,6 +5,10 @@
 
 namespace gathrix {
 
+// The log keeps the words its readers (and their scripts) have always seen,
+// historic misspellings included: "Toatal time:" at the end of a run and
+// "succesful." after a look-up are spelt so on purpose.
+
 namespace {
 std::chrono::sys_seconds RoundToSecond(std::chrono::system_clock::time_point t) {
     return std::chrono::round<std::chrono::seconds>(t);

@@ -65,19 +65,19 @@ int RunExitChild(int argc, char** argv) {
     gathrix::app::DesktopShell shell;
     Gathrix window(shell);
     window.show();
-    window.Text1->setPlainText(QString::fromLocal8Bit(argv[2]));
+    window.AddressBox()->setPlainText(QString::fromLocal8Bit(argv[2]));
 
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&window] {
-        if (window.Text1->toPlainText().endsWith(QStringLiteral("Downloading 3.jpg..."))) {
+        if (window.AddressBox()->toPlainText().endsWith(QStringLiteral("Downloading 3.jpg..."))) {
             std::puts("pressing Exit");
             std::fflush(stdout);
-            window.Exit->click();
+            window.ExitButton()->click();
         }
     });
     watch.start(5);
     QTimer::singleShot(30000, [] { std::_Exit(3); });
-    QTimer::singleShot(0, window.Dowload, &QPushButton::click);
+    QTimer::singleShot(0, window.DownloadButton(), &QPushButton::click);
     return QApplication::exec();
 }
 
@@ -100,11 +100,11 @@ private slots:
         Gathrix window(shell);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::keyClicks(window.Text1, QString::fromStdString("  " + server.Url(kAlbumPath) + " "));
+        QTest::keyClicks(window.AddressBox(), QString::fromStdString("  " + server.Url(kAlbumPath) + " "));
         // Enter after the address, as one presses it after pasting: the line
         // break goes with the blanks.
-        QTest::keyClick(window.Text1, Qt::Key_Return);
-        QTest::mouseClick(window.Dowload, Qt::LeftButton);
+        QTest::keyClick(window.AddressBox(), Qt::Key_Return);
+        QTest::mouseClick(window.DownloadButton(), Qt::LeftButton);
 
         // The run is over when the press returns: one "Finished" box, the folder
         // opened, the program ended.
@@ -137,11 +137,12 @@ private slots:
             QRegularExpression::escape(QString::fromStdString(fs::canonical(folder).string())) + QStringLiteral("\n") +
             QRegularExpression::escape(lines) +
             QStringLiteral("\nEnd time:\\d\\d:\\d\\d:\\d\\d\nToatal time: \\d+ seconds$"));
-        const QString text = window.Text1->toPlainText();
+        const QString text = window.AddressBox()->toPlainText();
         QVERIFY2(log.match(text).hasMatch(), qPrintable(text.right(300)));
-        QCOMPARE(window.Label1->text(), QStringLiteral("Download in progress... 50 files finished."));
-        QVERIFY(!window.Dowload->isEnabled() && !window.Update->isEnabled() && !window.Info->isEnabled());
-        QVERIFY(window.Exit->isEnabled());
+        QCOMPARE(window.StatusLabel()->text(), QStringLiteral("Download in progress... 50 files finished."));
+        QVERIFY(!window.DownloadButton()->isEnabled() && !window.UpdateButton()->isEnabled() &&
+                !window.InfoButton()->isEnabled());
+        QVERIFY(window.ExitButton()->isEnabled());
     }
 
     void exitDuringADownloadEndsTheProgramAndLeavesNoPartialPicture_data() {

@@ -19,12 +19,12 @@ public:
         QString text;
         QString title;
         BoxIcon icon;
-        QString log_at_box;  // Text1 of the main window while the box is up
+        QString log_at_box;  // the main window's address box while the box is up
     };
 
     void ShowMessage(QWidget* parent, const QString& text, const QString& title, BoxIcon icon) override {
         QString log;
-        if (auto* window = qobject_cast<Gathrix*>(parent)) log = window->Text1->toPlainText();
+        if (auto* window = qobject_cast<Gathrix*>(parent)) log = window->AddressBox()->toPlainText();
         boxes.push_back({text, title, icon, log});
     }
     void OpenFolder(const std::filesystem::path& folder) override { opened_folders.push_back(folder); }

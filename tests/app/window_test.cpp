@@ -17,16 +17,16 @@
 #include <memory>
 #include <optional>
 
-#include "app/frm_info.h"
 #include "app/gathrix_window.h"
+#include "app/info_window.h"
 #include "app/layout.h"
 #include "app/shell.h"
 #include "recording_shell.h"
 #include "support/fake_server.h"
 
 using gathrix::BoxIcon;
-using gathrix::app::frmInfo;
 using gathrix::app::Gathrix;
+using gathrix::app::InfoWindow;
 using gathrix::app::TwipRect;
 using gathrix::app::test::RecordingShell;
 using gathrix::test::ScopedEnv;
@@ -135,18 +135,21 @@ private slots:
         QCOMPARE(text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 
         // The notice is one line on light green; the prompt uses the highlight colours.
-        QVERIFY(!w.Label2->text().isEmpty());
-        QVERIFY(!w.Label2->text().contains(QLatin1Char('\n')));
-        QVERIFY(w.Label2->fontMetrics().horizontalAdvance(w.Label2->text()) <= w.Label2->width());
-        QCOMPARE(w.Label2->palette().color(QPalette::Window), QColor(128, 255, 128));
-        QVERIFY(w.Label2->autoFillBackground());
-        QCOMPARE(w.Label1->palette().color(QPalette::Window), w.palette().color(QPalette::Active, QPalette::Highlight));
-        QCOMPARE(w.Label1->palette().color(QPalette::WindowText),
+        const QLabel* notice = w.findChild<QLabel*>(QStringLiteral("Label2"));
+        QVERIFY(!notice->text().isEmpty());
+        QVERIFY(!notice->text().contains(QLatin1Char('\n')));
+        QVERIFY(notice->fontMetrics().horizontalAdvance(notice->text()) <= notice->width());
+        QCOMPARE(notice->palette().color(QPalette::Window), QColor(128, 255, 128));
+        QVERIFY(notice->autoFillBackground());
+        QCOMPARE(w.StatusLabel()->palette().color(QPalette::Window),
+                 w.palette().color(QPalette::Active, QPalette::Highlight));
+        QCOMPARE(w.StatusLabel()->palette().color(QPalette::WindowText),
                  w.palette().color(QPalette::Active, QPalette::HighlightedText));
-        QVERIFY(w.Label1->autoFillBackground());
+        QVERIFY(w.StatusLabel()->autoFillBackground());
 
         // The logo and the icon come from the program's resources.
-        QVERIFY(w.Image1->pixmap().size() == w.Image1->size());
+        const QLabel* logo = w.findChild<QLabel*>(QStringLiteral("Image1"));
+        QVERIFY(logo->pixmap().size() == logo->size());
         QCOMPARE(QImage(QStringLiteral(":/gathrix/logo.png")).size(), QSize(110, 41));
         QCOMPARE(QImage(QStringLiteral(":/gathrix/icon.png")).size(), QSize(64, 61));
         QVERIFY(!w.windowIcon().isNull());
@@ -156,16 +159,17 @@ private slots:
         Gathrix& w = *window_;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text1));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.AddressBox()));
 
-        QTest::keyClicks(w.Text1, QStringLiteral("ab"));
-        const QList<QWidget*> order{w.Dowload, w.Exit, w.Update, w.Info, w.Text1, w.Dowload};
+        QTest::keyClicks(w.AddressBox(), QStringLiteral("ab"));
+        const QList<QWidget*> order{w.DownloadButton(), w.ExitButton(), w.UpdateButton(),
+                                    w.InfoButton(),     w.AddressBox(), w.DownloadButton()};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
         // Tab moved the focus on and typed nothing into the text box.
-        QCOMPARE(w.Text1->toPlainText(), QStringLiteral("ab"));
+        QCOMPARE(w.AddressBox()->toPlainText(), QStringLiteral("ab"));
         QCOMPARE(shell_->ends, 0);
         QVERIFY(shell_->boxes.empty());
     }
@@ -174,29 +178,29 @@ private slots:
         Gathrix& w = *window_;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QTest::keyClicks(w.Text1, QStringLiteral("one"));
-        QTest::keyClick(w.Text1, Qt::Key_Return);
-        QTest::keyClicks(w.Text1, QStringLiteral("two"));
-        QTest::keyClick(w.Text1, Qt::Key_Escape);
-        QCOMPARE(w.Text1->toPlainText(), QStringLiteral("one\ntwo"));
+        QTest::keyClicks(w.AddressBox(), QStringLiteral("one"));
+        QTest::keyClick(w.AddressBox(), Qt::Key_Return);
+        QTest::keyClicks(w.AddressBox(), QStringLiteral("two"));
+        QTest::keyClick(w.AddressBox(), Qt::Key_Escape);
+        QCOMPARE(w.AddressBox()->toPlainText(), QStringLiteral("one\ntwo"));
         QVERIFY(w.isVisible());
         QVERIFY(shell_->boxes.empty());
         QCOMPARE(shell_->ends, 0);
     }
 
     void buttonsHaveTheirAccessKeys() {
-        QCOMPARE(window_->Dowload->shortcut(), QKeySequence(Qt::ALT | Qt::Key_D));
-        QCOMPARE(window_->Exit->shortcut(), QKeySequence(Qt::ALT | Qt::Key_E));
-        QCOMPARE(window_->Update->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
-        QVERIFY(window_->Info->shortcut().isEmpty());
+        QCOMPARE(window_->DownloadButton()->shortcut(), QKeySequence(Qt::ALT | Qt::Key_D));
+        QCOMPARE(window_->ExitButton()->shortcut(), QKeySequence(Qt::ALT | Qt::Key_E));
+        QCOMPARE(window_->UpdateButton()->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
+        QVERIFY(window_->InfoButton()->shortcut().isEmpty());
     }
 
     void exitEndsTheProgramAtOnce() {
         Gathrix& w = *window_;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Text1->setPlainText(QStringLiteral("http://picasaweb.google.com/someone/album"));
-        QTest::mouseClick(w.Exit, Qt::LeftButton);
+        w.AddressBox()->setPlainText(QStringLiteral("http://picasaweb.google.com/someone/album"));
+        QTest::mouseClick(w.ExitButton(), Qt::LeftButton);
         QCOMPARE(shell_->ends, 1);
         QVERIFY(shell_->boxes.empty());
         QVERIFY(shell_->opened_folders.empty());
@@ -215,35 +219,35 @@ private slots:
         Gathrix& w = *window_;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.InfoWindow() == nullptr);
+        QVERIFY(w.CurrentInfoWindow() == nullptr);
 
-        QTest::mouseClick(w.Info, Qt::LeftButton);
-        QPointer<frmInfo> info = w.InfoWindow();
+        QTest::mouseClick(w.InfoButton(), Qt::LeftButton);
+        QPointer<InfoWindow> info = w.CurrentInfoWindow();
         QVERIFY(info != nullptr);
         QVERIFY(info->isVisible());
         QCOMPARE(info->windowTitle(), QStringLiteral("Info"));
         QVERIFY(info->parentWidget() == nullptr);
         QVERIFY(!info->isModal());
         QCOMPARE(info->Text(), InfoTextExpected());
-        QCOMPARE(info->Text1->document()->blockCount(), 4);
+        QCOMPARE(info->TextBox()->document()->blockCount(), 4);
         QVERIFY(QTest::qWaitForWindowActive(info));
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(info->OK_button));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(info->OkButton()));
 
         // The main window stays usable: a second press rebuilds the same text.
-        QTest::mouseClick(w.Info, Qt::LeftButton);
-        QCOMPARE(w.InfoWindow(), info.data());
+        QTest::mouseClick(w.InfoButton(), Qt::LeftButton);
+        QCOMPARE(w.CurrentInfoWindow(), info.data());
         QCOMPARE(info->Text(), InfoTextExpected());
-        QCOMPARE(info->Text1->document()->blockCount(), 4);
+        QCOMPARE(info->TextBox()->document()->blockCount(), 4);
         QVERIFY(!info->Text().endsWith(QLatin1Char('\n')));
 
         // OK closes and discards it; the next press makes a new one.
         QVERIFY(QTest::qWaitForWindowActive(info));
-        QTest::keyClick(info->OK_button, Qt::Key_Space);
+        QTest::keyClick(info->OkButton(), Qt::Key_Space);
         QTRY_VERIFY(info.isNull());
-        QVERIFY(w.InfoWindow() == nullptr);
+        QVERIFY(w.CurrentInfoWindow() == nullptr);
 
-        QTest::mouseClick(w.Info, Qt::LeftButton);
-        info = w.InfoWindow();
+        QTest::mouseClick(w.InfoButton(), Qt::LeftButton);
+        info = w.CurrentInfoWindow();
         QVERIFY(info != nullptr);
         QCOMPARE(info->Text(), InfoTextExpected());
         // Enter on the focused OK_button closes it as well.
@@ -252,8 +256,8 @@ private slots:
         QTRY_VERIFY(info.isNull());
 
         // So does the frame.
-        QTest::mouseClick(w.Info, Qt::LeftButton);
-        info = w.InfoWindow();
+        QTest::mouseClick(w.InfoButton(), Qt::LeftButton);
+        info = w.CurrentInfoWindow();
         QVERIFY(info != nullptr);
         info->close();
         QTRY_VERIFY(info.isNull());
@@ -262,9 +266,9 @@ private slots:
 
     void infoShowsTheSiteTheProgramUses() {
         ScopedEnv site("GATHRIX_MAKER_SITE_URL", "http://127.0.0.1:9");
-        QTest::mouseClick(window_->Info, Qt::LeftButton);
-        QVERIFY(window_->InfoWindow() != nullptr);
-        QVERIFY(window_->InfoWindow()->Text().contains(QStringLiteral("\nWeb page: http://127.0.0.1:9\n")));
+        QTest::mouseClick(window_->InfoButton(), Qt::LeftButton);
+        QVERIFY(window_->CurrentInfoWindow() != nullptr);
+        QVERIFY(window_->CurrentInfoWindow()->Text().contains(QStringLiteral("\nWeb page: http://127.0.0.1:9\n")));
     }
 
     void runEventsShowInTheWidgets() {
@@ -282,27 +286,27 @@ private slots:
         const QString expected = QStringLiteral(
             "Start time:10:00:00\nDestination folder:/tmp/AlbumDownload\nDownloading 1.jpg...OK\n"
             "Downloading 2.jpg...failed.\nEnd time:10:00:05\nToatal time: 5 seconds");
-        QCOMPARE(w.Text1->toPlainText(), expected);
-        QCOMPARE(w.Text1->textCursor().position(), w.Text1->document()->characterCount() - 1);
+        QCOMPARE(w.AddressBox()->toPlainText(), expected);
+        QCOMPARE(w.AddressBox()->textCursor().position(), w.AddressBox()->document()->characterCount() - 1);
 
         // A long log keeps its end in view.
         for (int i = 0; i < 200; ++i) w.LogAppended("Downloading picture.jpg...OK\r\n");
-        QScrollBar* bar = w.Text1->verticalScrollBar();
+        QScrollBar* bar = w.AddressBox()->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
 
         w.PicturesStored(3);
-        QCOMPARE(w.Label1->text(), QStringLiteral("Download in progress... 3 files finished."));
+        QCOMPARE(w.StatusLabel()->text(), QStringLiteral("Download in progress... 3 files finished."));
 
         w.LogCleared();
-        QCOMPARE(w.Text1->toPlainText(), QString());
+        QCOMPARE(w.AddressBox()->toPlainText(), QString());
 
         w.RunStarted();
-        QVERIFY(!w.Dowload->isEnabled());
-        QVERIFY(!w.Update->isEnabled());
-        QVERIFY(!w.Info->isEnabled());
-        QVERIFY(w.Exit->isEnabled());
-        QVERIFY(w.Text1->isEnabled());
+        QVERIFY(!w.DownloadButton()->isEnabled());
+        QVERIFY(!w.UpdateButton()->isEnabled());
+        QVERIFY(!w.InfoButton()->isEnabled());
+        QVERIFY(w.ExitButton()->isEnabled());
+        QVERIFY(w.AddressBox()->isEnabled());
 
         w.Message("Invalid URL !", "Error", BoxIcon::Critical);
         QCOMPARE(shell_->boxes.size(), std::size_t{1});
@@ -381,8 +385,8 @@ private slots:
         Gathrix& w = *window_;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Text1->setPlainText(QStringLiteral("http://picasaweb.google.com/someone/album"));
-        QTest::mouseClick(w.Update, Qt::LeftButton);
+        w.AddressBox()->setPlainText(QStringLiteral("http://picasaweb.google.com/someone/album"));
+        QTest::mouseClick(w.UpdateButton(), Qt::LeftButton);
 
         QCOMPARE(shell_->boxes.size(), std::size_t{1});
         const RecordingShell::Box& box = shell_->boxes[0];
@@ -394,8 +398,8 @@ private slots:
                                      (failed ? QStringLiteral("failed.") : QStringLiteral("OK")));
         // Afterwards the box is empty, the buttons still work, and the user's own
         // "version.txt" is still there as it was.
-        QCOMPARE(w.Text1->toPlainText(), QString());
-        QVERIFY(w.Update->isEnabled() && w.Dowload->isEnabled() && w.Info->isEnabled());
+        QCOMPARE(w.AddressBox()->toPlainText(), QString());
+        QVERIFY(w.UpdateButton()->isEnabled() && w.DownloadButton()->isEnabled() && w.InfoButton()->isEnabled());
         QCOMPARE(shell_->ends, 0);
         QCOMPARE(gathrix::test::ReadFile("version.txt"), std::string("3.6\r\n"));
         QCOMPARE(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
@@ -408,12 +412,12 @@ private slots:
         Gathrix& w = *window_;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.Text1->setPlainText(QStringLiteral("    "));
-        QTest::mouseClick(w.Dowload, Qt::LeftButton);
+        w.AddressBox()->setPlainText(QStringLiteral("    "));
+        QTest::mouseClick(w.DownloadButton(), Qt::LeftButton);
         QCOMPARE(shell_->ends, 0);
         QVERIFY(shell_->boxes.empty());
-        QVERIFY(w.Dowload->isEnabled() && w.Update->isEnabled() && w.Info->isEnabled());
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text1));
+        QVERIFY(w.DownloadButton()->isEnabled() && w.UpdateButton()->isEnabled() && w.InfoButton()->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.AddressBox()));
         QCOMPARE(fs::current_path(), fs::path(sandbox.Path()));
     }
 
@@ -423,16 +427,16 @@ private slots:
         Gathrix& w = *window_;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Text1->setPlainText(QStringLiteral("http://127.0.0.1:9/nothing/we/know"));
-        QTest::mouseClick(w.Dowload, Qt::LeftButton);
+        w.AddressBox()->setPlainText(QStringLiteral("http://127.0.0.1:9/nothing/we/know"));
+        QTest::mouseClick(w.DownloadButton(), Qt::LeftButton);
         QCOMPARE(shell_->boxes.size(), std::size_t{1});
         QCOMPARE(shell_->boxes[0].title, QStringLiteral("Error"));
         QCOMPARE(shell_->boxes[0].text, QStringLiteral("Invalid URL !"));
         QCOMPARE(shell_->boxes[0].icon, BoxIcon::Critical);
         QCOMPARE(shell_->ends, 1);
-        QCOMPARE(w.Text1->toPlainText(), QStringLiteral("http://127.0.0.1:9/nothing/we/know"));
-        QVERIFY(!w.Dowload->isEnabled() && !w.Update->isEnabled() && !w.Info->isEnabled());
-        QVERIFY(w.Exit->isEnabled());
+        QCOMPARE(w.AddressBox()->toPlainText(), QStringLiteral("http://127.0.0.1:9/nothing/we/know"));
+        QVERIFY(!w.DownloadButton()->isEnabled() && !w.UpdateButton()->isEnabled() && !w.InfoButton()->isEnabled());
+        QVERIFY(w.ExitButton()->isEnabled());
     }
 
 private:

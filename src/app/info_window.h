@@ -18,11 +18,12 @@ std::string InfoLine2();
 std::string InfoLine3();
 std::string InfoLine4();
 
-class frmInfo : public QWidget {
+// Its object name is "frmInfo", its controls' "Text1" and "OK_button".
+class InfoWindow : public QWidget {
     Q_OBJECT
 
 public:
-    frmInfo();
+    InfoWindow();
 
     // Sets the whole text, or adds piece at its end (CR LF breaks lines).
     void ReplaceText(const std::string& text);
@@ -32,8 +33,12 @@ public:
     // The text as shown, lines separated by LF.
     QString Text() const;
 
-    QPlainTextEdit* Text1;
-    QPushButton* OK_button;
+    QPlainTextEdit* TextBox() const { return text_box_; }
+    QPushButton* OkButton() const { return ok_button_; }
+
+private:
+    QPlainTextEdit* text_box_ = nullptr;
+    QPushButton* ok_button_ = nullptr;
 };
 
 }  // namespace gathrix::app

@@ -1,4 +1,4 @@
-#include "app/frm_info.h"
+#include "app/info_window.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,7 +14,7 @@ namespace {
 constexpr int kClientWidth = 5928;
 constexpr int kClientHeight = 2736;
 constexpr TwipRect kOkButton{2280, 2160, 1335, 495};
-constexpr TwipRect kText1{240, 240, 5412, 1812};
+constexpr TwipRect kTextBox{240, 240, 5412, 1812};
 constexpr const char* kLineEnd = "\r\n";
 }  // namespace
 
@@ -25,7 +25,7 @@ std::string InfoLine2() { return "Requirements: Windows 2000 / XP / Vista"; }
 std::string InfoLine3() { return std::string("Web page: ") + MakerSiteUrl(); }
 std::string InfoLine4() { return std::string("Email: ") + kMakerContactAddress; }
 
-frmInfo::frmInfo()
+InfoWindow::InfoWindow()
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmInfo"));
@@ -36,42 +36,42 @@ frmInfo::frmInfo()
     const double dpi_y = LogicalDpiY();
     setFixedSize(TwipsToPixels(kClientWidth, kClientHeight, dpi_x, dpi_y));
 
-    // Created in tab order: OK_button first, then the text box.
-    OK_button = new QPushButton(QStringLiteral("OK"), this);
-    OK_button->setObjectName(QStringLiteral("OK_button"));
-    OK_button->setGeometry(TwipsToPixels(kOkButton, dpi_x, dpi_y));
+    // Created in tab order: OK first, then the text box.
+    ok_button_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_button_->setObjectName(QStringLiteral("OK_button"));
+    ok_button_->setGeometry(TwipsToPixels(kOkButton, dpi_x, dpi_y));
     // Enter on the focused button presses it, as the space bar does.
-    OK_button->setAutoDefault(true);
+    ok_button_->setAutoDefault(true);
 
-    Text1 = new QPlainTextEdit(QStringLiteral("Text1"), this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(TwipsToPixels(kText1, dpi_x, dpi_y));
-    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Text1->setReadOnly(true);
-    Text1->setTabChangesFocus(true);
+    text_box_ = new QPlainTextEdit(QStringLiteral("Text1"), this);
+    text_box_->setObjectName(QStringLiteral("Text1"));
+    text_box_->setGeometry(TwipsToPixels(kTextBox, dpi_x, dpi_y));
+    text_box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text_box_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text_box_->setReadOnly(true);
+    text_box_->setTabChangesFocus(true);
 
-    setTabOrder(OK_button, Text1);
-    OK_button->setFocus();
+    setTabOrder(ok_button_, text_box_);
+    ok_button_->setFocus();
 
-    connect(OK_button, &QPushButton::clicked, this, &QWidget::close);
+    connect(ok_button_, &QPushButton::clicked, this, &QWidget::close);
 }
 
-void frmInfo::ReplaceText(const std::string& text) { Text1->setPlainText(ToDisplayText(text)); }
+void InfoWindow::ReplaceText(const std::string& text) { text_box_->setPlainText(ToDisplayText(text)); }
 
-void frmInfo::AppendText(const std::string& piece) {
-    QTextCursor cursor(Text1->document());
+void InfoWindow::AppendText(const std::string& piece) {
+    QTextCursor cursor(text_box_->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(ToDisplayText(piece));
 }
 
-void frmInfo::Fill() {
+void InfoWindow::Fill() {
     ReplaceText(InfoLine1() + kLineEnd);
     AppendText(InfoLine2() + kLineEnd);
     AppendText(InfoLine3() + kLineEnd);
     AppendText(InfoLine4());
 }
 
-QString frmInfo::Text() const { return Text1->toPlainText(); }
+QString InfoWindow::Text() const { return text_box_->toPlainText(); }
 
 }  // namespace gathrix::app
