@@ -171,6 +171,15 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"-i", "list.txt"};
      },
      0, "", {"AlbumDownload/a.jpg"}},
+    // Lines that end in CR LF: the CR is no part of an album's folder name.
+    {"AddressListWithCrLfLinesNamesFoldersWithoutTheCr",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/list.txt", Album(s, "u", "Summer", {"/p/a.jpg"}) + "\r\n" +
+                                            Album(s, "u", "Winter", {"/p/a.jpg"}) + "\r\n");
+         return std::vector<std::string>{"-i", "list.txt"};
+     },
+     0, "", {"Summer/AlbumDownload/a.jpg", "Winter/AlbumDownload/a.jpg"}},
     // A folder name cut to 100 bytes ends before a two-byte character, not in it.
     {"LongAlbumNameCutBetweenCharacters",
      [](FakeServer& s, const std::string&) {
@@ -335,6 +344,28 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--retries", "3", Album(s, "u", "Summer", {"/p/gone.jpg"})};
      },
      5, "gathrix-cli: picture http://H/p/gone.jpg: HTTP 404\n", {}, {{"/p/gone.jpg", 1}}},
+    // A server that throttles is asked again when its Retry-After says: in
+    // seconds, or at a date (one gone by: at once); not without --retries.
+    {"ThrottledPictureAfterItsRetryAfter",
+     [](FakeServer& s, const std::string&) {
+         s.ServeFlaky("/p/busy.jpg", "late", 1, 429, {{"Retry-After", "1"}});
+         return std::vector<std::string>{"--retries", "1", Album(s, "u", "Summer", {"/p/busy.jpg"})};
+     },
+     0, "gathrix-cli: retrying http://H/p/busy.jpg in 1 s: HTTP 429 (attempt 2 of 2)\n", {"AlbumDownload/busy.jpg"},
+     {{"/p/busy.jpg", 2}}},
+    {"ThrottledPictureAtADateGoneBy",
+     [](FakeServer& s, const std::string&) {
+         s.ServeFlaky("/p/busy.jpg", "late", 1, 429, {{"Retry-After", "Wed, 21 Oct 2015 07:28:00 GMT"}});
+         return std::vector<std::string>{"--retries", "1", Album(s, "u", "Summer", {"/p/busy.jpg"})};
+     },
+     0, "gathrix-cli: retrying http://H/p/busy.jpg in 0 s: HTTP 429 (attempt 2 of 2)\n", {"AlbumDownload/busy.jpg"},
+     {{"/p/busy.jpg", 2}}},
+    {"ThrottledPictureWithoutRetries",
+     [](FakeServer& s, const std::string&) {
+         s.ServeFlaky("/p/busy.jpg", "late", 1, 429, {{"Retry-After", "1"}});
+         return std::vector<std::string>{Album(s, "u", "Summer", {"/p/busy.jpg"})};
+     },
+     5, "gathrix-cli: picture http://H/p/busy.jpg: HTTP 429\n", {}, {{"/p/busy.jpg", 1}}},
     // The configuration file gives defaults; the command line wins.
     {"ConfigFileGivesDefaults",
      [](FakeServer& s, const std::string& start) {
