@@ -130,6 +130,14 @@ void KeptPicture(const std::string& start) {
 // Whether the picture's time is that of its storing, this minute.
 bool StoredJustNow(const std::string& path) { return std::abs(std::time(nullptr) - ModifiedAt(path)) < 60; }
 
+// An album of busy.jpg, which answers 429 with Retry-After: after once; the
+// arguments of a run over it with options.
+std::vector<std::string> Throttled(FakeServer& s, const std::string& after, std::vector<std::string> options) {
+    s.ServeFlaky("/p/busy.jpg", "late", 1, 429, {{"Retry-After", after}});
+    options.push_back(Album(s, "u", "Summer", {"/p/busy.jpg"}));
+    return options;
+}
+
 struct OptionsRow {
     const char* name;
     // Serves what the case needs; returns the arguments after the program name.
@@ -347,24 +355,16 @@ const OptionsRow kRows[] = {
     // A server that throttles is asked again when its Retry-After says: in
     // seconds, or at a date (one gone by: at once); not without --retries.
     {"ThrottledPictureAfterItsRetryAfter",
-     [](FakeServer& s, const std::string&) {
-         s.ServeFlaky("/p/busy.jpg", "late", 1, 429, {{"Retry-After", "1"}});
-         return std::vector<std::string>{"--retries", "1", Album(s, "u", "Summer", {"/p/busy.jpg"})};
-     },
+     [](FakeServer& s, const std::string&) { return Throttled(s, "1", {"--retries", "1"}); },
      0, "gathrix-cli: retrying http://H/p/busy.jpg in 1 s: HTTP 429 (attempt 2 of 2)\n", {"AlbumDownload/busy.jpg"},
      {{"/p/busy.jpg", 2}}},
     {"ThrottledPictureAtADateGoneBy",
      [](FakeServer& s, const std::string&) {
-         s.ServeFlaky("/p/busy.jpg", "late", 1, 429, {{"Retry-After", "Wed, 21 Oct 2015 07:28:00 GMT"}});
-         return std::vector<std::string>{"--retries", "1", Album(s, "u", "Summer", {"/p/busy.jpg"})};
+         return Throttled(s, "Wed, 21 Oct 2015 07:28:00 GMT", {"--retries", "1"});
      },
      0, "gathrix-cli: retrying http://H/p/busy.jpg in 0 s: HTTP 429 (attempt 2 of 2)\n", {"AlbumDownload/busy.jpg"},
      {{"/p/busy.jpg", 2}}},
-    {"ThrottledPictureWithoutRetries",
-     [](FakeServer& s, const std::string&) {
-         s.ServeFlaky("/p/busy.jpg", "late", 1, 429, {{"Retry-After", "1"}});
-         return std::vector<std::string>{Album(s, "u", "Summer", {"/p/busy.jpg"})};
-     },
+    {"ThrottledPictureWithoutRetries", [](FakeServer& s, const std::string&) { return Throttled(s, "1", {}); },
      5, "gathrix-cli: picture http://H/p/busy.jpg: HTTP 429\n", {}, {{"/p/busy.jpg", 1}}},
     // The configuration file gives defaults; the command line wins.
     {"ConfigFileGivesDefaults",
