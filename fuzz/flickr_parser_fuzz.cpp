@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "download/page_parsers.h"
+#include "download/sites/page_parsers.h"
 #include "parser_checks.h"
 #include "text/strings.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "download/page_parsers.h"
+#include "download/sites/page_parsers.h"
 
 namespace gathrix::fuzz {
 

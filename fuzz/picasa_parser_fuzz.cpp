@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "download/page_parsers.h"
+#include "download/sites/page_parsers.h"
 #include "parser_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "download/page_parsers.h"
 #include "download/settings.h"
+#include "download/sites/page_parsers.h"
 #include "parser_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

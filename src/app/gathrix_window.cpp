@@ -10,12 +10,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <cstdio>
 
 #include "app/display_text.h"
 #include "app/shell.h"
 #include "download/download_command.h"
 #include "download/log_format.h"
 #include "download/settings.h"
+#include "text/utf8.h"
 #include "update/update_check.h"
 #include "update/version.h"
 
@@ -49,6 +51,17 @@ void Paint(QLabel* label, const QColor& background, const QColor& text) {
     colours.setColor(QPalette::Window, background);
     colours.setColor(QPalette::WindowText, text);
     label->setPalette(colours);
+}
+
+// The settings of a download: the environment's. A GATHRIX_JOBS the engine
+// passed over is told on stderr, as gathrix-cli tells it.
+Settings DownloadSettings() {
+    Settings settings = Settings::FromEnvironment();
+    if (settings.rejected_jobs) {
+        std::fprintf(stderr, "gathrix: GATHRIX_JOBS=%s is not a number from 1 to %d; fetching one picture at a time\n",
+                     EscapeForTerminal(*settings.rejected_jobs).c_str(), kMaxJobs);
+    }
+    return settings;
 }
 
 }  // namespace
@@ -208,7 +221,7 @@ void Gathrix::OnDownload() {
     std::error_code ec;
     const std::filesystem::path start = std::filesystem::current_path(ec);
     const DownloadOutcome outcome = RunDownload(*this, address_box_->toPlainText().toStdString(),
-                                                start / kWorkingFolderName, Settings::FromEnvironment(), &cancel_);
+                                                start / kWorkingFolderName, DownloadSettings(), &cancel_);
     if (outcome == DownloadOutcome::EmptyAddress) address_box_->setFocus();
 }
 

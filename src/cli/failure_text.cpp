@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "download/settings.h"
+#include "text/utf8.h"
+
 namespace gathrix {
 
 namespace {
@@ -63,6 +66,11 @@ std::string FailureText(const Failure& failure) {
     }
     // clang-format on
     return "failed";
+}
+
+std::string RejectedJobsText(const std::string& value) {
+    return "gathrix: GATHRIX_JOBS=" + EscapeForTerminal(value) + " is not a number from 1 to " +
+           std::to_string(kMaxJobs) + "; fetching one picture at a time\n";
 }
 
 }  // namespace gathrix

@@ -1,6 +1,6 @@
 #pragma once
 // The words gathrix-cli gives a failure on stderr ("HTTP 404", "no data for
-// 60 s", "body cut short", ...).
+// 60 s", "body cut short", ...), and a setting of the environment passed over.
 
 #include <string>
 
@@ -9,5 +9,9 @@
 namespace gathrix {
 
 std::string FailureText(const Failure& failure);
+
+// The warning about a GATHRIX_JOBS the engine passed over (its value as it was
+// set), with its line end.
+std::string RejectedJobsText(const std::string& value);
 
 }  // namespace gathrix

@@ -24,6 +24,7 @@
 
 #include "cli/cli_front_end.h"
 #include "cli/exit_status.h"
+#include "cli/failure_text.h"
 #include "cli/options.h"
 #include "cli/usage.h"
 #include "download/cookie_store.h"
@@ -147,6 +148,7 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     front_end.EnableProgress(options.progress && !options.quiet && ::isatty(STDERR_FILENO) == 1,
                              SameTerminal(STDOUT_FILENO, STDERR_FILENO));
     gathrix::Settings settings = gathrix::Settings::FromEnvironment();
+    if (settings.rejected_jobs) std::fputs(gathrix::RejectedJobsText(*settings.rejected_jobs).c_str(), stderr);
     if (options.jobs) settings.jobs = *options.jobs;
     settings.retries = options.retries;
     if (options.timeout) settings.request_timeout = *options.timeout;

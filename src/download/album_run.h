@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "download/page_parsers.h"
+#include "download/found_picture.h"
 #include "download/settings.h"
 #include "events/run_events.h"
 

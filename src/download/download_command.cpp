@@ -9,8 +9,8 @@
 #include <string>
 #include <system_error>
 
-#include "download/album_readers.h"
 #include "download/log_format.h"
+#include "download/sites/album_readers.h"
 #include "net/temp_files.h"
 #include "text/strings.h"
 

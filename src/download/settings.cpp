@@ -1,10 +1,7 @@
 #include "download/settings.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string_view>
-
-#include "text/utf8.h"
 
 namespace gathrix {
 
@@ -107,9 +104,7 @@ Settings Settings::FromEnvironment() {
         if (const std::optional<int> jobs = ParseJobs(v)) {
             settings.jobs = *jobs;
         } else {
-            std::fprintf(stderr,
-                         "gathrix: GATHRIX_JOBS=%s is not a number from 1 to %d; fetching one picture at a time\n",
-                         EscapeForTerminal(v).c_str(), kMaxJobs);
+            settings.rejected_jobs = v;
         }
     }
     // For the window started from a script: the same as gathrix-cli's

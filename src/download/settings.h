@@ -72,8 +72,13 @@ struct Settings {
     // file); empty: the system's. Set by gathrix-cli's --cacert only.
     std::string ca_file;
 
+    // The value of GATHRIX_JOBS when it is set to something that is not a
+    // number from 1 to kMaxJobs, raw: jobs kept its default, and each front
+    // end tells its user so in its own words.
+    std::optional<std::string> rejected_jobs;
+
     // The defaults, with every variable that is set (and valid) applied. An
-    // invalid GATHRIX_JOBS is ignored with a warning on stderr.
+    // invalid GATHRIX_JOBS is ignored and kept in rejected_jobs.
     static Settings FromEnvironment();
 };
 

@@ -131,6 +131,14 @@ void KeptPicture(const std::string& start) {
 // Whether the picture's time is that of its storing, this minute.
 bool StoredJustNow(const std::string& path) { return std::abs(std::time(nullptr) - ModifiedAt(path)) < 60; }
 
+// An album of busy.jpg, which answers 429 with Retry-After: after once; the
+// arguments of a run over it with options.
+std::vector<std::string> Throttled(FakeServer& s, const std::string& after, std::vector<std::string> options) {
+    s.ServeFlaky("/p/busy.jpg", "late", 1, 429, {{"Retry-After", after}});
+    options.push_back(Album(s, "u", "Summer", {"/p/busy.jpg"}));
+    return options;
+}
+
 struct OptionsRow {
     const char* name;
     // Serves what the case needs; returns the arguments after the program name.
@@ -172,6 +180,15 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"-i", "list.txt"};
      },
      kExitCompleted, "", {"AlbumDownload/a.jpg"}},
+    // Lines that end in CR LF: the CR is no part of an album's folder name.
+    {"AddressListWithCrLfLinesNamesFoldersWithoutTheCr",
+     [](FakeServer& s, const std::string& start) {
+         s.Serve("/p/a.jpg", "a");
+         WriteFile(start + "/list.txt", Album(s, "u", "Summer", {"/p/a.jpg"}) + "\r\n" +
+                                            Album(s, "u", "Winter", {"/p/a.jpg"}) + "\r\n");
+         return std::vector<std::string>{"-i", "list.txt"};
+     },
+     kExitCompleted, "", {"Summer/AlbumDownload/a.jpg", "Winter/AlbumDownload/a.jpg"}},
     // A folder name cut to 100 bytes ends before a two-byte character, not in it.
     {"LongAlbumNameCutBetweenCharacters",
      [](FakeServer& s, const std::string&) {
@@ -336,6 +353,20 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--retries", "3", Album(s, "u", "Summer", {"/p/gone.jpg"})};
      },
      kExitPictureMissing, "gathrix-cli: picture http://H/p/gone.jpg: HTTP 404\n", {}, {{"/p/gone.jpg", 1}}},
+    // A server that throttles is asked again when its Retry-After says: in
+    // seconds, or at a date (one gone by: at once); not without --retries.
+    {"ThrottledPictureAfterItsRetryAfter",
+     [](FakeServer& s, const std::string&) { return Throttled(s, "1", {"--retries", "1"}); },
+     kExitCompleted, "gathrix-cli: retrying http://H/p/busy.jpg in 1 s: HTTP 429 (attempt 2 of 2)\n", {"AlbumDownload/busy.jpg"},
+     {{"/p/busy.jpg", 2}}},
+    {"ThrottledPictureAtADateGoneBy",
+     [](FakeServer& s, const std::string&) {
+         return Throttled(s, "Wed, 21 Oct 2015 07:28:00 GMT", {"--retries", "1"});
+     },
+     kExitCompleted, "gathrix-cli: retrying http://H/p/busy.jpg in 0 s: HTTP 429 (attempt 2 of 2)\n", {"AlbumDownload/busy.jpg"},
+     {{"/p/busy.jpg", 2}}},
+    {"ThrottledPictureWithoutRetries", [](FakeServer& s, const std::string&) { return Throttled(s, "1", {}); },
+     kExitPictureMissing, "gathrix-cli: picture http://H/p/busy.jpg: HTTP 429\n", {}, {{"/p/busy.jpg", 1}}},
     // The configuration file gives defaults; the command line wins.
     {"ConfigFileGivesDefaults",
      [](FakeServer& s, const std::string& start) {

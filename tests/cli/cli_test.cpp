@@ -121,6 +121,19 @@ TEST_F(CliTest, EmptyAlbumRunsToZeroFilesAndSaysSoOnStderr) {
               "gathrix-cli: no pictures found on the album's pages: " + server.Url("/picasaweb.google.com/x") + "\n");
 }
 
+// A GATHRIX_JOBS that is no number from 1 to 16 is told, escaped, for each album.
+TEST_F(CliTest, JobsInTheEnvironmentThatAreNoNumberAreTold) {
+    server.Serve("/p/a.jpg", "a");
+    server.Serve("/picasaweb.google.com/x", PicasaPage({server.Url("/p/a.jpg")}));
+    server.Serve("/picasaweb.google.com/y", PicasaPage({server.Url("/p/a.jpg")}));
+    const ProcessResult r = Cli({"-q", server.Url("/picasaweb.google.com/x"), server.Url("/picasaweb.google.com/y")},
+                                {{"GATHRIX_JOBS", "9\x1B[2J"}});
+    EXPECT_EQ(r.exit_code, kExitCompleted);
+    const std::string warning =
+        "gathrix: GATHRIX_JOBS=9\\x1B[2J is not a number from 1 to 16; fetching one picture at a time\n";
+    EXPECT_EQ(r.err, warning + warning);
+}
+
 TEST_F(CliTest, InvalidAddressExitsWithTwo) {
     const ProcessResult r = Cli({"http://example.org/"});
     EXPECT_EQ(r.exit_code, kExitInvalidUrl);

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -37,7 +39,8 @@ const std::string kGood = PictureBytes(7, 5000);
 struct World {
     FakeServer& server;
     std::unique_ptr<RawServer>& raw;
-    const std::string& start;  // the starting directory
+    const std::string& start;            // the starting directory
+    std::unique_ptr<FakeServer>& other;  // a second host, where a row makes one
 };
 
 struct Row {
@@ -58,6 +61,9 @@ struct Row {
     std::vector<std::string> options = {};  // before the album address
     // Puts things into AlbumDownload (made already) before each run.
     std::function<void(const fs::path&)> prepare = nullptr;
+    // Whether the requests open at once on the servers are counted: never more
+    // than the transfers allowed.
+    bool counts_at_once = false;
 };
 
 // Rows print as their names: byte dumps of the padded struct mean nothing.
@@ -89,6 +95,22 @@ std::vector<std::string> Tagged(World& w, const std::vector<std::pair<std::strin
     for (const auto& [path, body] : pictures) {
         w.server.ServeWithHeaders(path, body, {{"ETag", "\"" + body + "\""}});
         addresses.push_back(w.server.Url(path));
+    }
+    return addresses;
+}
+
+// Five pictures on two hosts by turns, each answered after a pause, so that
+// those fetched ahead are all open at once; the second host counts its
+// requests with the first. (The limit of connections a host stops one request
+// too many only where all go to one host.)
+std::vector<std::string> TwoHosts(World& w) {
+    w.other = std::make_unique<FakeServer>();
+    w.other->CountWith(w.server);
+    std::vector<std::string> addresses;
+    for (int i = 1; i <= 5; ++i) {
+        FakeServer& host = i % 2 == 1 ? w.server : *w.other;
+        host.ServeDelayed("/p/" + std::to_string(i) + ".jpg", kGood, std::chrono::milliseconds(300));
+        addresses.push_back(host.Url("/p/" + std::to_string(i) + ".jpg"));
     }
     return addresses;
 }
@@ -485,6 +507,11 @@ const Row kRows[] = {
     {"WholeAnswerAs206WithContinue", [](World& w) { return ThenGood(w, Raw206(w, "0-99/100", "\"v\"")); },
      "Downloading a.jpg...OK\r\nDownloading b.jpg...OK\r\n", {{"a.jpg", std::string(100, 'x')}, {"b.jpg", kGood}},
      kExitCompleted, nullptr, "", -1, -1, {"-c"}},
+    {"NoMoreRequestsAtOnceThanTransfers", TwoHosts,
+     "Downloading 1.jpg...OK\r\nDownloading 2.jpg...OK\r\nDownloading 3.jpg...OK\r\nDownloading 4.jpg...OK\r\n"
+     "Downloading 5.jpg...OK\r\n",
+     {{"1.jpg", kGood}, {"2.jpg", kGood}, {"3.jpg", kGood}, {"4.jpg", kGood}, {"5.jpg", kGood}}, kExitCompleted, nullptr, "",
+     -1, -1, {}, nullptr, true},
 };
 // clang-format on
 
@@ -498,6 +525,7 @@ protected:
     Sandbox sandbox;
     FakeServer server;
     std::unique_ptr<RawServer> raw;
+    std::unique_ptr<FakeServer> other;
 };
 
 // Everything in a folder, hidden files included, with its content.
@@ -516,7 +544,7 @@ Files FolderFiles(const fs::path& folder) {
 // and failures, and the same requests.
 TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
     const Row& row = GetParam();
-    World world{server, raw, sandbox.Path()};
+    World world{server, raw, sandbox.Path(), other};
     const std::vector<std::string> pictures = row.setup(world);
     if (!row.album) server.Serve(kAlbum, PicasaPage(pictures));
 
@@ -552,6 +580,11 @@ TEST_P(HostileServer, RunEndsWithTheRightLogFilesAndStatus) {
         seen.erase(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(before));
         if (row.requests >= 0) {
             EXPECT_EQ(seen.size(), static_cast<std::size_t>(row.requests));
+        }
+        if (row.counts_at_once) {
+            const int most = server.MostAtOnce();
+            EXPECT_LE(most, std::atoi(jobs));
+            EXPECT_GE(most, std::min(std::atoi(jobs), 2));  // they were counted
         }
         std::sort(seen.begin(), seen.end());
         requests.push_back(seen);

@@ -150,6 +150,37 @@ std::function<void(World&)> InterruptAt(std::size_t at) {
     };
 }
 
+// A Flickr set, and a Webshots album, of a and b on the picture server; the address.
+std::string FlickrAB(World& w) {
+    w.Picture("/a_o.jpg", kA, {});
+    w.Picture("/b_o.jpg", kB, {});
+    w.pages.Serve("/flickr.com/photos/u/sets/1/",
+                  FlickrSetPage({{"/photos/u/1/in/set-1/", w.pictures.Url("/a_s.jpg")},
+                                 {"/photos/u/2/in/set-1/", w.pictures.Url("/b_s.jpg")}}));
+    return w.pages.Url("/flickr.com/photos/u/sets/1/");
+}
+std::string WebshotsAB(World& w) {
+    w.Picture("/a_fs.jpg", kA, {});
+    w.Picture("/b_fs.jpg", kB, {});
+    w.pages.Serve("/webshots.com/album/1", WebshotsAlbumPage({{w.pictures.Url("/a_th.jpg"), "/photo/1"},
+                                                              {w.pictures.Url("/b_th.jpg"), "/photo/2"}}));
+    return w.pages.Url("/webshots.com/album/1");
+}
+Args Over(std::string (*album)(World&), std::vector<std::string> options) {
+    return [=](World& w) {
+        std::vector<std::string> args = options;
+        args.push_back(album(w));
+        return args;
+    };
+}
+// Files of a_size and b_size bytes put in the place of a and b.
+std::function<void(World&)> OnDisk(std::string a, std::size_t a_size, std::string b, std::size_t b_size) {
+    return [=](World& w) {
+        WriteFile((w.Folder() / a).string(), std::string(a_size, 'a'));
+        WriteFile((w.Folder() / b).string(), std::string(b_size, 'b'));
+    };
+}
+
 const std::string kHere = "Downloading a.jpg...already here.\r\nDownloading b.jpg...already here.\r\n";
 const std::string kAOk = "Downloading a.jpg...OK\r\n";
 const std::string kBHere = "Downloading b.jpg...already here.\r\n";
@@ -166,6 +197,14 @@ const RerunRow kRows[] = {
      [](World& w) { w.Picture("/c.jpg", kNewA, Tag("\"c\"")); w.Album("Summer", {"/a.jpg", "/b.jpg", "/c.jpg"}); },
      Again({"-nc"}), kExitCompleted, kHere + "Downloading c.jpg...OK\r\n",
      {{"AlbumDownload/a.jpg", kA}, {"AlbumDownload/b.jpg", kB}, {"AlbumDownload/c.jpg", kNewA}}, {"/c.jpg  200"}},
+    // The services' size checks: a file smaller than the smallest good picture
+    // is a stand-in and fetched again; one of that size is kept.
+    {"FlickrStandInFetchedAgain", Over(FlickrAB, {}), OnDisk("a_o.jpg", 1000, "b_o.jpg", 3072), Over(FlickrAB, {"-nc"}),
+     kExitCompleted, "Downloading a_o.jpg...OK\r\nDownloading b_o.jpg...already here.\r\n",
+     {{"AlbumDownload/a_o.jpg", kA}, {"AlbumDownload/b_o.jpg", std::string(3072, 'b')}}, {"/a_o.jpg  200"}},
+    {"WebshotsStandInFetchedAgain", Over(WebshotsAB, {}), OnDisk("a_fs.jpg", 1023, "b_fs.jpg", 1024),
+     Over(WebshotsAB, {"-nc"}), kExitCompleted, "Downloading a_fs.jpg...OK\r\nDownloading b_fs.jpg...already here.\r\n",
+     {{"AlbumDownload/a_fs.jpg", kA}, {"AlbumDownload/b_fs.jpg", std::string(1024, 'b')}}, {"/a_fs.jpg  200"}},
     {"EmptiedFileFetchedAgain", Plain({}), [](World& w) { WriteFile((w.Folder() / "a.jpg").string(), ""); },
      Again({"-nc"}), kExitCompleted, kAOk + kBHere, kAB, {"/a.jpg  200"}},
     {"LinkIsNoPicture", Plain({}),
@@ -255,8 +294,10 @@ std::vector<std::pair<std::string, std::string>> Tree(const fs::path& dir) {
 TEST_P(Rerun, SecondRun) {
     const auto& [row, jobs] = GetParam();
     World w;
-    const std::vector<std::pair<std::string, std::string>> env = {{"GATHRIX_JOBS", jobs},
-                                                                  {"GATHRIX_REQUEST_TIMEOUT", "5"}};
+    const std::vector<std::pair<std::string, std::string>> env = {
+        {"GATHRIX_JOBS", jobs},
+        {"GATHRIX_REQUEST_TIMEOUT", "5"},
+        {"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", "http://127.0.0.1"}};
     auto run = [&](const Args& args) {
         std::vector<std::string> argv = {GATHRIX_CLI_PATH};
         for (const std::string& a : args(w)) argv.push_back(a);

@@ -73,6 +73,15 @@ TEST(SettingsTest, TimeOutThatIsNotAWholePositiveNumberIsIgnored) {
     }
 }
 
+TEST(SettingsTest, JobsThatAreNoNumberAreHandedToTheFrontEnd) {
+    ScopedEnv jobs("GATHRIX_JOBS", "17");
+    const Settings s = Settings::FromEnvironment();
+    EXPECT_EQ(s.jobs, 1);
+    EXPECT_EQ(s.rejected_jobs, "17");
+    ScopedEnv good("GATHRIX_JOBS", "4");
+    EXPECT_EQ(Settings::FromEnvironment().rejected_jobs, std::nullopt);
+}
+
 // Rates as curl's tools write them: k, m and g are powers of 1024.
 struct RateCase {
     const char* text;

@@ -2,7 +2,7 @@
 // send (support/album_pages.h) and hand-written ones for the corners. What the
 // drivers do with the result (requests, files, log) is left to the reader tests.
 
-#include "download/page_parsers.h"
+#include "download/sites/page_parsers.h"
 
 #include <gtest/gtest.h>
 

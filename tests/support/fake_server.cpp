@@ -81,6 +81,14 @@ void KeepLoopbackOffProxies() {
 
 }  // namespace
 
+// The requests being answered at once, and the most so far; shared by servers
+// that count together.
+struct AtOnce {
+    std::mutex mutex;
+    int now = 0;
+    int most = 0;
+};
+
 struct FakeServer::Impl {
     httplib::Server server;
     std::thread thread;
@@ -95,6 +103,7 @@ struct FakeServer::Impl {
     std::vector<std::string> request_paths;         // the same without query
     std::vector<httplib::Headers> request_headers;  // the same requests' headers
     std::set<int> client_ports;
+    std::shared_ptr<AtOnce> at_once = std::make_shared<AtOnce>();
 
     void Route(const std::string& path, Handler handler) {
         std::lock_guard lock(mutex);
@@ -115,12 +124,18 @@ struct FakeServer::Impl {
     void Dispatch(const httplib::Request& req, httplib::Response& res) {
         Handler handler;
         Responder respond;
+        std::shared_ptr<AtOnce> counter;
         {
             std::lock_guard lock(mutex);
             auto it = routes.find(req.target);
             if (it == routes.end()) it = routes.find(req.path);
             if (it != routes.end()) handler = it->second;
             respond = others;
+            counter = at_once;
+        }
+        {
+            std::lock_guard lock(counter->mutex);
+            counter->most = std::max(counter->most, ++counter->now);
         }
         if (handler) {
             handler(req, res);
@@ -132,6 +147,8 @@ struct FakeServer::Impl {
             res.status = 404;
             res.set_content("not found", "text/plain");
         }
+        std::lock_guard lock(counter->mutex);
+        --counter->now;
     }
 
     // Half-closes every connection that clients still hold open to this server,
@@ -280,11 +297,14 @@ void FakeServer::ServeGenerated(const std::string& path, std::size_t size) {
     });
 }
 
-void FakeServer::ServeFlaky(const std::string& path, std::string body, int failures, int status) {
+void FakeServer::ServeFlaky(const std::string& path, std::string body, int failures, int status,
+                            std::vector<std::pair<std::string, std::string>> headers) {
     auto left = std::make_shared<std::atomic<int>>(failures);
-    impl_->Route(path, [left, status, body = std::move(body)](const httplib::Request&, httplib::Response& res) {
+    impl_->Route(path, [left, status, body = std::move(body), headers = std::move(headers)](const httplib::Request&,
+                                                                                            httplib::Response& res) {
         if (left->fetch_sub(1) > 0) {
             res.status = status;
+            for (const auto& [name, value] : headers) res.set_header(name, value);
             res.set_content("", "text/plain");
             return;
         }
@@ -397,6 +417,26 @@ std::vector<std::string> FakeServer::Requests() const {
 int FakeServer::Connections() const {
     std::lock_guard lock(impl_->mutex);
     return static_cast<int>(impl_->client_ports.size());
+}
+
+int FakeServer::MostAtOnce() {
+    std::shared_ptr<AtOnce> counter;
+    {
+        std::lock_guard lock(impl_->mutex);
+        counter = impl_->at_once;
+    }
+    std::lock_guard lock(counter->mutex);
+    return std::exchange(counter->most, counter->now);
+}
+
+void FakeServer::CountWith(FakeServer& other) {
+    std::shared_ptr<AtOnce> shared;
+    {
+        std::lock_guard lock(other.impl_->mutex);
+        shared = other.impl_->at_once;
+    }
+    std::lock_guard lock(impl_->mutex);
+    impl_->at_once = std::move(shared);
 }
 
 // ---------------------------------------------------------------------------

@@ -40,8 +40,10 @@ public:
     // A body of size bytes generated on the fly (byte i is static_cast<char>(i * 31 + 7)),
     // with Content-Length; for big transfers without holding them in memory.
     void ServeGenerated(const std::string& path, std::size_t size);
-    // status (with an empty body) for the first `failures` requests, then 200 with body.
-    void ServeFlaky(const std::string& path, std::string body, int failures, int status = 503);
+    // status (with an empty body and the given headers, such as Retry-After) for
+    // the first `failures` requests, then 200 with body.
+    void ServeFlaky(const std::string& path, std::string body, int failures, int status = 503,
+                    std::vector<std::pair<std::string, std::string>> headers = {});
     // 200 with body and a Content-Length, sent after waiting delay (a distant server).
     void ServeDelayed(const std::string& path, std::string body, std::chrono::milliseconds delay);
     // 200 with a Content-Length: head, then unit repeated until size bytes in all;
@@ -81,6 +83,12 @@ public:
     // How many distinct client connections have sent requests so far (a client
     // that keeps its connection alive across requests counts once).
     int Connections() const;
+    // The most requests answered at once since the last call, a request being
+    // open from its arrival to its route's end (a ServeDelayed answer for its
+    // delay). After CountWith(other), this server's requests and other's count
+    // together, on either.
+    int MostAtOnce();
+    void CountWith(FakeServer& other);
 
     // The byte that ServeGenerated puts at position i.
     static char GeneratedByte(std::size_t i) { return static_cast<char>(i * 31 + 7); }

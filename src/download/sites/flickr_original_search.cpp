@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "download/album_readers.h"
-#include "download/page_parsers.h"
+#include "download/sites/album_readers.h"
+#include "download/sites/page_parsers.h"
 #include "text/page_reader.h"
 #include "text/strings.h"
 

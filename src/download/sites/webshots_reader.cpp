@@ -16,8 +16,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "download/album_readers.h"
-#include "download/page_parsers.h"
+#include "download/sites/album_readers.h"
+#include "download/sites/page_parsers.h"
 #include "text/page_reader.h"
 #include "text/strings.h"
 

@@ -1,7 +1,7 @@
 // Steps the album readers share: the repair of a picture that came down too
 // small, and the end of an album whose page brings nothing new.
 
-#include "download/album_readers.h"
+#include "download/sites/album_readers.h"
 
 namespace gathrix {
 

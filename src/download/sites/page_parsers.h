@@ -9,16 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "download/found_picture.h"
+
 namespace gathrix {
-
-// A picture that a page lists: its address and, where the service can give a
-// picture again at full size, the link the repair starts from.
-struct FoundPicture {
-    std::string address;
-    std::string photo_link;
-
-    bool operator==(const FoundPicture&) const = default;
-};
 
 // Picasa Web Albums: the whole album comes from one page, which embeds the
 // album feed as script data. The page's address is the album address up to

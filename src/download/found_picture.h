@@ -1,0 +1,17 @@
+#pragma once
+// A picture an album's page lists, as the site readers hand it to the run.
+
+#include <string>
+
+namespace gathrix {
+
+// A picture that a page lists: its address and, where the service can give a
+// picture again at full size, the link the repair starts from.
+struct FoundPicture {
+    std::string address;
+    std::string photo_link;
+
+    bool operator==(const FoundPicture&) const = default;
+};
+
+}  // namespace gathrix
