@@ -66,7 +66,7 @@ TEST_P(TimeLimits, FailWithinASecondOfTheLimit) {
     const Clock::time_point start = Clock::now();
     Failure failure;
     if (row.page) {
-        EXPECT_FALSE(net::download_page(server.Url("/slow"), sandbox.Path(), kStall, &session, &failure));
+        EXPECT_FALSE(net::DownloadPage(server.Url("/slow"), sandbox.Path(), kStall, &session, &failure));
     } else {
         Transfer transfer(session);
         transfer.SetRequestTimeout(kStall);
