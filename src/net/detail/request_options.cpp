@@ -1,10 +1,10 @@
 #include "detail/request_options.h"
 
+#include <algorithm>
+
 #ifndef GATHRIX_VERSION_STRING
 #define GATHRIX_VERSION_STRING "0"
 #endif
-
-#include <algorithm>
 
 namespace gathrix::net::detail {
 
