@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
 
             // The page download alone, and ReadLine on the saved page.
             start = std::chrono::steady_clock::now();
-            std::optional<gathrix::net::SavedPage> page = gathrix::net::download_page(address, sandbox.Path());
+            std::optional<gathrix::net::SavedPage> page = gathrix::net::DownloadPage(address, sandbox.Path());
             fetch_times.push_back(SecondsSince(start));
             if (!page) {
                 std::fprintf(stderr, "page download failed\n");

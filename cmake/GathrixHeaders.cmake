@@ -3,7 +3,9 @@
 # Called from src/<folder>/CMakeLists.txt: makes the headers of that folder
 # includable as "<folder>/<name>.h", and those of its sub-folders as
 # "<folder>/<sub>/<name>.h", by the targets (and, PUBLIC, by whatever links
-# them), and nothing else of src/.
+# them), and nothing else of src/. A sub-folder named detail holds the
+# folder's inner pieces: its headers get no forwarder, so only the folder's
+# own library (which has src/<folder> on its private include path) sees them.
 #
 # build/include/<folder>/<folder>/<path>.h is generated for every
 # src/<folder>/<path>.h and does nothing but include it by its full path, so the
@@ -15,6 +17,7 @@ function(gathrix_headers scope)
   cmake_path(GET CMAKE_CURRENT_SOURCE_DIR FILENAME folder)
   set(root ${PROJECT_BINARY_DIR}/include/${folder})
   file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER headers EXCLUDE REGEX "(^|/)detail/")
   foreach(name IN LISTS headers)
     # Written only when its text changes, so a new configure run rebuilds nothing.
     file(GENERATE OUTPUT ${root}/${folder}/${name}

@@ -210,6 +210,10 @@ void Gathrix::Message(std::string_view text, std::string_view title, BoxIcon ico
 // come in.
 void Gathrix::Progress(const TransferProgress& /*progress*/) { QCoreApplication::processEvents(); }
 
+// The window answers only from Progress while a run goes: fifty times a second
+// keeps a click or a key from waiting noticeably.
+std::optional<std::chrono::milliseconds> Gathrix::ProgressEvery() const { return std::chrono::milliseconds(20); }
+
 void Gathrix::AlbumFinished(std::int64_t count, const std::filesystem::path& folder) {
     if (count > 0) shell_.OpenFolder(folder);
 }

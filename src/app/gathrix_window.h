@@ -68,6 +68,7 @@ public:
     void PicturesStored(std::int64_t count) override;
     void Message(std::string_view text, std::string_view title, BoxIcon icon) override;
     void Progress(const TransferProgress& progress) override;
+    std::optional<std::chrono::milliseconds> ProgressEvery() const override;
     void AlbumFinished(std::int64_t count, const std::filesystem::path& folder) override;
     void RunEnded() override;
 

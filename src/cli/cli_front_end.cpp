@@ -179,6 +179,13 @@ void CliFrontEnd::Progress(const TransferProgress& progress) {
     last_draw_ = now;
 }
 
+// Redrawn as often as the display allows while it is shown; without it, a
+// slow picture wakes nothing.
+std::optional<std::chrono::milliseconds> CliFrontEnd::ProgressEvery() const {
+    if (!progress_) return std::nullopt;
+    return kRedrawInterval;
+}
+
 // Said only when no page failed: a failed page has its own line already. The
 // log and the exit status stay those of an empty album.
 void CliFrontEnd::NoPicturesListed(std::string_view album_address) {

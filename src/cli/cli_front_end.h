@@ -44,6 +44,7 @@ public:
     void LogCleared() override {}
     void Message(std::string_view text, std::string_view title, BoxIcon icon) override;
     void Progress(const TransferProgress& progress) override;
+    std::optional<std::chrono::milliseconds> ProgressEvery() const override;
     void PageFailed(std::string_view address, const Failure& why) override;
     void FolderFailed(const Failure& why) override;
     void PictureMissing(std::string_view address, const Failure& why) override;

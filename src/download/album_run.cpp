@@ -45,14 +45,10 @@ void SetRemoteTime(const std::filesystem::path& path, const std::optional<std::s
     const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*when), 0}};  // accessed, modified
     ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
-
-// Longest sleep on the transfers' sockets between two rounds of events.
-constexpr std::chrono::milliseconds kWakeInterval{20};
 }  // namespace
 
 struct AlbumRun::Impl {
-    Impl(RunEvents& events, const Settings& settings, const std::filesystem::path& folder)
-        : transfer(session) {
+    Impl(RunEvents& events, const Settings& settings, const std::filesystem::path& folder) : transfer(session) {
         session.SetRetries(settings.retries, settings.retry_unit);
         session.SetRetryObserver([&events](const net::RetryNotice& notice) {
             events.Retrying(notice.address, notice.why, notice.delay, notice.attempt, notice.attempts);
@@ -91,7 +87,7 @@ std::optional<std::string> AlbumRun::FetchPage(const std::string& address, PageR
     // page downloads, and a connection to the host serves both.
     Failure failure;
     std::optional<net::SavedPage> page =
-        net::download_page(address, folder_, settings_.request_timeout, &impl_->session, &failure);
+        net::DownloadPage(address, folder_, settings_.request_timeout, &impl_->session, &failure);
     if (!page) {
         if (role != PageRole::Album) return std::nullopt;
         if (failure.kind == FailureKind::WriteError) {
@@ -125,6 +121,8 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
         if (keep && impl_->prefetch && impl_->prefetch->Keeps(*keep)) keep.reset();
         transfer.Execute(address, folder_, keep);
     }
+    // Sleeps until the transfers need it, or the front end wants Progress.
+    const std::chrono::milliseconds wake = events_.ProgressEvery().value_or(net::kNoWaitLimit);
     do {
         TransferProgress progress;
         progress.name = name;
@@ -135,7 +133,7 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
         progress.album_bytes = bytes_stored_ + progress.received + (prefetch ? prefetch->BytesAhead() : 0);
         progress.stored = stored_;
         events_.Progress(progress);
-    } while (transfer.Wait(kWakeInterval));
+    } while (transfer.Wait(wake));
 
     // The count before this picture.
     events_.PicturesStored(stored_);

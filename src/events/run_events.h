@@ -46,8 +46,14 @@ public:
     virtual void PicturesStored(std::int64_t /*count*/) {}
     // A message for the user, with a short title; returns when it has been seen.
     virtual void Message(std::string_view text, std::string_view title, BoxIcon icon) = 0;
-    // Called while the engine waits for a picture, as often as it wakes.
+    // Called while the engine waits for a picture, as often as it wakes: when
+    // bytes arrive or a request ends, and at least every ProgressEvery().
     virtual void Progress(const TransferProgress& /*progress*/) {}
+    // How often Progress is wanted when nothing arrives: for a display that
+    // redraws, or a window that answers its user only from Progress. nullopt
+    // (the default): only when something happens, so that a slow picture
+    // costs no processor time.
+    virtual std::optional<std::chrono::milliseconds> ProgressEvery() const { return std::nullopt; }
     // An album page that could not be downloaded.
     virtual void PageFailed(std::string_view /*address*/, const Failure& /*why*/) {}
     // The album folder failed the run: it could not be made or entered

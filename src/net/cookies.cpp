@@ -1,10 +1,6 @@
 #include "net/cookies.h"
 
-#include "net/curl_common.h"
-#include "net/temp_files.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include <curl/curl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +8,9 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "detail/request_options.h"
+#include "detail/spool_file.h"
 
 namespace gathrix::net {
 
@@ -124,19 +123,15 @@ bool Cookies::Save(const std::filesystem::path& file, int& error) const {
     std::string text = "# Netscape HTTP Cookie File\n\n";
     for (const std::string& line : lines) text += line + "\n";
 
-    std::optional<NewTemporaryFile> temporary = CreateTemporaryFile(file.parent_path(), ".part");
-    if (!temporary) {
+    std::optional<detail::SpoolFile> jar = detail::SpoolFile::Create(file.parent_path());
+    if (!jar) {
         error = errno != 0 ? errno : EIO;
         return false;
     }
-    error = 0;
-    if (::fchmod(temporary->fd, 0600) != 0 || !detail::WriteAll(temporary->fd, text.data(), text.size())) {
-        error = errno;
-    }
-    if (::close(temporary->fd) != 0 && error == 0) error = errno;
-    if (error == 0 && !RenameTemporaryFile(temporary->path, file)) error = errno;
-    if (error != 0) RemoveTemporaryFile(temporary->path);
-    return error == 0;
+    // Cookies are the user's secrets: readable by the owner only.
+    const bool saved = jar->MakePrivate() && jar->Write(text.data(), text.size()) && jar->MoveTo(file);
+    error = saved ? 0 : errno;
+    return saved;
 }
 
 void Cookies::Received(std::size_t count) {

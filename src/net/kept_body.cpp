@@ -7,7 +7,8 @@
 #include <cerrno>
 #include <utility>
 
-#include "net/curl_common.h"
+#include "detail/response_judge.h"
+#include "detail/spool_file.h"
 #include "net/temp_files.h"
 
 namespace gathrix::net::detail {
@@ -113,14 +114,9 @@ void KeptBody::StartAfresh() {
 
 bool KeptBody::WriteInfo(const std::string& validator) {
     if (address_.find_first_of("\r\n") != std::string::npos) return false;
-    std::optional<NewTemporaryFile> temporary = CreateTemporaryFile(files_.info.parent_path(), ".info");
-    if (!temporary) return false;
+    std::optional<SpoolFile> info = SpoolFile::Create(files_.info.parent_path(), ".info");
     const std::string text = address_ + "\n" + validator + "\n";
-    const bool written = WriteAll(temporary->fd, text.data(), text.size());
-    if (::close(temporary->fd) != 0 || !written || !RenameTemporaryFile(temporary->path, files_.info)) {
-        RemoveTemporaryFile(temporary->path);
-        return false;
-    }
+    if (!info || !info->Write(text.data(), text.size()) || !info->MoveTo(files_.info)) return false;
     ForgetTemporaryFile(files_.body);
     registered_ = false;
     on_record_ = true;

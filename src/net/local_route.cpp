@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "net/curl_common.h"
+#include "detail/request_options.h"
 
 namespace gathrix::net {
 

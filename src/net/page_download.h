@@ -17,8 +17,8 @@ namespace gathrix::net {
 // an HTTP status below 400; on failure path is left as it was before the call (an
 // older file of that name survives) and no partial file remains. A transfer that
 // makes no progress for stall_timeout is aborted.
-bool download_to_file(const std::string& address, const std::filesystem::path& path,
-                      std::chrono::milliseconds stall_timeout = std::chrono::seconds(60));
+bool DownloadToFile(const std::string& address, const std::filesystem::path& path,
+                    std::chrono::milliseconds stall_timeout = std::chrono::seconds(60));
 
 // A page saved under a private temporary name in a folder: hidden, created
 // exclusively, so that it never shares a name with anything else there. The file
@@ -46,8 +46,8 @@ private:
 // file is left. A transfer that makes no progress for stall_timeout is aborted.
 // On a session, the other requests in flight there go on while it waits.
 // When it fails and failure is given, *failure says why.
-std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
-                                       std::chrono::milliseconds stall_timeout = std::chrono::seconds(60),
-                                       Session* session = nullptr, Failure* failure = nullptr);
+std::optional<SavedPage> DownloadPage(const std::string& address, const std::filesystem::path& dir,
+                                      std::chrono::milliseconds stall_timeout = std::chrono::seconds(60),
+                                      Session* session = nullptr, Failure* failure = nullptr);
 
 }  // namespace gathrix::net

@@ -16,6 +16,10 @@ namespace gathrix::net {
 
 class Cookies;
 
+// For Wait: no limit of the caller's, so that the wait lasts until a request
+// needs the session (see Session::Wait).
+inline constexpr std::chrono::milliseconds kNoWaitLimit = std::chrono::milliseconds::max();
+
 // The one event loop on which every request of a run travels: a libcurl multi
 // handle. Pages, pictures and lookups all run on it, so a transfer in flight
 // keeps moving while a page downloads, and connections to a host are kept alive
@@ -77,8 +81,10 @@ public:
     // Does the pending work of every request without blocking.
     void Pump();
     // Sleeps on the sockets of every request in flight until one has activity
-    // or max_wait has passed (libcurl wakes earlier for its own timers), then
-    // does the pending work.
+    // or max_wait has passed, then does the pending work. It wakes earlier
+    // when something is due that no socket tells of: libcurl's own timers, a
+    // request's stall limit or deadline, or the moment the rate limit lets a
+    // paused request go on.
     void Wait(std::chrono::milliseconds max_wait);
 
     struct Impl;

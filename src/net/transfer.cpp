@@ -1,5 +1,10 @@
 #include "net/transfer.h"
-#include "net/curl_common.h"
+
+#include "detail/request_options.h"
+#include "detail/response_judge.h"
+#include "detail/retry_policy.h"
+#include "detail/session_inside.h"
+#include "detail/spool_file.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -54,7 +54,9 @@ public:
     bool StillExecuting();
 
     // Sleeps on the session's sockets until there is activity or max_wait has
-    // passed, then does the pending work. Returns StillExecuting().
+    // passed (Session::Wait; earlier when a retry or its turn is due), then
+    // does the pending work. Returns StillExecuting(). With kNoWaitLimit it
+    // wakes only when the request needs it.
     bool Wait(std::chrono::milliseconds max_wait = std::chrono::milliseconds(20));
 
     TransferResult Result() const;

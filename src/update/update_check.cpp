@@ -49,9 +49,9 @@ std::optional<std::string> FetchPublishedVersion(const std::string& address) {
     PrivateDir dir;
     if (!dir.Ok()) return std::nullopt;
     const fs::path file = dir.Path() / "version.txt";
-    // download_to_file leaves no file behind for an error status or a broken
+    // DownloadToFile leaves no file behind for an error status or a broken
     // transfer, so an error page is never taken for a version.
-    if (!net::download_to_file(address, file)) return std::nullopt;
+    if (!net::DownloadToFile(address, file)) return std::nullopt;
     const std::optional<std::string> bytes = ReadWholeFile(file);
     DeleteFile(file);
     if (!bytes) return std::nullopt;

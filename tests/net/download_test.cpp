@@ -1,7 +1,7 @@
-// download_to_file against the local fake server: exact bodies, and every kind
+// DownloadToFile against the local fake server: exact bodies, and every kind
 // of failure leaving the target as it was with no spool file behind.
 
-#include "net/curl_common.h"
+#include "detail/request_options.h"
 #include "net/page_download.h"
 #include "net/session.h"
 #include "net/transfer.h"
@@ -41,7 +41,7 @@ class DownloadSizes : public DownloadToFile, public ::testing::WithParamInterfac
 TEST_P(DownloadSizes, StoresTheBodyByteForByte) {
     const std::string body = BinaryBody(GetParam());
     server.Serve("/page", body);
-    ASSERT_TRUE(net::download_to_file(server.Url("/page"), Target()));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/page"), Target()));
     EXPECT_EQ(ReadFile(Target()), body);
     EXPECT_EQ(ListDir(sandbox.Path()), std::set<std::string>{"test.htm"});
 }
@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Bodies, DownloadSizes, ::testing::Values(0u, 1u, 300u, 
 TEST_F(DownloadToFile, ReplacesAnExistingFileWhole) {
     WriteFile(Target(), std::string(5000, 'x'));
     server.Serve("/page", "short");
-    ASSERT_TRUE(net::download_to_file(server.Url("/page"), Target()));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/page"), Target()));
     EXPECT_EQ(ReadFile(Target()), "short");
 }
 
@@ -60,35 +60,35 @@ TEST_F(DownloadToFile, ErrorStatusFailsAndKeepsTheOldFile) {
         SCOPED_TRACE(status);
         WriteFile(Target(), "old page");
         server.ServeStatus("/page", status, "<html>error page</html>");
-        EXPECT_FALSE(net::download_to_file(server.Url("/page"), Target()));
+        EXPECT_FALSE(net::DownloadToFile(server.Url("/page"), Target()));
         ExpectOldFileSurvives();
     }
 }
 
 TEST_F(DownloadToFile, ErrorStatusLeavesNoFileWhenThereWasNone) {
     server.ServeStatus("/missing", 404);
-    EXPECT_FALSE(net::download_to_file(server.Url("/missing"), Target()));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/missing"), Target()));
     EXPECT_TRUE(ListDir(sandbox.Path()).empty());
     // An address the server does not know at all is a 404 as well.
-    EXPECT_FALSE(net::download_to_file(server.Url("/nowhere"), Target()));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/nowhere"), Target()));
     EXPECT_TRUE(ListDir(sandbox.Path()).empty());
 }
 
 TEST_F(DownloadToFile, TruncatedBodyFails) {
     WriteFile(Target(), "old page");
     server.ServeTruncated("/page", BinaryBody(300000), 100000);
-    EXPECT_FALSE(net::download_to_file(server.Url("/page"), Target()));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/page"), Target()));
     ExpectOldFileSurvives();
 
     server.ServeTruncated("/empty", "announced", 0);
-    EXPECT_FALSE(net::download_to_file(server.Url("/empty"), Target()));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/empty"), Target()));
     ExpectOldFileSurvives();
 }
 
 TEST_F(DownloadToFile, ChunkedBodyIsReadToItsEnd) {
     const std::string body = BinaryBody(500000);
     server.ServeChunked("/page", body);
-    ASSERT_TRUE(net::download_to_file(server.Url("/page"), Target()));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/page"), Target()));
     EXPECT_EQ(ReadFile(Target()), body);
 }
 
@@ -96,7 +96,7 @@ TEST_F(DownloadToFile, FollowsRedirects) {
     server.Serve("/final", "the page");
     server.ServeRedirect("/moved", "/final");
     server.ServeRedirect("/old", server.Url("/moved"));
-    ASSERT_TRUE(net::download_to_file(server.Url("/old"), Target()));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/old"), Target()));
     EXPECT_EQ(ReadFile(Target()), "the page");
     EXPECT_EQ(server.Hits("/final"), 1);
 }
@@ -104,7 +104,7 @@ TEST_F(DownloadToFile, FollowsRedirects) {
 TEST_F(DownloadToFile, RedirectLoopFails) {
     WriteFile(Target(), "old page");
     server.ServeRedirectLoop("/loop");
-    EXPECT_FALSE(net::download_to_file(server.Url("/loop"), Target()));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/loop"), Target()));
     ExpectOldFileSurvives();
     EXPECT_LE(server.Hits("/loop"), 12);
 }
@@ -112,14 +112,14 @@ TEST_F(DownloadToFile, RedirectLoopFails) {
 TEST_F(DownloadToFile, ServerThatNeverAnswersTimesOut) {
     WriteFile(Target(), "old page");
     server.ServeHang("/hang");
-    EXPECT_FALSE(net::download_to_file(server.Url("/hang"), Target(), 1s));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/hang"), Target(), 1s));
     ExpectOldFileSurvives();
 }
 
 TEST_F(DownloadToFile, SlowButSteadyBodyCompletes) {
     const std::string body = BinaryBody(2000);
     server.ServeTrickle("/slow", body, 250, 40ms);
-    ASSERT_TRUE(net::download_to_file(server.Url("/slow"), Target(), 1s));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/slow"), Target(), 1s));
     EXPECT_EQ(ReadFile(Target()), body);
 }
 
@@ -130,7 +130,7 @@ TEST_F(DownloadToFile, RefusedConnectionFails) {
         address = gone.Url("/page");
     }
     WriteFile(Target(), "old page");
-    EXPECT_FALSE(net::download_to_file(address, Target(), 2s));
+    EXPECT_FALSE(net::DownloadToFile(address, Target(), 2s));
     ExpectOldFileSurvives();
 }
 
@@ -139,7 +139,7 @@ TEST_F(DownloadToFile, RejectsAddressesThatAreNotHttp) {
     for (const std::string& address : {std::string(), std::string("http://"), "file://" + sandbox.Path() + "/secret",
                                        std::string("ftp://127.0.0.1/x"), std::string("http://127.0.0.1:notaport/x")}) {
         SCOPED_TRACE(address);
-        EXPECT_FALSE(net::download_to_file(address, Target(), 2s));
+        EXPECT_FALSE(net::DownloadToFile(address, Target(), 2s));
         EXPECT_FALSE(std::filesystem::exists(Target()));
     }
 }
@@ -166,20 +166,20 @@ TEST(RequestAddress, EncodesWhatARequestLineCannotHold) {
 
 TEST_F(DownloadToFile, AddressWithBlanksAndLettersPastAsciiIsSentEncoded) {
     server.Serve("/%C3%89t%C3%A9%202009/a%25b.htm", "body");
-    EXPECT_TRUE(net::download_to_file(server.Url("/\xC3\x89t\xC3\xA9 2009/a%25b.htm"), Target(), 2s));
+    EXPECT_TRUE(net::DownloadToFile(server.Url("/\xC3\x89t\xC3\xA9 2009/a%25b.htm"), Target(), 2s));
     EXPECT_EQ(ReadFile(Target()), "body");
 }
 
 TEST_F(DownloadToFile, FolderThatDoesNotExistFails) {
     server.Serve("/page", "body");
-    EXPECT_FALSE(net::download_to_file(server.Url("/page"), sandbox.Path() + "/no/such/dir/test.htm"));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/page"), sandbox.Path() + "/no/such/dir/test.htm"));
     EXPECT_TRUE(ListDir(sandbox.Path()).empty());
 }
 
 TEST_F(DownloadToFile, BareFileNameLandsInTheCurrentDirectory) {
     server.Serve("/page", "here");
     ScopedCwd cwd(sandbox.Path());
-    ASSERT_TRUE(net::download_to_file(server.Url("/page"), "test.htm"));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/page"), "test.htm"));
     EXPECT_EQ(ReadFile("test.htm"), "here");
     EXPECT_EQ(ListDir("."), std::set<std::string>{"test.htm"});
 }
@@ -191,7 +191,7 @@ TEST_F(DownloadToFile, GoesThroughTheProxyOfTheEnvironment) {
     ScopedEnv proxy("http_proxy", server.Url(""));
     ScopedEnv no_proxy("no_proxy", "");
     ScopedEnv no_proxy_upper("NO_PROXY", "");
-    ASSERT_TRUE(net::download_to_file("http://album.invalid/page.htm", Target()));
+    ASSERT_TRUE(net::DownloadToFile("http://album.invalid/page.htm", Target()));
     EXPECT_EQ(ReadFile(Target()), "via proxy");
     EXPECT_EQ(server.Hits("http://album.invalid/page.htm"), 1);
 }

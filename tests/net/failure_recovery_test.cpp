@@ -83,10 +83,10 @@ TEST_P(FailureThenGood, NextPictureOnTheSameTransferArrives) {
 
 TEST_P(FailureThenGood, NextPageArrivesAndAFailedPageLeavesNoFile) {
     const std::string bad = GetParam().address(server, raw);
-    EXPECT_FALSE(net::download_page(bad, sandbox.Path(), 1s).has_value());
+    EXPECT_FALSE(net::DownloadPage(bad, sandbox.Path(), 1s).has_value());
     EXPECT_TRUE(ListDir(sandbox.Path()).empty());
 
-    std::optional<net::SavedPage> page = net::download_page(server.Url("/b.jpg"), sandbox.Path(), 1s);
+    std::optional<net::SavedPage> page = net::DownloadPage(server.Url("/b.jpg"), sandbox.Path(), 1s);
     ASSERT_TRUE(page.has_value());
     EXPECT_EQ(ReadFile(page->Path().string()), kBody);
     // A hidden private name in the folder, gone with the page.
@@ -124,7 +124,7 @@ TEST(ContentLength, SoundForms) {
     Sandbox sandbox;
     for (const std::string headers : {"Content-Length: 100\r\nContent-Length: 100\r\n", "Content-Length:  100 \r\n"}) {
         RawServer raw("HTTP/1.1 200 OK\r\n" + headers + "Connection: close\r\n\r\n" + kHundred);
-        std::optional<net::SavedPage> page = net::download_page(raw.Url("/p"), sandbox.Path(), 2s);
+        std::optional<net::SavedPage> page = net::DownloadPage(raw.Url("/p"), sandbox.Path(), 2s);
         ASSERT_TRUE(page.has_value()) << headers;
         EXPECT_EQ(ReadFile(page->Path().string()), kHundred);
     }

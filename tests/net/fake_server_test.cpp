@@ -22,9 +22,9 @@ TEST(FakeServer, CountsEveryRequestInOrder) {
     Sandbox sandbox;
     server.Serve("/a", "a");
     EXPECT_EQ(server.Url("/a"), "http://127.0.0.1:" + std::to_string(server.Port()) + "/a");
-    ASSERT_TRUE(net::download_to_file(server.Url("/a"), sandbox.Path() + "/f"));
-    EXPECT_FALSE(net::download_to_file(server.Url("/unknown?x=1"), sandbox.Path() + "/f"));
-    ASSERT_TRUE(net::download_to_file(server.Url("/a?y=2"), sandbox.Path() + "/f"));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/a"), sandbox.Path() + "/f"));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/unknown?x=1"), sandbox.Path() + "/f"));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/a?y=2"), sandbox.Path() + "/f"));
     EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/a", "/unknown?x=1", "/a?y=2"}));
     EXPECT_EQ(server.Hits("/a"), 2);
     EXPECT_EQ(server.Hits("/unknown"), 1);
@@ -39,9 +39,9 @@ TEST(FakeServer, QueryRoutesTakePrecedenceOverThePath) {
     server.Serve("/photo", "plain");
     server.Serve("/photo?size=o", "original");
     const std::string file = sandbox.Path() + "/f";
-    ASSERT_TRUE(net::download_to_file(server.Url("/photo?size=o"), file));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/photo?size=o"), file));
     EXPECT_EQ(ReadFile(file), "original");
-    ASSERT_TRUE(net::download_to_file(server.Url("/photo?size=s"), file));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/photo?size=s"), file));
     EXPECT_EQ(ReadFile(file), "plain");
 }
 
@@ -53,18 +53,18 @@ TEST(FakeServer, ServeOthersAnswersWhatNoRouteServesUntilReset) {
     server.ServeOthers([](const std::string& host, const std::string& target) {
         return FakeServer::Reply{target == "/gone" ? 410 : 200, host + " " + target};
     });
-    ASSERT_TRUE(net::download_to_file(server.Url("/a"), file));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/a"), file));
     EXPECT_EQ(ReadFile(file), "a");
-    ASSERT_TRUE(net::download_to_file(server.Url("/b?c=d"), file));
+    ASSERT_TRUE(net::DownloadToFile(server.Url("/b?c=d"), file));
     EXPECT_EQ(ReadFile(file), "127.0.0.1:" + std::to_string(server.Port()) + " /b?c=d");
-    EXPECT_FALSE(net::download_to_file(server.Url("/gone"), file));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/gone"), file));
     EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/a", "/b?c=d", "/gone"}));
 
     server.Reset();
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_EQ(server.Connections(), 0);
-    EXPECT_FALSE(net::download_to_file(server.Url("/a"), file));
-    EXPECT_FALSE(net::download_to_file(server.Url("/b?c=d"), file));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/a"), file));
+    EXPECT_FALSE(net::DownloadToFile(server.Url("/b?c=d"), file));
     EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/a", "/b?c=d"}));
 }
 

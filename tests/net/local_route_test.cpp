@@ -57,7 +57,7 @@ TEST(LocalRoute, SendsEveryRequestToTheLocalServer) {
         const int other_before = static_cast<int>(other.Requests().size());
 
         // A page, then the same address as a picture.
-        const bool page = net::download_to_file(row.address, sandbox.Path() + "/page");
+        const bool page = net::DownloadToFile(row.address, sandbox.Path() + "/page");
         net::Transfer transfer;
         transfer.Execute(row.address, sandbox.Path());
         const bool picture =

@@ -66,7 +66,7 @@ TEST_P(TimeLimits, FailWithinASecondOfTheLimit) {
     const Clock::time_point start = Clock::now();
     Failure failure;
     if (row.page) {
-        EXPECT_FALSE(net::download_page(server.Url("/slow"), sandbox.Path(), kStall, &session, &failure));
+        EXPECT_FALSE(net::DownloadPage(server.Url("/slow"), sandbox.Path(), kStall, &session, &failure));
     } else {
         Transfer transfer(session);
         transfer.SetRequestTimeout(kStall);
@@ -97,6 +97,38 @@ TEST(TimeLimits, StallLimitWithAFraction) {
     EXPECT_EQ(transfer.WhyFailed().stall, 1500ms);
     EXPECT_GE(SecondsSince(start), 1.45);
     EXPECT_LE(SecondsSince(start), 2.5);
+}
+
+// With a cap far above every limit, the wait loop wakes for the stall limit on
+// time and for the rate limit's refill, and not in between.
+TEST(TimeLimits, LongWaitsWakeWhenALimitIsDue) {
+    constexpr auto kCap = 5s;
+    FakeServer server;
+    Sandbox sandbox;
+    StopsAfterAFewBytes(server);
+    server.ServeGenerated("/big.jpg", 64 * 1024);
+    net::Session session;
+    session.SetRateLimit(128 * 1024);
+    Transfer quiet(session);
+    quiet.SetRequestTimeout(1500ms);
+    Clock::time_point start = Clock::now();
+    ASSERT_TRUE(quiet.Execute(server.Url("/slow"), sandbox.Path()));
+    int wakeups = 0;
+    while (quiet.Wait(kCap)) ++wakeups;
+    EXPECT_EQ(quiet.WhyFailed().kind, FailureKind::Stalled);
+    EXPECT_GE(SecondsSince(start), 1.45);
+    EXPECT_LE(SecondsSince(start), 1.6);
+    EXPECT_LE(wakeups, 5);
+
+    // Paused for the rate limit about ten times on the way.
+    Transfer paced(session);
+    start = Clock::now();
+    ASSERT_TRUE(paced.Execute(server.Url("/big.jpg"), sandbox.Path()));
+    while (paced.Wait(kCap)) {
+    }
+    EXPECT_EQ(paced.Result(), TransferResult::Complete);
+    EXPECT_EQ(paced.BodySize(), 64 * 1024);
+    EXPECT_LE(SecondsSince(start), 1.0);
 }
 
 // The cookies of a run are bounded as a browser's: a domain past 180 keeps

@@ -20,8 +20,8 @@ SavedPage::~SavedPage() {
     if (!path_.empty()) RemoveTemporaryFile(path_);
 }
 
-std::optional<SavedPage> download_page(const std::string& address, const std::filesystem::path& dir,
-                                       std::chrono::milliseconds stall_timeout, Session* session, Failure* failure) {
+std::optional<SavedPage> DownloadPage(const std::string& address, const std::filesystem::path& dir,
+                                      std::chrono::milliseconds stall_timeout, Session* session, Failure* failure) {
     auto fail = [failure](Failure why) -> std::optional<SavedPage> {
         if (failure) *failure = std::move(why);
         return std::nullopt;
@@ -32,7 +32,7 @@ std::optional<SavedPage> download_page(const std::string& address, const std::fi
     transfer->SetRequestTimeout(stall_timeout);
     transfer->SetFailOnError(true);
     transfer->Execute(address, dir);
-    while (transfer->Wait(std::chrono::milliseconds(100))) {
+    while (transfer->Wait(kNoWaitLimit)) {
     }
     if (transfer->Result() != TransferResult::Complete) return fail(transfer->WhyFailed());
     // Only a success status is a page; redirects have been followed.
@@ -47,12 +47,12 @@ std::optional<SavedPage> download_page(const std::string& address, const std::fi
     return SavedPage(std::move(*kept));
 }
 
-bool download_to_file(const std::string& address, const std::filesystem::path& path,
-                      std::chrono::milliseconds stall_timeout) {
+bool DownloadToFile(const std::string& address, const std::filesystem::path& path,
+                    std::chrono::milliseconds stall_timeout) {
     if (path.empty()) return false;
     // The body waits in a private file next to the target, so that the target is
     // replaced in one rename and only by a complete, successful response.
-    std::optional<SavedPage> page = download_page(address, path.parent_path(), stall_timeout);
+    std::optional<SavedPage> page = DownloadPage(address, path.parent_path(), stall_timeout);
     if (!page) return false;
     if (!RenameTemporaryFile(page->Path(), path)) return false;  // the page removes its file
     page->Release();
