@@ -17,6 +17,7 @@
 
 #include "download/download_command.h"
 #include "download/recording_front_end.h"
+#include "detail/request_options.h"
 #include "net/local_route.h"
 #include "text/strings.h"
 
@@ -135,7 +136,9 @@ bool FoundIn(std::string_view body, std::string_view text, const std::optional<R
 // (not in the query) percent-encoded.
 std::optional<std::string> RequestTarget(const std::string& address) {
     std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
-    if (!url || curl_url_set(url.get(), CURLUPART_URL, address.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK) {
+    // As the engine sends it: encoded where a request line needs it.
+    const std::string sent = net::detail::RequestAddress(address);
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, sent.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK) {
         return std::nullopt;
     }
     char* path = nullptr;
