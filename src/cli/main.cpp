@@ -234,8 +234,9 @@ int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesys
             return used.contains(name) || (type != fs::file_type::not_found && type != fs::file_type::directory);
         });
         std::error_code ec;
-        const bool made = fs::create_directory(base / folder, ec);
+        const bool existed = fs::symlink_status(base / folder, ec).type() != fs::file_type::not_found;
         const int error = MakeDirectory(base / folder);
+        const bool made = !existed && error == 0;
         int status = kExitNoFolder;
         if (error == 0) {
             status = DownloadAlbum(address, base / folder, options, cookies, true);

@@ -133,6 +133,10 @@ std::optional<std::string_view> ClosestLongOption(std::string_view typed) {
     std::optional<std::string_view> best;
     std::size_t best_distance = 3;
     for (const Option& option : kOptions) {
+        // Names that differ in length by more than the edits allowed are
+        // never close; a long argument costs no table of its size squared.
+        const std::size_t longer = std::max(typed.size(), option.name.size());
+        if (longer - std::min(typed.size(), option.name.size()) >= best_distance) continue;
         const std::size_t distance = EditDistance(typed, option.name);
         if (distance < best_distance && distance * 3 <= typed.size()) {
             best = option.name;

@@ -3,14 +3,12 @@
 // browsers' cookie exporters write), sent with every request of the sessions
 // that share them as a browser would send them (domain, path, secure,
 // expiry), updated by the servers' Set-Cookie headers, and written to a file
-// only when asked to. Like a browser's, the store is bounded: at most
-// kMaxPerDomain cookies of one domain and kMaxCookies in all (counted after
-// every few cookies set); beyond that the oldest go, so that a server setting
-// cookies without end cannot slow the
-// run down. As browsers do, a domain that passes its bound is cut back to
-// its newest kKeepPerDomain cookies, and a store that passes its bound to its
-// newest kKeepCookies, so that a server that keeps setting new ones does not
-// cost a clean-up at every response.
+// only when asked to. Like a browser's, the store is bounded, so that a server
+// setting cookies without end cannot slow the run down: a domain past
+// kMaxPerDomain cookies is cut back to its newest kKeepPerDomain, and a store
+// past kMaxCookies to its newest kKeepCookies (counted after every few cookies
+// set), so that a server that keeps setting new ones does not cost a clean-up
+// at every response.
 
 #include <cstddef>
 #include <filesystem>

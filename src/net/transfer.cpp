@@ -43,7 +43,6 @@ struct Transfer::Impl : detail::Request {
     std::unique_ptr<detail::KeptBody> kept;
     bool started_over = false;  // the kept bytes were dropped once already
     bool resumed = false;
-    bool asked_range = false;  // the attempt asks for the rest of a kept body
     curl_slist* request_headers = nullptr;
     std::int64_t body_size = 0;
     int write_error = 0;  // errno of the write that failed the body, if one did
@@ -144,7 +143,6 @@ struct Transfer::Impl : detail::Request {
         easy = curl_easy_init();
         if (!easy) return fail(FailureKind::OutOfMemory);
         curl_slist_free_all(std::exchange(request_headers, nullptr));
-        asked_range = false;
         if (keep) kept = detail::KeptBody::Open(*keep, address);
         if (kept && kept->Offset() > 0) {
             // Only the rest, and only of the version the kept bytes are of.
@@ -157,7 +155,6 @@ struct Transfer::Impl : detail::Request {
                 return fail(FailureKind::OutOfMemory);
             }
             request_headers = both;
-            asked_range = true;
             body_size = kept->Offset();
         }
         if (!kept) spool = detail::SpoolFile::Create(spool_dir);
@@ -207,6 +204,8 @@ struct Transfer::Impl : detail::Request {
     void Done(CURLcode code) override {
         if (!attached) return;
         const std::int64_t received = kept ? kept->Received() : spool ? spool->Size() : 0;
+        // The only headers a request adds are those that ask for the rest of a kept body.
+        const bool asked_range = request_headers != nullptr;
         detail::Outcome outcome = detail::Judge(easy, code, headers, received, timeout, asked_range);
         if (over_time && code == CURLE_OPERATION_TIMEDOUT) {
             outcome.failure = {FailureKind::TookTooLong};
