@@ -54,6 +54,11 @@ public:
     // picture's from now on, for the rest of the run.
     std::string NameFor(const std::string& address, const std::string& safe_name);
 
+    // Gives address the name name before the run hands out any: a picture
+    // the folder's record holds keeps its file, and no other picture is
+    // given that name.
+    void Reserve(const std::string& address, const std::string& name);
+
 private:
     std::unordered_map<std::string, std::string> owners_;  // name -> the address given it
     std::unordered_map<std::string, std::string> names_;   // address -> its name

@@ -110,6 +110,7 @@ Settings Settings::FromEnvironment() {
     // For the window started from a script: the same as gathrix-cli's
     // --skip-existing.
     if (const char* v = Variable("GATHRIX_SKIP_EXISTING")) settings.skip_existing = std::string_view(v) == "1";
+    if (const char* v = Variable("GATHRIX_UPDATE")) settings.update = std::string_view(v) == "1";
     return settings;
 }
 
