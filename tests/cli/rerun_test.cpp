@@ -410,6 +410,13 @@ const RerunRow kRows[] = {
                                {"AlbumDownload/a.jpg", kA}, {"AlbumDownload/b.jpg", kB}}), {},
      "gathrix-cli: the record 'START/AlbumDownload/.gathrix-record.sqlite' could not be read (file is not a "
      "database); it was set aside as '.gathrix-record.sqlite.unreadable' and a new one started\n" + kTwoHere},
+    // Killed after a.jpg's row was marked for its replacement, the new file
+    // in place: a.jpg is no picture changed here, and -nc takes it as it is.
+    {"KilledWhileReplacing", Plain({"-nc"}),
+     [](World& w) { FolderRecord::Open(w.Folder(), false).record->MarkReplacing("a.jpg");
+                    WriteFile((w.Folder() / "a.jpg").string(), kNewA); },
+     Again({"-nc"}), kExitCompleted, kHere, R({{"AlbumDownload/a.jpg", kNewA}, {"AlbumDownload/b.jpg", kB}}), {},
+     kTwoHere},
     {"PictureNamedLikeRecord",
      [](World& w) { w.Picture("/.gathrix-record.sqlite", kA, Tag("\"r\"")); w.Picture("/b.jpg", kB, Tag("\"b\""));
                     return std::vector<std::string>{"-nc", w.Album("Summer", {"/.gathrix-record.sqlite", "/b.jpg"})}; },
