@@ -5,10 +5,12 @@
 // the server ignores ranges), 416 when N is past the end; 304 to
 // If-None-Match with its ETag (or If-Modified-Since with its date). It can cut every
 // response off at a byte of the picture, hanging up or going silent, and it
-// tells what each request asked and how many body bytes went out. Every
+// tells what each request asked and how many body bytes went out. A picture
+// can be made to wait before its response, as a distant server does. Every
 // response closes its connection.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -32,6 +34,7 @@ public:
         bool hang = false;                  // at cut_at, stay silent instead of hanging up
         bool ignore_ranges = false;         // always 200 with the whole
         bool ignore_if_range = false;       // the range asked for, of this version, whatever If-Range says
+        std::chrono::milliseconds delay{0};  // waited before every response (after the request is read)
     };
     // What one request asked for and got.
     struct Seen {
