@@ -394,8 +394,8 @@ int Rerun(int pictures, int rounds) {
     }
     const double share = Median(second_times) / Median(first_times);
     std::printf("pictures:        %d of %zu bytes, %d rounds (medians below)\n", pictures, kSize, rounds);
-    std::printf("first run:       %.3f s, %d requests, --skip-existing, record %s\n", Median(first_times),
-                pictures + 1, recorded ? "of every picture" : "MISSING OR SHORT");
+    std::printf("first run:       %.3f s, %d requests, --skip-existing, record %s\n", Median(first_times), pictures + 1,
+                recorded ? "of every picture" : "MISSING OR SHORT");
     std::printf("--skip-existing: %.3f s, %zu requests in all rounds, %zu for pictures\n", Median(second_times),
                 second_requests, picture_requests);
     std::printf("share:           %.1f%% of the first run (at most %.0f%%)\n", 100 * share, 100 * kLimit);
@@ -417,7 +417,8 @@ int Update(int pictures, int rounds) {
     const fs::path folder = fs::path(dir) / "AlbumDownload";
 
     const ChildRun first = RunChild({GATHRIX_CLI_PATH, "--update", server.Url(album)}, dir);
-    const bool first_ok = first.exit_code == 0 && FolderHolds(folder, pictures, kSize) && RecordRows(folder) == pictures;
+    const bool first_ok =
+        first.exit_code == 0 && FolderHolds(folder, pictures, kSize) && RecordRows(folder) == pictures;
 
     // Each run on the unchanged album: what the server saw of its requests.
     struct Asking {
@@ -448,8 +449,8 @@ int Update(int pictures, int rounds) {
             a.picture_requests += asked;
             a.not_modified += unchanged;
             a.picture_bytes += bytes;
-            a.ok = a.ok && r.exit_code == 0 && asked == static_cast<std::size_t>(pictures) &&
-                   unchanged == asked && bytes == 0;
+            a.ok = a.ok && r.exit_code == 0 && asked == static_cast<std::size_t>(pictures) && unchanged == asked &&
+                   bytes == 0;
             a.times.push_back(r.seconds);
         }
         std::printf("round %d:         --jobs 1 %.3f s, --jobs 4 %.3f s\n", round + 1, askings[0].times.back(),
@@ -457,8 +458,8 @@ int Update(int pictures, int rounds) {
     }
     const double j1 = Median(askings[0].times);
     const double j4 = Median(askings[1].times);
-    std::printf("pictures:        %d of %zu bytes, 10 ms before every response, %d rounds (medians below)\n",
-                pictures, kSize, rounds);
+    std::printf("pictures:        %d of %zu bytes, 10 ms before every response, %d rounds (medians below)\n", pictures,
+                kSize, rounds);
     std::printf("first --update:  %.3f s, files %s\n", first.seconds,
                 first_ok ? "complete, all on record" : "MISSING OR WRONG");
     for (const Asking& a : askings) {
@@ -468,8 +469,8 @@ int Update(int pictures, int rounds) {
     }
     std::printf("--jobs 4 share:  %.1f%% of --jobs 1 (at most %.0f%%)\n", 100 * j4 / j1, 100 * kLimit);
     std::printf("stored files:    %s\n", FolderHolds(folder, pictures, kSize) ? "all complete" : "MISSING OR WRONG");
-    const bool pass = first_ok && askings[0].ok && askings[1].ok && FolderHolds(folder, pictures, kSize) &&
-                      j4 <= kLimit * j1;
+    const bool pass =
+        first_ok && askings[0].ok && askings[1].ok && FolderHolds(folder, pictures, kSize) && j4 <= kLimit * j1;
     std::printf("%s\n", pass ? "PASS" : "FAIL");
     return pass ? 0 : 1;
 }
@@ -517,8 +518,8 @@ int Record(int pictures, int rounds) {
     const double plain = Median(plain_times);
     const double kept = Median(record_times);
     const double cost = kept / plain - 1;
-    std::printf("pictures:        %d of %zu bytes, fresh folder each run, %d rounds (medians below)\n", pictures,
-                kSize, rounds);
+    std::printf("pictures:        %d of %zu bytes, fresh folder each run, %d rounds (medians below)\n", pictures, kSize,
+                rounds);
     // Processor time is shown besides: on a busy machine it varies less than
     // the wall time that the goal is set on.
     std::printf("plain:           %.3f s, processor %.3f s, files %s\n", plain, Median(plain_cpu),

@@ -27,13 +27,13 @@ class RangeServer {
 public:
     struct Picture {
         std::string body;
-        std::size_t generated = 0;          // when body is empty: this many bytes of FakeServer::GeneratedByte
-        std::string etag;                   // the ETag sent (with its quotes); empty: none
-        std::string last_modified;          // sent when not empty
-        std::optional<std::size_t> cut_at;  // no response goes past this byte of the picture
-        bool hang = false;                  // at cut_at, stay silent instead of hanging up
-        bool ignore_ranges = false;         // always 200 with the whole
-        bool ignore_if_range = false;       // the range asked for, of this version, whatever If-Range says
+        std::size_t generated = 0;           // when body is empty: this many bytes of FakeServer::GeneratedByte
+        std::string etag;                    // the ETag sent (with its quotes); empty: none
+        std::string last_modified;           // sent when not empty
+        std::optional<std::size_t> cut_at;   // no response goes past this byte of the picture
+        bool hang = false;                   // at cut_at, stay silent instead of hanging up
+        bool ignore_ranges = false;          // always 200 with the whole
+        bool ignore_if_range = false;        // the range asked for, of this version, whatever If-Range says
         std::chrono::milliseconds delay{0};  // waited before every response (after the request is read)
     };
     // What one request asked for and got.
