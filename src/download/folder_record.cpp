@@ -21,16 +21,18 @@ namespace {
 constexpr int kApplicationId = 0x47585243;
 constexpr int kSchemaVersion = 1;
 
+// Keyed by address alone, so that committing a row writes as few pages as
+// can be; that a name has one row is kept by Put.
 constexpr const char* kSchema =
     "CREATE TABLE pictures("
     " address TEXT PRIMARY KEY NOT NULL,"
-    " name TEXT NOT NULL UNIQUE,"
+    " name TEXT NOT NULL,"
     " bytes INTEGER NOT NULL,"
     " sha256 TEXT NOT NULL,"
     " etag TEXT NOT NULL,"
     " last_modified TEXT NOT NULL,"
     " stored_at INTEGER NOT NULL,"
-    " album TEXT NOT NULL);"
+    " album TEXT NOT NULL) WITHOUT ROWID;"
     "PRAGMA application_id = 1196970563;"
     "PRAGMA user_version = 1;";
 static_assert(kApplicationId == 1196970563);
@@ -111,7 +113,11 @@ Attempted OpenDatabase(const fs::path& path, bool create, std::chrono::milliseco
         return {Attempt::Unreadable, "made by a later version of this program"};
     }
     if ((code = d.Exec("COMMIT;")) != SQLITE_OK) return Fail(d.db, code);
-    if ((code = d.Exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;")) != SQLITE_OK)
+    // Commits go to the log without waiting for the disk (a crash of the
+    // program loses none; a crash of the machine at most the last ones), and
+    // the log is written back into the database every few thousand rows.
+    if ((code = d.Exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; PRAGMA wal_autocheckpoint = 8000;")) !=
+        SQLITE_OK)
         return Fail(d.db, code);
     return {Attempt::Ok, {}};
 }
@@ -298,16 +304,37 @@ bool FolderRecord::Put(RecordRow row) {
     bind(6, row.last_modified);
     sqlite3_bind_int64(d.put, 7, row.stored_at);
     bind(8, row.album);
+    // Another address's row of this name goes in the same transaction.
+    const auto owner = owners_.find(row.name);
+    const std::string other = owner != owners_.end() && owner->second != row.address ? owner->second : "";
+    const bool takes_name = !other.empty();
+    if (takes_name) {
+        sqlite3_stmt* remove = nullptr;
+        bool removed = d.Exec("BEGIN;") == SQLITE_OK &&
+                       sqlite3_prepare_v2(d.db, "DELETE FROM pictures WHERE address = ?1;", -1, &remove, nullptr) ==
+                           SQLITE_OK;
+        if (removed) {
+            sqlite3_bind_text(remove, 1, other.data(), static_cast<int>(other.size()), SQLITE_TRANSIENT);
+            removed = sqlite3_step(remove) == SQLITE_DONE;
+        }
+        sqlite3_finalize(remove);
+        if (!removed) {
+            error_ = sqlite3_errmsg(d.db);
+            d.Exec("ROLLBACK;");
+            return false;
+        }
+    }
     const int code = sqlite3_step(d.put);
     sqlite3_reset(d.put);
-    if (code != SQLITE_DONE) {
+    if (code != SQLITE_DONE || (takes_name && d.Exec("COMMIT;") != SQLITE_OK)) {
         error_ = sqlite3_errmsg(d.db);
+        if (takes_name) d.Exec("ROLLBACK;");
         return false;
     }
     // The same in memory: the address's old name is free, and another
     // address that had this name has no row any more.
     if (const auto old = rows_.find(row.address); old != rows_.end()) owners_.erase(old->second.name);
-    if (const auto owner = owners_.find(row.name); owner != owners_.end()) rows_.erase(owner->second);
+    if (takes_name) rows_.erase(other);
     owners_[row.name] = row.address;
     std::string address = row.address;
     rows_.insert_or_assign(std::move(address), std::move(row));

@@ -707,6 +707,8 @@ const OptionsRow kRows[] = {
          const auto opened = FolderRecord::Open(start + "/AlbumDownload", true);
          opened.record->Put({"http://x/a.jpg", "a.jpg", 5, "", "", "", 86400, "http://x/album"});
          opened.record->Put({"http://x/b\x1b.jpg", "b.jpg", 5, "", "", "", 86400, "http://x/album"});
+         // A name is one address's: the later row of c.jpg replaces the earlier.
+         opened.record->Put({"http://x/old/c.jpg", "c.jpg", 9, "", "", "", 86400, "http://x/album"});
          opened.record->Put({"http://x/c.jpg", "c.jpg", 5, "", "", "", 86400, "http://x/album"});
          return std::vector<std::string>{"--show-record", "AlbumDownload"};
      },
