@@ -37,6 +37,12 @@ void RemoveKeptBody(const net::KeptBodyFiles& files) {
     }
 }
 
+// The safe name a picture is stored under, before numbering: its own when
+// its reader gave one, else the last part of its address.
+std::string SafeNameOf(const FoundPicture& picture) {
+    return SafeLocalName(picture.name.empty() ? LastField(picture.address, "/") : picture.name);
+}
+
 // Gives the stored picture at path the time of a Last-Modified value; one
 // that is not a date leaves the file as it is.
 void SetRemoteTime(const std::filesystem::path& path, const std::optional<std::string>& last_modified) {
@@ -198,7 +204,7 @@ std::vector<PlannedPicture> AlbumRun::PlanAhead(const std::vector<FoundPicture>&
     std::unordered_set<std::string> planned;  // names fetched by this plan
     std::vector<PlannedPicture> plan;
     for (const FoundPicture& picture : pictures) {
-        const std::string name = names.NameFor(picture.address, SafeLocalName(LastField(picture.address, "/")));
+        const std::string name = names.NameFor(picture.address, SafeNameOf(picture));
         if (settings_.KeepsExisting() && (planned.contains(name) || AlreadyHere(name, smallest))) continue;
         // One transfer per kept body.
         std::optional<net::KeptBodyFiles> keep;
@@ -213,7 +219,7 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
     listed_ += static_cast<std::int64_t>(pictures.size());
     if (impl_->prefetch) impl_->prefetch->Plan(PlanAhead(pictures, smallest));
     for (const FoundPicture& picture : pictures) {
-        const std::string name = impl_->names.NameFor(picture.address, SafeLocalName(LastField(picture.address, "/")));
+        const std::string name = impl_->names.NameFor(picture.address, SafeNameOf(picture));
         if (AlreadyHere(name, smallest)) {
             // Fetched ahead on a guess that went wrong: not needed after all.
             if (impl_->prefetch) {
@@ -222,13 +228,18 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
             events_.PicturesStored(stored_);
             events_.LogAppended("Downloading " + name + "...already here.\r\n");
             ++stored_;
+            metadata_.Record(picture.address, name, true, FileLength(folder_ / name).value_or(0));
             continue;
         }
         FetchResult result = Fetch(picture.address, name);
         if (repair != nullptr) result = repair(*this, picture.photo_link, std::move(result));
+        metadata_.Record(picture.address, name, result.stored,
+                         result.stored ? FileLength(folder_ / name).value_or(result.bytes) : 0);
         if (!result.stored) events_.PictureMissing(picture.address, result.failure);
     }
 }
+
+void AlbumRun::ReserveName(const std::string& name) { impl_->names.Reserve(name); }
 
 void AlbumRun::CancelAll() {
     if (impl_->prefetch) impl_->prefetch->CancelAll();

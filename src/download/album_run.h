@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "download/album_metadata.h"
 #include "download/found_picture.h"
 #include "download/settings.h"
 #include "events/run_events.h"
@@ -97,6 +98,12 @@ public:
     // Ends every request in flight; what they had received is removed.
     void CancelAll();
 
+    // What album.json tells: the reader's details, and each picture's outcome
+    // as FetchPictures recorded it, in album order.
+    AlbumMetadata& Metadata() { return metadata_; }
+    // A name in the folder that no picture of the run is stored under.
+    void ReserveName(const std::string& name);
+
 private:
     struct Impl;
     bool AlreadyHere(const std::string& name, std::int64_t smallest) const;
@@ -111,6 +118,7 @@ private:
     std::int64_t listed_ = 0;
     std::int64_t resumed_ = 0;
     std::int64_t bytes_stored_ = 0;
+    AlbumMetadata metadata_;
     std::unique_ptr<Impl> impl_;
 };
 

@@ -53,6 +53,8 @@ public:
     // the safe form of the last part of its address. The name is the
     // picture's from now on, for the rest of the run.
     std::string NameFor(const std::string& address, const std::string& safe_name);
+    // A name no picture is given (a file of the program's own in the folder).
+    void Reserve(const std::string& name) { owners_.try_emplace(name, std::string(1, '\0')); }
 
 private:
     std::unordered_map<std::string, std::string> owners_;  // name -> the address given it
