@@ -41,8 +41,10 @@ struct FlickrApiMemory {
     std::optional<Failure> stopped;
     // Path aliases resolved so far, and the NSID of each.
     std::map<std::string, std::string> nsids;
-    // The title of each album read so far, by ID.
+    // The title of each album read so far, by ID, and the description an
+    // album list gave (getPhotos gives none).
     std::map<std::string, std::string> titles;
+    std::map<std::string, std::string> descriptions;
 };
 
 // One album of a user's album list.
@@ -50,6 +52,7 @@ struct FlickrApiAlbum {
     std::string id;
     std::string title;
     std::string address;  // https://www.flickr.com/photos/USER/albums/ID, USER as written
+    std::string description = {};
 };
 
 // The albums of the album list at address (FlickrApiForm::AlbumList) in the

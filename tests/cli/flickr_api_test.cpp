@@ -149,10 +149,18 @@ const ApiRow kRows[] = {
     {"AliasResolvedOnce", ThreeAlbums(), {"ALBUM:anna:721", "https://flickr.com/photos/anna/sets/722/with/3/"},
      kExitCompleted, {In("721 Summer", Pic("1")), In("721 Summer", Pic("2")), In("722 Winter", Pic("3"))},
      {kLookup, kGetPhotos, kGetPhotos}},
-    // A user's album list alone: its albums' folders directly in the start.
-    {"AlbumListAlone", ThreeAlbums(), {"https://m.flickr.com/photos/anna/albums/"}, kExitCompleted,
-     {In("721 Summer", Pic("1")), In("721 Summer", Pic("2")), In("722 Winter", Pic("3"))},
-     {kLookup, kGetList, kGetPhotos, kGetPhotos}},
+    // A user's album list alone: its albums' folders directly in the start;
+    // album.json has the description the list gave.
+    {"AlbumListAlone", ThreeAlbums(), {"--write-metadata", "https://m.flickr.com/photos/anna/albums/"}, kExitCompleted,
+     {In("721 Summer", Pic("1")), In("721 Summer", Pic("2")), In("721 Summer", "album.json"),
+      In("722 Winter", Pic("3")), In("722 Winter", "album.json")},
+     {kLookup, kGetList, kGetPhotos, kGetPhotos}, {},
+     [](ApiWorld& w, const ProcessResult&) {
+         const auto json = nlohmann::json::parse(ReadFile(w.start.Path() + "/722 Winter/AlbumDownload/album.json"));
+         EXPECT_EQ(json["address"], "https://www.flickr.com/photos/anna/albums/722");
+         EXPECT_EQ(json["album"]["description"], "Album Winter");
+         EXPECT_EQ(json["pictures"][0]["file"], "3_o.jpg");
+     }},
     // Among other addresses: below a folder named after the user as written.
     {"AlbumListAmongOthers",
      [](ApiWorld& w) { ThreeAlbums()(w); w.api.SetPhotostream(kNsid, {w.Photo("5")}); },

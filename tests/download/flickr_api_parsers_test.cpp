@@ -138,10 +138,12 @@ TEST(FlickrApiParser, StatusTellsOkFailAndWhatIsNoAnswer) {
 
 TEST(FlickrApiParser, AlbumListUserAndVideoSizes) {
     const FlickrAlbumListPage list = ParseFlickrAlbumListPage(R"j({"photosets": {"page": "1", "pages": 2,
-        "photoset": [{"id": "1", "title": {"_content": "A"}}, {"id": 2, "title": "B"}, {"title": "no id"}]},
+        "photoset": [{"id": "1", "title": {"_content": "A"}, "description": {"_content": "About A"}},
+                     {"id": 2, "title": "B"}, {"title": "no id"}]},
         "stat": "ok"})j");
     EXPECT_EQ(list.pages, 2);
     ASSERT_EQ(list.albums.size(), 2u);
+    EXPECT_EQ(list.albums[0].description, "About A");
     EXPECT_EQ(list.albums[1].id, "2");
     EXPECT_EQ(list.albums[1].title, "B");
     EXPECT_EQ(ParseFlickrUserLookup(R"j({"user": {"id": "1@N01", "username": {"_content": "S"}}, "stat": "ok"})j").nsid,

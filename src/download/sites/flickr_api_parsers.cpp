@@ -330,7 +330,9 @@ FlickrAlbumListPage ParseFlickrAlbumListPage(std::string_view answer) {
     page.pages = NumberMember(*content, "pages");
     for (const json& set : ArrayMember(*content, "photoset")) {
         const std::optional<std::string> id = Member(set, "id");
-        if (id && !id->empty()) page.albums.push_back({*id, Member(set, "title").value_or(""), {}});
+        if (id && !id->empty()) {
+            page.albums.push_back({*id, Member(set, "title").value_or(""), {}, Member(set, "description").value_or("")});
+        }
     }
     return page;
 }

@@ -199,7 +199,12 @@ void ReadPhotoList(ApiReading& reading, const std::string& nsid, const std::stri
             if (album) {
                 metadata.album_id = page->set_id.empty() ? album_id : page->set_id;
                 metadata.album_title = page->title;
-                if (!page->description.empty()) metadata.album_description = page->description;
+                const auto listed = reading.Memory().descriptions.find(album_id);
+                if (!page->description.empty()) {
+                    metadata.album_description = page->description;
+                } else if (listed != reading.Memory().descriptions.end()) {
+                    metadata.album_description = listed->second;
+                }
                 reading.Memory().titles.insert_or_assign(album_id, page->title);
             }
         }
@@ -226,6 +231,7 @@ std::optional<std::vector<FlickrApiAlbum>> ReadAlbumList(ApiReading& reading, co
             if (!seen.insert(album.id).second) continue;
             something_new = true;
             reading.Memory().titles.insert_or_assign(album.id, album.title);
+            if (!album.description.empty()) reading.Memory().descriptions.insert_or_assign(album.id, album.description);
             albums.push_back(
                 {album.id, album.title, "https://www.flickr.com/photos/" + target.user + "/albums/" + album.id});
         }
@@ -246,18 +252,18 @@ ReaderEnd ReadFlickrApi(AlbumRun& run, const std::string& album_address) {
     FlickrApiMemory& memory = run.RunSettings().flickr_api ? *run.RunSettings().flickr_api : own_memory;
     ApiReading reading(run, memory, album_address);
     if (reading.Stopped()) return ReaderEnd::AlbumDone;
-    if (target.form == FlickrApiForm::AlbumList) {
-        // Given to a single run (the window): every album into its folder, one after another.
-        const std::optional<std::vector<FlickrApiAlbum>> albums = ReadAlbumList(reading, target);
-        const std::optional<std::string> nsid = albums ? reading.Nsid(target.user) : std::nullopt;
-        for (const FlickrApiAlbum& album : albums.value_or(std::vector<FlickrApiAlbum>())) {
-            if (nsid) ReadPhotoList(reading, *nsid, album.id);
-        }
-        return ReaderEnd::AlbumDone;
-    }
     const std::optional<std::string> nsid = reading.Nsid(target.user);
     if (!nsid) return ReaderEnd::AlbumDone;
-    ReadPhotoList(reading, *nsid, target.form == FlickrApiForm::Album ? target.album_id : std::string());
+    if (target.form != FlickrApiForm::AlbumList) {
+        ReadPhotoList(reading, *nsid, target.form == FlickrApiForm::Album ? target.album_id : std::string());
+        return ReaderEnd::AlbumDone;
+    }
+    // An album list given to a single run (the window, which has one folder):
+    // every album's pictures into it, one album after another. gathrix-cli
+    // lists the albums first and gives each a run and a folder of its own.
+    if (const std::optional<std::vector<FlickrApiAlbum>> albums = ReadAlbumList(reading, target)) {
+        for (const FlickrApiAlbum& album : *albums) ReadPhotoList(reading, *nsid, album.id);
+    }
     return ReaderEnd::AlbumDone;
 }
 
