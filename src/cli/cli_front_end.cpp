@@ -120,7 +120,7 @@ void CliFrontEnd::PageFailed(std::string_view address, const Failure& why) {
 // A folder that could not be made follows the message that says so; a page
 // that could not be saved is the folder's failure, not the page's.
 void CliFrontEnd::FolderFailed(const Failure& why) {
-    if (why.kind == FailureKind::FolderNotWritable) ++folder_failures_;
+    if (why.kind == FailureKind::FolderNotWritable || why.kind == FailureKind::FolderInUse) ++folder_failures_;
     WriteErr("gathrix-cli: " + FailureText(why));
 }
 
@@ -196,6 +196,39 @@ std::optional<std::chrono::milliseconds> CliFrontEnd::ProgressEvery() const {
 void CliFrontEnd::NoPicturesListed(std::string_view album_address) {
     if (page_failures_ == 0 && folder_failures_ == 0)
         WriteErr("gathrix-cli: no pictures found on the album's pages: " + std::string(album_address));
+}
+
+void CliFrontEnd::RecordSetAside(const std::filesystem::path& from, const std::filesystem::path& to,
+                                 std::string_view why) {
+    WriteErr("gathrix-cli: the record '" + from.string() + "' could not be read (" + std::string(why) +
+             "); it was set aside as '" + to.filename().string() + "' and a new one started");
+}
+
+void CliFrontEnd::RecordNotKept(const std::filesystem::path& record, std::string_view why) {
+    WriteErr("gathrix-cli: the record '" + record.string() + "' could not be kept (" + std::string(why) +
+             "); going on without it");
+}
+
+void CliFrontEnd::PicturesKeptChanged(const std::vector<std::string>& names) {
+    std::string line = "gathrix-cli: " + std::to_string(names.size()) +
+                       (names.size() == 1 ? " picture differs from what was downloaded and was kept: "
+                                          : " pictures differ from what was downloaded and were kept: ");
+    for (std::size_t i = 0; i < names.size(); ++i) line += (i > 0 ? ", " : "") + names[i];
+    WriteErr(line);
+}
+
+// "ALBUM: 3 new, 7 already here", the parts that are zero left out.
+void CliFrontEnd::RecordSummary(std::string_view album_address, const RecordCounts& counts) {
+    std::string parts;
+    const auto add = [&parts](std::int64_t count, const char* what) {
+        if (count > 0) parts += (parts.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+    };
+    add(counts.fresh, "new");
+    add(counts.already_here, "already here");
+    add(counts.updated, "updated");
+    add(counts.missing, "missing");
+    if (parts.empty()) parts = "0 new";
+    WriteErr("gathrix-cli: " + std::string(album_address) + ": " + parts);
 }
 
 void CliFrontEnd::PicturesResumed(std::int64_t count) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "events/run_events.h"
 
@@ -52,6 +53,11 @@ public:
     void PicturesResumed(std::int64_t count) override;
     void Retrying(std::string_view address, const Failure& why, std::chrono::milliseconds delay, int attempt,
                   int attempts) override;
+    void RecordSetAside(const std::filesystem::path& from, const std::filesystem::path& to,
+                        std::string_view why) override;
+    void RecordNotKept(const std::filesystem::path& record, std::string_view why) override;
+    void PicturesKeptChanged(const std::vector<std::string>& names) override;
+    void RecordSummary(std::string_view album_address, const RecordCounts& counts) override;
     void RunEnded() override { ended_ = true; }
 
     bool Ended() const { return ended_; }
@@ -65,7 +71,8 @@ public:
     void ClearProgress();
 
     int PageFailures() const { return page_failures_; }
-    // Pages that could not be saved in the album folder.
+    // Pages that could not be saved in the album folder, and a folder that
+    // another run holds.
     int FolderFailures() const { return folder_failures_; }
     int MissingPictures() const { return missing_pictures_; }
 

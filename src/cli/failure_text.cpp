@@ -59,6 +59,9 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::WriteError: return "could not write the file" + Where(failure);
         case FailureKind::FolderNotMade: return "cannot make or enter the folder" + Where(failure);
         case FailureKind::FolderNotWritable: return "cannot write in the folder" + Where(failure);
+        case FailureKind::FolderInUse:
+            return "the folder" + Where(failure) + " is in use by another run (it holds the folder's record); "
+                   "try again when that run has ended";
         case FailureKind::OutOfMemory: return "out of memory";
         case FailureKind::TooSmallNoOriginal: return "came down too small, and no original was found";
         case FailureKind::TooSmallNoFullSize: return "came down too small, and no full-size version was found";

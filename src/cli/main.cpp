@@ -26,6 +26,7 @@
 #include "cli/exit_status.h"
 #include "cli/failure_text.h"
 #include "cli/options.h"
+#include "cli/record_listing.h"
 #include "cli/usage.h"
 #include "download/cookie_store.h"
 #include "download/download_command.h"
@@ -182,6 +183,9 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     if (options.cacert) settings.ca_file = *options.cacert;
     settings.skip_existing = settings.skip_existing || options.skip_existing;
     settings.resume = options.resume;
+    settings.update = settings.update || options.update;
+    settings.verify = options.verify;
+    settings.overwrite = options.overwrite;
     settings.remote_time = options.remote_time;
     settings.cookies = cookies;
     ApplyFlickrApiOptions(options, settings);
@@ -588,6 +592,19 @@ int Download(const gathrix::CliOptions& options) {
     return options.jar ? SaveCookieJar(options, *cookies, status) : status;
 }
 
+// --show-record [FOLDER]: the folder given, else the album folder below -P's
+// directory or the current one.
+int ShowRecordOf(const gathrix::CliOptions& options) {
+    if (options.addresses.size() > 1) return UsageError("--show-record takes one folder");
+    std::filesystem::path folder;
+    if (!options.addresses.empty()) {
+        folder = options.addresses.front();
+    } else {
+        folder = std::filesystem::path(options.directory.value_or(".")) / gathrix::kWorkingFolderName;
+    }
+    return gathrix::ShowRecord(folder, options.verify, stdout, stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -603,6 +620,8 @@ int main(int argc, char** argv) {
             return kExitCompleted;
         case gathrix::CliOptions::Action::CheckUpdate:
             return CheckUpdate(options.quiet);
+        case gathrix::CliOptions::Action::ShowRecord:
+            return ShowRecordOf(options);
         case gathrix::CliOptions::Action::Download:
             break;
     }

@@ -34,6 +34,10 @@ enum class OptionId {
     NoContinue,
     SkipExisting,
     NoSkipExisting,
+    Update,
+    Verify,
+    Overwrite,
+    ShowRecord,
     RemoteTime,
     Jobs,
     Retries,
@@ -84,6 +88,10 @@ constexpr Option kOptions[] = {
     {"no-continue",      "",    OptionId::NoContinue,     ValueKind::Flag},
     {"skip-existing",    "-nc", OptionId::SkipExisting,   ValueKind::Flag},
     {"no-skip-existing", "",    OptionId::NoSkipExisting, ValueKind::Flag},
+    {"update",           "-N",  OptionId::Update,         ValueKind::Flag},
+    {"verify",           "",    OptionId::Verify,         ValueKind::Flag},
+    {"overwrite",        "",    OptionId::Overwrite,      ValueKind::Flag},
+    {"show-record",      "",    OptionId::ShowRecord,     ValueKind::Flag},
     {"remote-time",      "-R",  OptionId::RemoteTime,     ValueKind::Flag},
     {"jobs",             "-j",  OptionId::Jobs,           ValueKind::Count,        "transfers", 1, kMaxJobs},
     {"retries",          "",    OptionId::Retries,        ValueKind::Count,        "retries", 0, 100},
@@ -272,6 +280,10 @@ void Apply(OptionId id, OptionValue value, CliOptions& options, bool& skip_exist
         case OptionId::NoContinue: options.resume = false; return;
         case OptionId::SkipExisting: skip_existing = true; return;
         case OptionId::NoSkipExisting: skip_existing = false; return;
+        case OptionId::Update: options.update = true; return;
+        case OptionId::Verify: options.verify = true; return;
+        case OptionId::Overwrite: options.overwrite = true; return;
+        case OptionId::ShowRecord: options.action = CliOptions::Action::ShowRecord; return;
         case OptionId::RemoteTime: options.remote_time = true; return;
         case OptionId::Jobs: options.jobs = value.number; return;
         case OptionId::Retries: options.retries = value.number; return;
@@ -350,7 +362,7 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args, bool need_ad
         if (std::string error = ReadValue(typed, arg, value); !error.empty()) return Error(std::move(error));
         Apply(typed.option->id, std::move(value), options, skip_existing);
     }
-    options.skip_existing = skip_existing || options.resume;
+    options.skip_existing = skip_existing || options.resume || options.update;
     if (need_address && options.action == CliOptions::Action::Download && options.addresses.empty() &&
         options.input_files.empty()) {
         return Error("an album address is needed");

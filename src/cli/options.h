@@ -11,7 +11,7 @@
 namespace gathrix {
 
 struct CliOptions {
-    enum class Action { Download, CheckUpdate, Version, Help };
+    enum class Action { Download, CheckUpdate, Version, Help, ShowRecord };
     Action action = Action::Download;
     std::vector<std::string> addresses;    // from the arguments, then from the -i files
     std::vector<std::string> input_files;  // -i FILE ("-" for stdin)
@@ -22,6 +22,9 @@ struct CliOptions {
     std::optional<std::string> directory;  // -P DIR / --directory DIR
     bool skip_existing = false;            // --skip-existing / -nc (--no-skip-existing: off)
     bool resume = false;                   // --continue / -c, implies skip_existing (--no-continue: off)
+    bool update = false;                   // --update / -N, implies skip_existing
+    bool verify = false;                   // --verify
+    bool overwrite = false;                // --overwrite
     bool no_config = false;                // --no-config
     bool remote_time = false;              // --remote-time / -R
     std::optional<std::string> cookies;    // --cookies FILE

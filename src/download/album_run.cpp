@@ -5,15 +5,18 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <unordered_set>
 #include <utility>
 
 #include "download/cookie_store.h"
+#include "download/folder_record.h"
 #include "download/picture_names.h"
 #include "download/prefetch.h"
 #include "net/http_date.h"
 #include "net/page_download.h"
 #include "net/session.h"
+#include "net/sha256.h"
 #include "net/transfer.h"
 #include "text/page_reader.h"
 #include "text/strings.h"
@@ -112,7 +115,21 @@ std::optional<std::string> AlbumRun::FetchPage(const std::string& address, PageR
     return ReadWholeFile(page->Path()).value_or(std::string());
 }
 
+void AlbumRun::UseRecord(FolderRecord* record, std::string album_address) {
+    record_ = record;
+    album_address_ = std::move(album_address);
+    if (!record_) return;
+    for (const RecordRow& row : record_->Rows()) impl_->names.Reserve(row.address, row.name);
+    impl_->transfer.SetHashBody(true);
+    if (impl_->prefetch) impl_->prefetch->SetHashBodies(true);
+}
+
 FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name) {
+    return FetchOne(address, name, nullptr);
+}
+
+FetchResult AlbumRun::FetchOne(const std::string& address, const std::string& name,
+                               const net::Validators* only_if_changed) {
     events_.LogAppended("Downloading " + name + "...");
 
     // A picture started ahead of its turn is taken over as it stands; any other
@@ -122,10 +139,14 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
     net::Transfer& transfer = ahead ? *ahead : impl_->transfer;
     if (!ahead) {
         // A kept body that a transfer ahead is writing is not this one's.
+        // A picture asked for only if it changed keeps no body: the file is
+        // here already.
         std::optional<net::KeptBodyFiles> keep;
-        if (settings_.resume) keep = KeptBodyFilesFor(folder_, name);
+        if (settings_.resume && !only_if_changed) keep = KeptBodyFilesFor(folder_, name);
         if (keep && impl_->prefetch && impl_->prefetch->Keeps(*keep)) keep.reset();
-        transfer.Execute(address, folder_, keep);
+        std::optional<net::Validators> validators;
+        if (only_if_changed) validators = *only_if_changed;
+        transfer.Execute(address, folder_, keep, validators);
     }
     // Sleeps until the transfers need it, or the front end wants Progress.
     const std::chrono::milliseconds wake = events_.ProgressEvery().value_or(net::kNoWaitLimit);
@@ -146,10 +167,26 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
 
     FetchResult result;
     result.name = name;
+    if (only_if_changed && transfer.NotModified()) {
+        // The file here is the server's version: nothing to write.
+        transfer.Cancel();
+        result.stored = true;
+        result.not_modified = true;
+        result.bytes = FileLength(folder_ / name).value_or(0);
+        ++stored_;
+        events_.LogAppended("already here.\r\n");
+        return result;
+    }
     const bool complete = transfer.Result() == net::TransferResult::Complete && transfer.Status() < 400;
     result.bytes = transfer.BodySize();
     const bool resumed = complete && transfer.Resumed();
+    if (complete) {
+        result.sha256 = transfer.BodySha256();
+        result.etag = transfer.GetHeader("ETag").value_or(std::string());
+        result.last_modified = transfer.GetHeader("Last-Modified").value_or(std::string());
+    }
     result.stored = complete && transfer.Commit(folder_ / name);
+    result.updated = result.stored && only_if_changed;
     if (result.stored && settings_.remote_time) SetRemoteTime(folder_ / name, transfer.GetHeader("Last-Modified"));
     if (result.stored) {
         // A body kept for this name is stale now (one a transfer ahead writes
@@ -168,11 +205,13 @@ FetchResult AlbumRun::Fetch(const std::string& address, const std::string& name)
         bytes_stored_ += result.bytes;
         if (resumed) ++resumed_;
     }
-    events_.LogAppended(result.stored ? "OK\r\n" : "failed.\r\n");
+    events_.LogAppended(result.updated ? "updated.\r\n" : result.stored ? "OK\r\n" : "failed.\r\n");
     return result;
 }
 
 bool AlbumRun::DropIfSmall(const FetchResult& fetched, std::int64_t threshold) {
+    // A file found unchanged passed the check when it was stored.
+    if (fetched.not_modified) return false;
     // A fetch that stored nothing brought 0 bytes, whatever an older file of
     // that name may hold.
     const std::filesystem::path path = folder_ / fetched.name;
@@ -198,6 +237,35 @@ bool AlbumRun::AlreadyHere(const std::string& name, std::int64_t smallest) const
            status.st_size >= smallest;
 }
 
+bool AlbumRun::ChangedHere(const std::string& address, std::int64_t size) {
+    const RecordRow* row = record_->Find(address);
+    if (size != row->bytes) return true;
+    if (!settings_.verify || row->sha256.empty()) return false;
+    // Read once a run: the plan ahead and the picture's turn ask alike.
+    const auto [found, added] = changed_here_.try_emplace(address, false);
+    if (added) found->second = net::FileSha256(folder_ / row->name) != std::optional<std::string>(row->sha256);
+    return found->second;
+}
+
+std::optional<net::Validators> AlbumRun::ValidatorsOf(const std::string& address) const {
+    const RecordRow* row = record_ ? record_->Find(address) : nullptr;
+    if (!row) return std::nullopt;
+    net::Validators validators{row->etag, row->last_modified};
+    if (!validators.Any()) return std::nullopt;
+    return validators;
+}
+
+AlbumRun::Turn AlbumRun::TurnOf(const std::string& address, const std::string& name, std::int64_t smallest) {
+    const RecordRow* row = record_ ? record_->Find(address) : nullptr;
+    if (!row || row->name != name) return AlreadyHere(name, smallest) ? Turn::AlreadyHere : Turn::Fetch;
+    // On record: its file as the record knows it, gone, or changed here.
+    struct stat status {};
+    if (::lstat((folder_ / name).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return Turn::Fetch;
+    if (ChangedHere(address, status.st_size)) return settings_.overwrite ? Turn::Fetch : Turn::KeptChanged;
+    if (settings_.update && status.st_size >= smallest && ValidatorsOf(address)) return Turn::AskIfChanged;
+    return settings_.KeepsExisting() ? Turn::AlreadyHere : Turn::Fetch;
+}
+
 std::vector<PlannedPicture> AlbumRun::PlanAhead(const std::vector<FoundPicture>& pictures, std::int64_t smallest) {
     // A copy of the names: each picture gets the same name again at its turn.
     PictureNames names = impl_->names;
@@ -205,14 +273,51 @@ std::vector<PlannedPicture> AlbumRun::PlanAhead(const std::vector<FoundPicture>&
     std::vector<PlannedPicture> plan;
     for (const FoundPicture& picture : pictures) {
         const std::string name = names.NameFor(picture.address, SafeNameOf(picture));
-        if (settings_.KeepsExisting() && (planned.contains(name) || AlreadyHere(name, smallest))) continue;
-        // One transfer per kept body.
-        std::optional<net::KeptBodyFiles> keep;
-        if (settings_.resume && !planned.contains(name)) keep = KeptBodyFilesFor(folder_, name);
+        if (settings_.KeepsExisting() && planned.contains(name)) continue;
+        const Turn turn = TurnOf(picture.address, name, smallest);
+        if (turn == Turn::AlreadyHere || turn == Turn::KeptChanged) continue;
+        PlannedPicture ahead{picture.address, std::nullopt};
+        if (turn == Turn::AskIfChanged) {
+            ahead.only_if_changed = ValidatorsOf(picture.address);
+        } else if (settings_.resume && !planned.contains(name)) {
+            // One transfer per kept body.
+            ahead.keep = KeptBodyFilesFor(folder_, name);
+        }
         planned.insert(name);
-        plan.push_back({picture.address, keep});
+        plan.push_back(std::move(ahead));
     }
     return plan;
+}
+
+// A picture here already, without a row: taken into the record as it is, so
+// that from now on it keeps its name.
+void AlbumRun::Adopt(const std::string& address, const std::string& name) {
+    const std::filesystem::path path = folder_ / name;
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+    FetchResult here;
+    here.stored = true;
+    here.name = name;
+    here.bytes = status.st_size;
+    here.sha256 = net::FileSha256(path).value_or(std::string());
+    Record(address, here);
+}
+
+void AlbumRun::Record(const std::string& address, const FetchResult& result) {
+    if (!record_ || record_failed_) return;
+    RecordRow row;
+    row.address = address;
+    row.name = result.name;
+    row.bytes = result.bytes;
+    row.sha256 = result.sha256;
+    row.etag = result.etag;
+    row.last_modified = result.last_modified;
+    row.stored_at = static_cast<std::int64_t>(std::time(nullptr));
+    row.album = album_address_;
+    if (!record_->Put(std::move(row))) {
+        record_failed_ = true;
+        events_.RecordNotKept(folder_ / kRecordFileName, record_->Error());
+    }
 }
 
 void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair repair, std::int64_t smallest) {
@@ -220,7 +325,8 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
     if (impl_->prefetch) impl_->prefetch->Plan(PlanAhead(pictures, smallest));
     for (const FoundPicture& picture : pictures) {
         const std::string name = impl_->names.NameFor(picture.address, SafeNameOf(picture));
-        if (AlreadyHere(name, smallest)) {
+        const Turn turn = TurnOf(picture.address, name, smallest);
+        if (turn == Turn::AlreadyHere || turn == Turn::KeptChanged) {
             // Fetched ahead on a guess that went wrong: not needed after all.
             if (impl_->prefetch) {
                 if (std::unique_ptr<net::Transfer> ahead = impl_->prefetch->Take(picture.address)) ahead->Cancel();
@@ -228,18 +334,34 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
             events_.PicturesStored(stored_);
             events_.LogAppended("Downloading " + name + "...already here.\r\n");
             ++stored_;
+            ++counts_.already_here;
+            if (turn == Turn::KeptChanged) {
+                kept_changed_.push_back(name);
+            } else if (record_ && !record_->Find(picture.address)) {
+                Adopt(picture.address, name);
+            }
             metadata_.Record(picture.address, name, true, FileLength(folder_ / name).value_or(0));
             continue;
         }
-        FetchResult result = Fetch(picture.address, name);
+        const std::optional<net::Validators> validators =
+            turn == Turn::AskIfChanged ? ValidatorsOf(picture.address) : std::nullopt;
+        FetchResult result = FetchOne(picture.address, name, validators ? &*validators : nullptr);
         if (repair != nullptr) result = repair(*this, picture.photo_link, std::move(result));
         metadata_.Record(picture.address, name, result.stored,
                          result.stored ? FileLength(folder_ / name).value_or(result.bytes) : 0);
-        if (!result.stored) events_.PictureMissing(picture.address, result.failure);
+        if (!result.stored) {
+            ++counts_.missing;
+            events_.PictureMissing(picture.address, result.failure);
+        } else if (result.not_modified) {
+            ++counts_.already_here;
+        } else {
+            ++(result.updated ? counts_.updated : counts_.fresh);
+            Record(picture.address, result);
+        }
     }
 }
 
-void AlbumRun::ReserveName(const std::string& name) { impl_->names.Reserve(name); }
+void AlbumRun::ReserveName(const std::string& name) { impl_->names.KeepFree(name); }
 
 void AlbumRun::CancelAll() {
     if (impl_->prefetch) impl_->prefetch->CancelAll();

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "download/album_metadata.h"
@@ -23,6 +24,10 @@
 namespace gathrix {
 
 struct PlannedPicture;
+class FolderRecord;
+namespace net {
+struct Validators;
+}
 
 // What came of one picture fetch: whether its body is stored under name, how
 // many bytes it brought, and why not when it is not.
@@ -31,6 +36,14 @@ struct FetchResult {
     std::string name;
     std::int64_t bytes = 0;
     Failure failure;
+    // Asked only if changed: the file on record is as the server has it
+    // (stored, nothing written), or was replaced by a newer version.
+    bool not_modified = false;
+    bool updated = false;
+    // What a stored body came with, for the folder's record.
+    std::string sha256;
+    std::string etag;
+    std::string last_modified;
 };
 
 // Which page: one of the album's own pages (its failure is reported), or a
@@ -56,6 +69,15 @@ public:
     std::int64_t Resumed() const { return resumed_; }
     // Pictures the album's pages listed so far, stored or not.
     std::int64_t Listed() const { return listed_; }
+
+    // Keeps record (which outlives the run) of what the folder holds: the
+    // pictures on record keep their names, and each picture stored is
+    // written into it, with album_address. Before any picture is fetched.
+    void UseRecord(FolderRecord* record, std::string album_address);
+    // With a record: what became of the album's pictures, and the pictures
+    // changed on this machine that were kept.
+    const RecordCounts& Counts() const { return counts_; }
+    const std::vector<std::string>& KeptChanged() const { return kept_changed_; }
 
     // Downloads a page and hands back its bytes; nothing of it stays on disk.
     // nullopt when it could not be fetched (connection error, status 400 or
@@ -87,12 +109,17 @@ public:
 
     // Fetches the pictures of a page in album order, each under the last part
     // of its address (numbered when another picture of the run was given
-    // that name, stored or not: see PictureNames) and followed by repair, when given.
-    // Several transfers at once take them ahead of their turn; a picture
-    // stored neither way is reported missing. With skip_existing, a picture
-    // whose name is a file in the folder of at least smallest bytes (the
-    // service's size check) is not requested: "Downloading NAME...already
-    // here." and it counts as stored.
+    // that name, stored or not: see PictureNames; a picture on record keeps
+    // its recorded name, which no other is given) and followed by repair,
+    // when given. Several transfers at once take them ahead of their turn; a
+    // picture stored neither way is reported missing. With skip_existing, a
+    // picture whose name is a file in the folder of at least smallest bytes
+    // (the service's size check) is not requested: "Downloading
+    // NAME...already here." and it counts as stored. With a record, a
+    // picture on record counts as here when its file has the recorded size
+    // (and, with verify, SHA-256); one whose file is gone is fetched again,
+    // one whose file changed on this machine is kept unless overwrite, and
+    // with update one that is here is asked for only if it changed.
     void FetchPictures(const std::vector<FoundPicture>& pictures, Repair repair = nullptr, std::int64_t smallest = 1);
 
     // Ends every request in flight; what they had received is removed.
@@ -101,12 +128,26 @@ public:
     // What album.json tells: the reader's details, and each picture's outcome
     // as FetchPictures recorded it, in album order.
     AlbumMetadata& Metadata() { return metadata_; }
-    // A name in the folder that no picture of the run is stored under.
+    // A name in the folder that no picture of the run is stored under, not
+    // even one the folder's record names so: called before UseRecord.
     void ReserveName(const std::string& name);
 
 private:
     struct Impl;
+    // What a picture's turn does.
+    enum class Turn {
+        Fetch,         // requested (and stored, replacing a file of its name)
+        AlreadyHere,   // here already: not requested
+        KeptChanged,   // on record, changed on this machine: kept, not requested
+        AskIfChanged,  // on record and here: requested only if it changed
+    };
+    Turn TurnOf(const std::string& address, const std::string& name, std::int64_t smallest);
     bool AlreadyHere(const std::string& name, std::int64_t smallest) const;
+    bool ChangedHere(const std::string& address, std::int64_t size);
+    std::optional<net::Validators> ValidatorsOf(const std::string& address) const;
+    FetchResult FetchOne(const std::string& address, const std::string& name, const net::Validators* only_if_changed);
+    void Record(const std::string& address, const FetchResult& result);
+    void Adopt(const std::string& address, const std::string& name);
     // What several transfers at once fetch ahead: the pictures in order, each
     // under the name it gets if those before it are stored, leaving out those
     // already here.
@@ -119,6 +160,12 @@ private:
     std::int64_t resumed_ = 0;
     std::int64_t bytes_stored_ = 0;
     AlbumMetadata metadata_;
+    FolderRecord* record_ = nullptr;
+    std::string album_address_;
+    bool record_failed_ = false;  // a row could not be written (told once)
+    RecordCounts counts_;
+    std::vector<std::string> kept_changed_;
+    std::unordered_map<std::string, bool> changed_here_;  // address -> its file changed, as found once
     std::unique_ptr<Impl> impl_;
 };
 

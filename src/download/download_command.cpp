@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <memory>
 #include <cerrno>
 #include <optional>
 #include <string>
 #include <system_error>
 
 #include "download/album_metadata.h"
+#include "download/folder_record.h"
 #include "download/key_hiding_events.h"
 #include "download/log_format.h"
 #include "download/sites/album_readers.h"
@@ -104,6 +106,46 @@ private:
     Cancellation* cancel_;
 };
 
+// The folder's record for a run: the one it has, or a new one when the run
+// keeps one. The run stops (nullopt) when another run holds it; one that
+// cannot be read is set aside and replaced, and one that cannot be made at
+// all leaves the run without a record.
+struct RunRecord {
+    std::unique_ptr<FolderRecord> record;
+    bool made = false;  // this run made it
+};
+
+std::optional<RunRecord> OpenRecord(RunEvents& events, const fs::path& folder, const Settings& settings) {
+    RunRecord run_record;
+    struct stat status {};
+    run_record.made = ::lstat((folder / kRecordFileName).c_str(), &status) != 0;
+    FolderRecord::Opening opening = FolderRecord::Open(folder, settings.KeepsExisting(), settings.record_wait);
+    if (opening.set_aside) {
+        events.RecordSetAside(opening.set_aside->from, opening.set_aside->to, opening.set_aside->why);
+        run_record.made = true;
+    }
+    switch (opening.result) {
+        case FolderRecord::OpenResult::Opened:
+            run_record.record = std::move(opening.record);
+            break;
+        case FolderRecord::OpenResult::Locked:
+            return std::nullopt;
+        case FolderRecord::OpenResult::Failed:
+            events.RecordNotKept(folder / kRecordFileName, opening.error);
+            break;
+        case FolderRecord::OpenResult::None:
+            break;
+    }
+    return run_record;
+}
+
+// A record this run made and then wrote nothing into goes again, so that a
+// refused address leaves the folder as it found it.
+void DropIfMadeEmpty(RunRecord& run_record) {
+    if (run_record.made && run_record.record) run_record.record->RemoveIfEmpty();
+    run_record.record.reset();
+}
+
 }  // namespace
 
 int SiteNumber(std::string_view album_address) {
@@ -174,9 +216,19 @@ DownloadOutcome RunShownDownload(RunEvents& events, std::string_view typed_addre
         events.Message("Invalid URL !", "Error", BoxIcon::Critical);
         return EndRun(events, DownloadOutcome::InvalidUrl);
     }
+    std::optional<RunRecord> run_record = OpenRecord(events, ResolvedFolder(folder), settings);
+    if (!run_record) {
+        events.Message(kFolderInUseMessage, "Error", BoxIcon::Critical);
+        Failure why(FailureKind::FolderInUse);
+        why.path = ResolvedFolder(folder).string();
+        events.FolderFailed(why);
+        return EndRun(events, DownloadOutcome::NoFolder);
+    }
     events.LogCleared();
 
     AlbumRun run(events, settings, ResolvedFolder(folder));
+    if (settings.write_metadata) run.ReserveName(kAlbumJsonName);
+    run.UseRecord(run_record->record.get(), album_address);
     const CancelHook hook(cancel, run);
     const auto start_time = now();
     events.LogReplaced("Start time:" + FormatTimeOfDay(start_time) + "\r\n" +
@@ -184,15 +236,20 @@ DownloadOutcome RunShownDownload(RunEvents& events, std::string_view typed_addre
 
     AlbumReader reader = kSiteTable[static_cast<std::size_t>(site_number - 1)].reader;
     if (reader == &ReadFlickrSet && !settings.flickr_api_key.empty()) reader = &ReadFlickrApi;
-    if (settings.write_metadata) run.ReserveName(kAlbumJsonName);
     const ReaderEnd reader_end = reader(run, album_address);
     run.CancelAll();
     if (reader_end == ReaderEnd::Rejected) {
+        DropIfMadeEmpty(*run_record);
         RemoveIfMadeEmpty(folder, working);
         return EndRun(events, DownloadOutcome::Rejected);
     }
     if (run.Listed() == 0) events.NoPicturesListed(album_address);
     if (settings.resume) events.PicturesResumed(run.Resumed());
+    if (run_record->record) {
+        if (!run.KeptChanged().empty()) events.PicturesKeptChanged(run.KeptChanged());
+        events.RecordSummary(album_address, run.Counts());
+    }
+    DropIfMadeEmpty(*run_record);
 
     // Completion report.
     const auto end_time = now();

@@ -17,7 +17,8 @@ enum class DownloadOutcome {
     Completed,     // completion report written, "Finished" message given
     InvalidUrl,    // "Invalid URL !" given
     Rejected,      // the Flickr reader's "Only image sets are accepted !" given
-    NoFolder,      // the working folder could not be made or used: nothing was fetched
+    NoFolder,      // the working folder could not be made or used, or another run holds
+                   // its record: nothing was fetched
 };
 
 // The name of the working folder, made below the directory a run starts in.
@@ -25,6 +26,9 @@ inline constexpr const char* kWorkingFolderName = "AlbumDownload";
 
 // The message of the "Error" box for NoFolder.
 inline constexpr const char* kNoFolderMessage = "The folder AlbumDownload could not be made or entered.";
+
+// The message of the "Error" box when another run holds the folder's record.
+inline constexpr const char* kFolderInUseMessage = "The folder AlbumDownload is in use by another download.";
 
 // The clock from which the run takes its start and end times.
 using WallClock = std::function<std::chrono::system_clock::time_point()>;

@@ -3,7 +3,8 @@
 // the key hidden: every text a front end is told (log pieces, messages,
 // addresses, failures) has "api_key=KEY" made "api_key=HIDDEN", and any other
 // appearance of the key "HIDDEN", so that no output and no file of the front
-// end's ever shows it.
+// end's ever shows it. Every event is passed on: one added to RunEvents
+// belongs here too.
 
 #include <string>
 #include <string_view>
@@ -41,6 +42,17 @@ public:
         events_.NoPicturesListed(Hidden(album_address));
     }
     void PicturesResumed(std::int64_t count) override { events_.PicturesResumed(count); }
+    void RecordSetAside(const std::filesystem::path& from, const std::filesystem::path& to,
+                        std::string_view why) override {
+        events_.RecordSetAside(from, to, Hidden(why));
+    }
+    void RecordNotKept(const std::filesystem::path& record, std::string_view why) override {
+        events_.RecordNotKept(record, Hidden(why));
+    }
+    void PicturesKeptChanged(const std::vector<std::string>& names) override { events_.PicturesKeptChanged(names); }
+    void RecordSummary(std::string_view album_address, const RecordCounts& counts) override {
+        events_.RecordSummary(Hidden(album_address), counts);
+    }
     void AlbumFinished(std::int64_t count, const std::filesystem::path& folder) override {
         events_.AlbumFinished(count, folder);
     }

@@ -109,4 +109,9 @@ std::string PictureNames::NameFor(const std::string& address, const std::string&
     }
 }
 
+void PictureNames::Reserve(const std::string& address, const std::string& name) {
+    if (names_.contains(address) || !owners_.try_emplace(name, address).second) return;
+    names_.emplace(address, name);
+}
+
 }  // namespace gathrix

@@ -35,8 +35,9 @@ void Prefetcher::TopUp(std::size_t in_flight_besides) {
         auto transfer = std::make_unique<net::Transfer>(session_);
         transfer->SetRequestTimeout(timeout_);
         transfer->SetSpaced(true);
+        transfer->SetHashBody(hash_bodies_);
         const PlannedPicture& picture = plan_[next_ + started_.size()];
-        transfer->Execute(picture.address, folder_, picture.keep);
+        transfer->Execute(picture.address, folder_, picture.keep, picture.only_if_changed);
         started_.push_back(std::move(transfer));
     }
 }

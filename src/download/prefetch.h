@@ -20,11 +20,13 @@
 
 namespace gathrix {
 
-// A picture the reader will fetch, and where its body is kept when cut-off
-// pictures are to be continued (see net/kept_body.h).
+// A picture the reader will fetch, where its body is kept when cut-off
+// pictures are to be continued (see net/kept_body.h), and the validators of
+// the stored file when it is asked for only if it changed.
 struct PlannedPicture {
     std::string address;
     std::optional<net::KeptBodyFiles> keep;
+    std::optional<net::Validators> only_if_changed = std::nullopt;
 };
 
 class Prefetcher {
@@ -35,6 +37,9 @@ public:
     Prefetcher& operator=(const Prefetcher&) = delete;
 
     int Jobs() const { return jobs_; }
+
+    // The transfers started from now on compute the SHA-256 of their bodies.
+    void SetHashBodies(bool on) { hash_bodies_ = on; }
 
     // The pictures the reader will fetch next, in order, replacing whatever
     // was planned before (a plan entry never taken is cancelled).
@@ -63,6 +68,7 @@ private:
     int jobs_;
     std::filesystem::path folder_;
     std::chrono::milliseconds timeout_;
+    bool hash_bodies_ = false;
     std::vector<PlannedPicture> plan_;
     std::size_t next_ = 0;  // the plan entry whose turn comes next
     // Transfers started for plan entries next_, next_ + 1, ... in order.

@@ -62,7 +62,21 @@ struct Settings {
     // and a later run with resume asks only for the rest. Implies
     // skip_existing.
     bool resume = false;
-    bool KeepsExisting() const { return skip_existing || resume; }
+    // Runs again over an album with a record of what the folder holds: each
+    // picture on record is asked for again only if it changed on the server
+    // since (its ETag or date), and replaced when it did. Implies
+    // skip_existing.
+    bool update = false;  // GATHRIX_UPDATE=1
+    bool KeepsExisting() const { return skip_existing || resume || update; }
+    // With a record: a picture counts as changed on this machine also when
+    // its bytes no longer have the recorded SHA-256 (not only its size).
+    bool verify = false;
+    // With a record: pictures changed on this machine are fetched again and
+    // replaced instead of kept.
+    bool overwrite = false;
+    // How long a run waits for another run into the same folder to let go
+    // of its record before it gives up.
+    std::chrono::milliseconds record_wait{3000};
     // Stored pictures get the time of the server's Last-Modified header; a
     // picture without one keeps the time it was stored at.
     bool remote_time = false;

@@ -31,6 +31,7 @@ enum class FailureKind {
     WriteError,          // the body could not be written to the disk (system_error, path)
     FolderNotMade,       // the album folder could not be made or entered (system_error, path)
     FolderNotWritable,   // a page could not be saved in the album folder (system_error, path)
+    FolderInUse,         // another run holds the album folder's record (path: the folder)
     OutOfMemory,         // a request could not even be set up
     TooSmallNoOriginal,  // a Flickr picture came down too small, and no original was found
     TooSmallNoFullSize,  // a Webshots picture came down too small, and no full-size version was found

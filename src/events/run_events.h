@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "events/failure.h"
 
@@ -27,6 +28,16 @@ struct TransferProgress {
     int in_flight = 1;                  // transfers running now (more than 1 with --jobs)
     std::int64_t album_bytes = 0;       // bytes of the album received so far, in flight included
     std::int64_t stored = 0;            // pictures stored so far
+};
+
+// What became of an album's pictures in a run that keeps a record of the
+// folder: stored by a request, kept as they were, replaced by a newer version
+// (--update), and missing in the end.
+struct RecordCounts {
+    std::int64_t fresh = 0;
+    std::int64_t already_here = 0;
+    std::int64_t updated = 0;
+    std::int64_t missing = 0;
 };
 
 class RunEvents {
@@ -74,6 +85,19 @@ public:
     // cut off in (told once the album's pictures are done, in runs that
     // continue cut-off pictures).
     virtual void PicturesResumed(std::int64_t /*count*/) {}
+    // The folder's record of what it holds could not be read (why): it was
+    // set aside as `to`, and a new one started.
+    virtual void RecordSetAside(const std::filesystem::path& /*from*/, const std::filesystem::path& /*to*/,
+                                std::string_view /*why*/) {}
+    // The record could not be made or written (why): the run goes on without
+    // keeping it. Told once a run.
+    virtual void RecordNotKept(const std::filesystem::path& /*record*/, std::string_view /*why*/) {}
+    // Pictures on record whose files were changed on this machine since they
+    // were stored, kept as they are (told once the album's pictures are done).
+    virtual void PicturesKeptChanged(const std::vector<std::string>& /*names*/) {}
+    // The end of an album whose folder has a record: what became of its
+    // pictures (the address as given).
+    virtual void RecordSummary(std::string_view /*album_address*/, const RecordCounts& /*counts*/) {}
     // The album is done: count pictures stored in folder.
     virtual void AlbumFinished(std::int64_t /*count*/, const std::filesystem::path& /*folder*/) {}
     // The run is over (every run that got past the empty-address test).

@@ -66,6 +66,8 @@ public:
     std::int64_t Size() const { return appending_ ? offset_ + received_ : received_; }
     // Whether this response continues the kept bytes (a 206 that fits).
     bool Appending() const { return appending_; }
+    // Whether the bytes of this response go nowhere (an error status).
+    bool Discarding() const { return discarding_; }
     // A 206 whose body is complete: the whole length is what its
     // Content-Range announced.
     bool WholeAfterAppend() const { return appending_ && offset_ + received_ == total_; }

@@ -5,11 +5,13 @@
 #include "detail/retry_policy.h"
 #include "detail/session_inside.h"
 #include "detail/spool_file.h"
+#include "net/sha256.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace gathrix::net {
 
@@ -27,7 +29,9 @@ struct Transfer::Impl : detail::Request {
     std::chrono::milliseconds timeout{60000};
     bool fail_on_error = false;
     bool spaced = false;  // a picture: waits its turn after the one before
+    bool hash_body = false;
     std::string address;
+    std::optional<Validators> only_if_changed;
     std::filesystem::path spool_dir;
     int retries_done = 0;
     std::optional<Clock::time_point> retry_at;  // a failed attempt waits to be sent again
@@ -44,6 +48,9 @@ struct Transfer::Impl : detail::Request {
     bool started_over = false;  // the kept bytes were dropped once already
     bool resumed = false;
     curl_slist* request_headers = nullptr;
+    bool asked_range = false;  // the request asks for the rest of a kept body
+    Sha256 hash;               // of the body bytes stored so far
+    std::string sha256;        // of the whole body, once complete
     std::int64_t body_size = 0;
     int write_error = 0;  // errno of the write that failed the body, if one did
 
@@ -90,6 +97,8 @@ struct Transfer::Impl : detail::Request {
         body_size = 0;
         resumed = false;
         write_error = 0;
+        hash.Reset();
+        sha256.clear();
     }
 
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* userdata) {
@@ -100,11 +109,13 @@ struct Transfer::Impl : detail::Request {
             detail::KeptBody& kept = *self->kept;
             if (!kept.Began() && !kept.Begin(self->ResponseStatus(), self->headers)) return 0;
             if (!kept.Write(data, bytes)) return self->WriteFailed();
+            if (self->hash_body && !kept.Discarding()) self->hash.Update(data, bytes);
             self->body_size = kept.Size();
             return bytes;
         }
         if (!self->spool) return 0;
         if (!self->spool->Write(data, bytes)) return self->WriteFailed();
+        if (self->hash_body) self->hash.Update(data, bytes);
         self->body_size = self->spool->Size();
         return bytes;
     }
@@ -144,18 +155,24 @@ struct Transfer::Impl : detail::Request {
         if (!easy) return fail(FailureKind::OutOfMemory);
         curl_slist_free_all(std::exchange(request_headers, nullptr));
         if (keep) kept = detail::KeptBody::Open(*keep, address);
-        if (kept && kept->Offset() > 0) {
+        asked_range = kept && kept->Offset() > 0;
+        std::vector<std::string> lines;
+        if (asked_range) {
             // Only the rest, and only of the version the kept bytes are of.
-            const std::string range = "Range: bytes=" + std::to_string(kept->Offset()) + "-";
-            const std::string if_range = "If-Range: " + kept->Validator();
-            curl_slist* list = curl_slist_append(nullptr, range.c_str());
-            curl_slist* both = list ? curl_slist_append(list, if_range.c_str()) : nullptr;
-            if (!both) {
-                curl_slist_free_all(list);
-                return fail(FailureKind::OutOfMemory);
-            }
-            request_headers = both;
+            lines.push_back("Range: bytes=" + std::to_string(kept->Offset()) + "-");
+            lines.push_back("If-Range: " + kept->Validator());
             body_size = kept->Offset();
+        } else if (!kept && only_if_changed) {
+            if (!only_if_changed->etag.empty()) {
+                lines.push_back("If-None-Match: " + only_if_changed->etag);
+            } else if (!only_if_changed->last_modified.empty()) {
+                lines.push_back("If-Modified-Since: " + only_if_changed->last_modified);
+            }
+        }
+        for (const std::string& line : lines) {
+            curl_slist* longer = curl_slist_append(request_headers, line.c_str());
+            if (!longer) return fail(FailureKind::OutOfMemory);
+            request_headers = longer;
         }
         if (!kept) spool = detail::SpoolFile::Create(spool_dir);
         if (!kept && !spool) {
@@ -204,8 +221,6 @@ struct Transfer::Impl : detail::Request {
     void Done(CURLcode code) override {
         if (!attached) return;
         const std::int64_t received = kept ? kept->Received() : spool ? spool->Size() : 0;
-        // The only headers a request adds are those that ask for the rest of a kept body.
-        const bool asked_range = request_headers != nullptr;
         detail::Outcome outcome = detail::Judge(easy, code, headers, received, timeout, asked_range);
         if (over_time && code == CURLE_OPERATION_TIMEDOUT) {
             outcome.failure = {FailureKind::TookTooLong};
@@ -230,6 +245,9 @@ struct Transfer::Impl : detail::Request {
         if (outcome.complete) {
             result = TransferResult::Complete;
             resumed = kept && kept->Appending();
+            // A continued body was only partly streamed here: its digest is
+            // that of the whole file.
+            if (hash_body) sha256 = resumed ? FileSha256(keep->body).value_or(std::string()) : hash.Hex();
         } else {
             result = TransferResult::Failed;
             spool.reset();
@@ -265,13 +283,15 @@ void Transfer::SetRequestTimeout(std::chrono::milliseconds timeout) {
 }
 
 bool Transfer::Execute(const std::string& address, const std::filesystem::path& spool_dir,
-                       const std::optional<KeptBodyFiles>& keep) {
+                       const std::optional<KeptBodyFiles>& keep, const std::optional<Validators>& only_if_changed) {
     Impl& d = *impl_;
     d.Stop();
     d.idle = false;
     d.address = address;
     d.spool_dir = spool_dir;
     d.keep = keep;
+    d.only_if_changed = only_if_changed;
+    if (d.only_if_changed && !d.only_if_changed->Any()) d.only_if_changed.reset();
     d.started_over = false;
     d.retries_done = 0;
     if (const Impl::Clock::time_point turn = d.StartAt(); turn > Impl::Clock::now()) {
@@ -324,6 +344,15 @@ std::optional<std::int64_t> Transfer::AnnouncedSize() const {
 }
 
 bool Transfer::Resumed() const { return impl_->resumed; }
+
+bool Transfer::NotModified() const {
+    const Impl& d = *impl_;
+    return d.result == TransferResult::Complete && d.status == 304 && d.only_if_changed && !d.keep;
+}
+
+void Transfer::SetHashBody(bool on) { impl_->hash_body = on; }
+
+const std::string& Transfer::BodySha256() const { return impl_->sha256; }
 
 Failure Transfer::WhyFailed() const { return impl_->failure; }
 

@@ -14,6 +14,15 @@
 
 namespace gathrix::net {
 
+// What a stored picture came with: a request that gives them asks for the
+// body only when it has changed since (If-None-Match with the ETag, else
+// If-Modified-Since with the date), and is answered 304 when it has not.
+struct Validators {
+    std::string etag;
+    std::string last_modified;
+    bool Any() const { return !etag.empty() || !last_modified.empty(); }
+};
+
 // How a Transfer ended.
 enum class TransferResult {
     Running,    // still executing (or never started: see Transfer::Idle)
@@ -42,9 +51,22 @@ public:
     // transfer ends at once as Failed) when it cannot be started.
     // With keep, the body goes into keep's files instead and outlives a
     // transfer that does not complete, so that a later one continues it
-    // (net/kept_body.h); a retry continues it at once.
+    // (net/kept_body.h); a retry continues it at once. With only_if_changed
+    // (and no keep), the request is conditional: see NotModified().
     bool Execute(const std::string& address, const std::filesystem::path& spool_dir,
-                 const std::optional<KeptBodyFiles>& keep = std::nullopt);
+                 const std::optional<KeptBodyFiles>& keep = std::nullopt,
+                 const std::optional<Validators>& only_if_changed = std::nullopt);
+
+    // After a Complete conditional request: the server answered 304, the
+    // picture has not changed, and there is no body to commit.
+    bool NotModified() const;
+
+    // For the requests from now on: the body's SHA-256 is computed as it
+    // streams in (a continued body reads its kept bytes once). Off by default.
+    void SetHashBody(bool on);
+    // After a Complete transfer with hashing on: the digest of its whole body
+    // (64 hex digits); empty otherwise.
+    const std::string& BodySha256() const;
 
     // After a Complete transfer with keep: whether its body continued bytes
     // kept from before.

@@ -26,6 +26,7 @@
 
 #include "cli/child_process.h"
 #include "cli/exit_status.h"
+#include "download/folder_record.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
 
@@ -139,6 +140,8 @@ std::vector<std::string> Throttled(FakeServer& s, const std::string& after, std:
     return options;
 }
 
+const std::string kSummerSummary = "gathrix-cli: http://H/picasaweb.google.com/u/Summer: 1 new, 1 already here\n";
+
 struct OptionsRow {
     const char* name;
     // Serves what the case needs; returns the arguments after the program name.
@@ -247,8 +250,9 @@ const OptionsRow kRows[] = {
          return std::vector<std::string>{"--job", "4", "--retr=1", "--dir", "out", "--skip", "--no-p",
                                          Album(s, "u", "Summer", {"/p/a.jpg", "/p/flaky.jpg"})};
      },
-     kExitCompleted, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n",
-     {"out/AlbumDownload/a.jpg", "out/AlbumDownload/flaky.jpg"}, {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
+     kExitCompleted, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n" + kSummerSummary,
+     {"out/AlbumDownload/a.jpg", "out/AlbumDownload/flaky.jpg", "out/AlbumDownload/.gathrix-record.sqlite"},
+     {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
     {"PrefixWithAValueAfterTheEqualsSign",
      [](FakeServer& s, const std::string&) { return std::vector<std::string>{"--job=17", Album(s, "u", "S", {})}; },
      kExitUsage, "gathrix-cli: the number of transfers must be from 1 to 16, not '17'\n"
@@ -379,7 +383,7 @@ const OptionsRow kRows[] = {
                    "# defaults\n\ndirectory out\n  --retries = 1\nskip\nno-progress=\"\"\n");
          return std::vector<std::string>{"-P", "mine", Album(s, "u", "Summer", {"/p/a.jpg", "/p/flaky.jpg"})};
      },
-     kExitCompleted, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n",
+     kExitCompleted, "gathrix-cli: retrying http://H/p/flaky.jpg in 1 s: HTTP 503 (attempt 2 of 2)\n" + kSummerSummary,
      {"mine/AlbumDownload/a.jpg", "mine/AlbumDownload/flaky.jpg"}, {{"/p/a.jpg", 0}, {"/p/flaky.jpg", 2}}},
     {"ConfigBadLineStopsBeforeAnyRequest",
      [](FakeServer& s, const std::string& start) {
@@ -692,7 +696,25 @@ const OptionsRow kRows[] = {
          args.insert(args.begin(), "--no-continue");
          return args;
      },
-     kExitCompleted, "", {}, {{"/p/a.jpg", 0}}},
+     kExitCompleted, "gathrix-cli: http://H/picasaweb.google.com/u/Summer: 1 already here\n", {}, {{"/p/a.jpg", 0}}},
+    // What a folder's record holds: each picture's name, bytes, time and
+    // address, with a file that is gone or changed marked.
+    {"ShowRecordLists",
+     [](FakeServer&, const std::string& start) {
+         fs::create_directories(start + "/AlbumDownload");
+         WriteFile(start + "/AlbumDownload/a.jpg", "12345");
+         WriteFile(start + "/AlbumDownload/b.jpg", "1234");
+         const auto opened = FolderRecord::Open(start + "/AlbumDownload", true);
+         opened.record->Put({"http://x/a.jpg", "a.jpg", 5, "", "", "", 86400, "http://x/album"});
+         opened.record->Put({"http://x/b\x1b.jpg", "b.jpg", 5, "", "", "", 86400, "http://x/album"});
+         opened.record->Put({"http://x/c.jpg", "c.jpg", 5, "", "", "", 86400, "http://x/album"});
+         return std::vector<std::string>{"--show-record", "AlbumDownload"};
+     },
+     kExitCompleted, "gathrix-cli: 3 pictures on record in 'AlbumDownload' (1 changed, 1 missing)\n", {}, {},
+     "a.jpg\t5\t1970-01-02T00:00:00Z\thttp://x/a.jpg\nb.jpg\t5\t1970-01-02T00:00:00Z\thttp://x/b\\x1B.jpg\tchanged\n"
+     "c.jpg\t5\t1970-01-02T00:00:00Z\thttp://x/c.jpg\tmissing\n"},
+    {"ShowRecordWithoutOne", [](FakeServer&, const std::string&) { return std::vector<std::string>{"--show-record"}; },
+     kExitUsage, "gathrix-cli: no record of downloaded pictures in './AlbumDownload'\n", {}, {}, ""},
     {"CertificateFileThatIsMissing",
      [](FakeServer& s, const std::string&) {
          return std::vector<std::string>{"--cacert", "no\x1B[2J.pem", Album(s, "u", "S", {})};

@@ -95,7 +95,18 @@ void RangeServer::Answer(int client) {
         std::string validators;
         if (!picture->etag.empty()) validators += "ETag: " + picture->etag + "\r\n";
         if (!picture->last_modified.empty()) validators += "Last-Modified: " + picture->last_modified + "\r\n";
-        if (ranged && same && from >= size) {
+        // A request for the picture only if it changed, as servers answer it:
+        // If-None-Match names the ETag, or (without it) If-Modified-Since the date.
+        const std::string if_none_match = HeaderValue(head, "If-None-Match");
+        const std::string if_modified_since = HeaderValue(head, "If-Modified-Since");
+        const bool unchanged = !if_none_match.empty()
+                                   ? !picture->etag.empty() && if_none_match == picture->etag
+                                   : !if_modified_since.empty() && if_modified_since == picture->last_modified;
+        if (unchanged) {
+            seen.status = 304;
+            response = "HTTP/1.1 304 Not Modified\r\n" + validators + "Connection: close\r\n\r\n";
+            from = size;
+        } else if (ranged && same && from >= size) {
             seen.status = 416;
             response = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" + std::to_string(size) +
                        "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
@@ -119,7 +130,7 @@ void RangeServer::Answer(int client) {
     bool sent = SendAll(client, response.data(), response.size());
     const std::size_t end = picture && picture->cut_at ? std::max(from, std::min(size, *picture->cut_at)) : size;
     std::string piece;
-    for (std::size_t at = from; sent && at < end && seen.status != 416 && picture;) {
+    for (std::size_t at = from; sent && at < end && seen.status < 300 && picture;) {
         const std::size_t n = std::min<std::size_t>(end - at, 64 * 1024);
         if (picture->body.empty()) {
             piece.resize(n);

@@ -2,7 +2,8 @@
 // A picture server on 127.0.0.1 that answers "Range: bytes=N-" the way
 // resuming clients meet it on real sites: 206 with the rest when If-Range
 // names the picture's validator, 200 with the whole when it does not (or when
-// the server ignores ranges), 416 when N is past the end. It can cut every
+// the server ignores ranges), 416 when N is past the end; 304 to
+// If-None-Match with its ETag (or If-Modified-Since with its date). It can cut every
 // response off at a byte of the picture, hanging up or going silent, and it
 // tells what each request asked and how many body bytes went out. Every
 // response closes its connection.
