@@ -51,11 +51,13 @@ std::string AlbumAddress(const std::string& user, const std::string& id) {
     return "https://www.flickr.com/photos/" + user + "/albums/" + id;
 }
 
-// Every file below dir, as "PATH SIZE" relative to it, sorted.
+// Every file below dir, as "PATH SIZE" relative to it (album.json without its
+// size), sorted; the folder's record is the program's own and left out (the
+// key is looked for in it all the same).
 std::vector<std::string> FilesBelow(const fs::path& dir) {
     std::vector<std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file() || entry.path().filename().string().starts_with(".gathrix-record")) continue;
         const std::string path = fs::relative(entry.path(), dir).string();
         files.push_back(path == "album.json" || path.ends_with("/album.json")
                             ? path
@@ -246,6 +248,22 @@ const ApiRow kRows[] = {
          EXPECT_EQ(json["pictures"][1]["stored"], false);
          EXPECT_FALSE(json["pictures"][1].contains("bytes"));
          EXPECT_EQ(json["pictures"][2]["file"], "album-2.json");
+     }},
+    // A picture kept by --skip-existing is listed as stored, with its file's size.
+    {"SkipExistingListedAsStored",
+     [](ApiWorld& w) {
+         w.Album("721", "Summer", {"1", "2"});
+         fs::create_directories(w.start.Path() + "/AlbumDownload");
+         WriteFile(w.start.Path() + "/AlbumDownload/1_o.jpg", std::string(5000, 'x'));
+     },
+     {"--skip-existing", "--write-metadata", "ALBUM:" + kNsid + ":721"}, kExitCompleted,
+     {"AlbumDownload/1_o.jpg 5000", "AlbumDownload/" + Pic("2"), "AlbumDownload/album.json"}, {kGetPhotos}, {},
+     [](ApiWorld& w, const ProcessResult& r) {
+         EXPECT_NE(r.out.find("Downloading 1_o.jpg...already here.\r\nDownloading 2_o.jpg...OK\r\n"), std::string::npos);
+         const auto json = nlohmann::json::parse(ReadFile(w.start.Path() + "/AlbumDownload/album.json"));
+         EXPECT_EQ(json["pictures"][0]["stored"], true);
+         EXPECT_EQ(json["pictures"][0]["bytes"], 5000);
+         EXPECT_EQ(json["pictures"][1]["bytes"], kSize);
      }},
 };
 // clang-format on
