@@ -19,6 +19,7 @@ std::string RecordLine(const RecordRow& row, FileState state) {
                        EscapeForTerminal(row.address);
     if (state == FileState::Changed) line += "\tchanged";
     if (state == FileState::Missing) line += "\tmissing";
+    if (state == FileState::Unknown) line += "\tunknown";
     return line;
 }
 

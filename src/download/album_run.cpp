@@ -185,7 +185,11 @@ FetchResult AlbumRun::FetchOne(const std::string& address, const std::string& na
         result.etag = transfer.GetHeader("ETag").value_or(std::string());
         result.last_modified = transfer.GetHeader("Last-Modified").value_or(std::string());
     }
+    // The row of the file about to be replaced says so first (see
+    // FolderRecord::MarkReplacing); it is put back if nothing replaces it.
+    const std::optional<RecordRow> replaced = complete && record_ ? record_->MarkReplacing(name) : std::nullopt;
     result.stored = complete && transfer.Commit(folder_ / name);
+    if (replaced && !result.stored) record_->Put(*replaced);
     result.updated = result.stored && only_if_changed;
     if (result.stored && settings_.remote_time) SetRemoteTime(folder_ / name, transfer.GetHeader("Last-Modified"));
     if (result.stored) {
@@ -257,7 +261,10 @@ std::optional<net::Validators> AlbumRun::ValidatorsOf(const std::string& address
 
 AlbumRun::Turn AlbumRun::TurnOf(const std::string& address, const std::string& name, std::int64_t smallest) {
     const RecordRow* row = record_ ? record_->Find(address) : nullptr;
-    if (!row || row->name != name) return AlreadyHere(name, smallest) ? Turn::AlreadyHere : Turn::Fetch;
+    // Without a row, or one whose file a run was replacing when it ended:
+    // by the name alone.
+    if (!row || row->name != name || row->bytes < 0)
+        return AlreadyHere(name, smallest) ? Turn::AlreadyHere : Turn::Fetch;
     // On record: its file as the record knows it, gone, or changed here.
     struct stat status {};
     if (::lstat((folder_ / name).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return Turn::Fetch;
@@ -300,6 +307,12 @@ void AlbumRun::Adopt(const std::string& address, const std::string& name) {
     here.name = name;
     here.bytes = status.st_size;
     here.sha256 = net::FileSha256(path).value_or(std::string());
+    // The validators of a row being replaced stay: at worst --update fetches
+    // the picture once more.
+    if (const RecordRow* row = record_->Find(address)) {
+        here.etag = row->etag;
+        here.last_modified = row->last_modified;
+    }
     Record(address, here);
 }
 
@@ -337,7 +350,8 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
             ++counts_.already_here;
             if (turn == Turn::KeptChanged) {
                 kept_changed_.push_back(name);
-            } else if (record_ && !record_->Find(picture.address)) {
+            } else if (const RecordRow* row = record_ ? record_->Find(picture.address) : nullptr;
+                       record_ && (!row || row->bytes < 0)) {
                 Adopt(picture.address, name);
             }
             metadata_.Record(picture.address, name, true, FileLength(folder_ / name).value_or(0));

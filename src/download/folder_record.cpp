@@ -133,7 +133,7 @@ Attempted LoadRows(FolderRecord::Database& d, std::vector<RecordRow>& rows) {
         row.last_modified = ColumnText(statement, 5);
         row.stored_at = sqlite3_column_int64(statement, 6);
         row.album = ColumnText(statement, 7);
-        if (UsableName(row.name) && row.bytes >= 0) rows.push_back(std::move(row));
+        if (UsableName(row.name) && row.bytes >= -1) rows.push_back(std::move(row));
     }
     sqlite3_finalize(statement);
     if (code != SQLITE_DONE) return Fail(d.db, code);
@@ -173,6 +173,7 @@ FileState StateOfFile(const fs::path& folder, const RecordRow& row, bool verify)
     struct stat status {};
     const fs::path path = folder / row.name;
     if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return FileState::Missing;
+    if (row.bytes < 0) return FileState::Unknown;
     if (status.st_size != row.bytes) return FileState::Changed;
     if (verify && !row.sha256.empty() && net::FileSha256(path) != std::optional<std::string>(row.sha256))
         return FileState::Changed;
@@ -183,6 +184,17 @@ FolderRecord::FolderRecord(std::unique_ptr<Database> database, fs::path path)
     : database_(std::move(database)), path_(std::move(path)) {}
 
 FolderRecord::~FolderRecord() = default;
+
+std::unique_ptr<FolderRecord> FolderRecord::Made(std::unique_ptr<Database> database, const fs::path& path,
+                                                 std::vector<RecordRow> rows) {
+    std::unique_ptr<FolderRecord> record(new FolderRecord(std::move(database), path));
+    for (RecordRow& row : rows) {
+        record->owners_[row.name] = row.address;
+        std::string address = row.address;
+        record->rows_.emplace(std::move(address), std::move(row));
+    }
+    return record;
+}
 
 FolderRecord::Opening FolderRecord::Open(const fs::path& folder, bool create, std::chrono::milliseconds wait) {
     Opening opening;
@@ -211,12 +223,7 @@ FolderRecord::Opening FolderRecord::Open(const fs::path& folder, bool create, st
         if (attempted.attempt == Attempt::Ok) attempted = LoadRows(*database, rows);
         if (attempted.attempt == Attempt::Ok) {
             opening.result = OpenResult::Opened;
-            opening.record.reset(new FolderRecord(std::move(database), path));
-            for (RecordRow& row : rows) {
-                opening.record->owners_[row.name] = row.address;
-                std::string address = row.address;
-                opening.record->rows_.emplace(std::move(address), std::move(row));
-            }
+            opening.record = Made(std::move(database), path, std::move(rows));
             return opening;
         }
         if (attempted.attempt == Attempt::Busy) {
@@ -250,12 +257,7 @@ FolderRecord::Opening FolderRecord::Read(const fs::path& folder, std::chrono::mi
         return opening;
     }
     opening.result = OpenResult::Opened;
-    opening.record.reset(new FolderRecord(std::move(database), path));
-    for (RecordRow& row : rows) {
-        opening.record->owners_[row.name] = row.address;
-        std::string address = row.address;
-        opening.record->rows_.emplace(std::move(address), std::move(row));
-    }
+    opening.record = Made(std::move(database), path, std::move(rows));
     return opening;
 }
 
@@ -310,6 +312,17 @@ bool FolderRecord::Put(RecordRow row) {
     std::string address = row.address;
     rows_.insert_or_assign(std::move(address), std::move(row));
     return true;
+}
+
+std::optional<RecordRow> FolderRecord::MarkReplacing(const std::string& name) {
+    const auto owner = owners_.find(name);
+    if (owner == owners_.end()) return std::nullopt;
+    const RecordRow old = rows_.at(owner->second);
+    if (old.bytes < 0) return std::nullopt;
+    RecordRow marked = old;
+    marked.bytes = -1;
+    if (!Put(std::move(marked))) return std::nullopt;
+    return old;
 }
 
 bool FolderRecord::RemoveIfEmpty() {

@@ -35,7 +35,7 @@ inline constexpr const char* kRecordFileName = ".gathrix-record.sqlite";
 struct RecordRow {
     std::string address;  // the picture's address as the album lists it
     std::string name;     // its file in the folder
-    std::int64_t bytes = 0;
+    std::int64_t bytes = 0;  // -1: the file was being replaced when a run ended
     std::string sha256;  // 64 hex digits; empty when not known
     std::string etag;
     std::string last_modified;
@@ -44,8 +44,9 @@ struct RecordRow {
 };
 
 // How a picture's file stands against its row: as stored, changed since (its
-// size, or with verify its SHA-256, differs), or gone (or no regular file).
-enum class FileState { AsStored, Changed, Missing };
+// size, or with verify its SHA-256, differs), gone (or no regular file), or
+// not known (a run ended while it replaced the file).
+enum class FileState { AsStored, Changed, Missing, Unknown };
 FileState StateOfFile(const std::filesystem::path& folder, const RecordRow& row, bool verify);
 
 class FolderRecord {
@@ -96,6 +97,12 @@ public:
     // other row of its name, and commits it. False when it could not be
     // written (the run goes on; error() says why).
     bool Put(RecordRow row);
+    // Before the file of name is replaced: its row (if it has one) is marked
+    // as being replaced (bytes -1) and committed, so that a run killed
+    // between the file's replacement and its new row never takes the new
+    // file for one changed on this machine. Returns the row as it was, to be
+    // put back when the file is not replaced after all.
+    std::optional<RecordRow> MarkReplacing(const std::string& name);
     const std::string& Error() const { return error_; }
 
     // Removes the record's files when it holds no row (a run that made one
@@ -107,6 +114,9 @@ public:
 
 private:
     FolderRecord(std::unique_ptr<Database> database, std::filesystem::path path);
+    // The record of an open database and the rows read from it.
+    static std::unique_ptr<FolderRecord> Made(std::unique_ptr<Database> database, const std::filesystem::path& path,
+                                              std::vector<RecordRow> rows);
 
     std::unique_ptr<Database> database_;
     std::filesystem::path path_;

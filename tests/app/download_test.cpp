@@ -34,6 +34,7 @@ using gathrix::test::PictureBytes;
 using gathrix::test::ReadFile;
 using gathrix::test::Sandbox;
 using gathrix::test::ScopedCwd;
+using gathrix::test::WriteFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -143,6 +144,36 @@ private slots:
         QVERIFY(!window.DownloadButton()->isEnabled() && !window.UpdateButton()->isEnabled() &&
                 !window.InfoButton()->isEnabled());
         QVERIFY(window.ExitButton()->isEnabled());
+    }
+
+    // GATHRIX_SKIP_EXISTING=1 makes the window keep a record of the folder;
+    // a later plain run keeps it current and keeps a picture edited since.
+    void theWindowKeepsTheFoldersRecord() {
+        Sandbox sandbox;
+        ScopedCwd cwd(sandbox.Path());
+        FakeServer server;
+        for (int n = 1; n <= 3; ++n) server.Serve("/pics/" + std::to_string(n) + ".jpg", Picture(n), "image/jpeg");
+        server.Serve(kAlbumPath, AlbumPage(server, 3), "text/html");
+        const auto run = [&server] {
+            RecordingShell shell;
+            Gathrix window(shell);
+            window.AddressBox()->setPlainText(QString::fromStdString(server.Url(kAlbumPath)));
+            QTest::mouseClick(window.DownloadButton(), Qt::LeftButton);
+            return window.AddressBox()->toPlainText();
+        };
+        setenv("GATHRIX_SKIP_EXISTING", "1", 1);
+        run();
+        unsetenv("GATHRIX_SKIP_EXISTING");
+        const fs::path folder = fs::path(sandbox.Path()) / "AlbumDownload";
+        QVERIFY(fs::is_regular_file(folder / ".gathrix-record.sqlite"));
+        WriteFile((folder / "2.jpg").string(), "edited");
+        const QString log = run();
+        QVERIFY2(log.contains(QStringLiteral("Downloading 1.jpg...OK\nDownloading 2.jpg...already here.\n"
+                                             "Downloading 3.jpg...OK\n")),
+                 qPrintable(log));
+        QCOMPARE(ReadFile((folder / "2.jpg").string()), std::string("edited"));
+        QCOMPARE(server.Hits("/pics/2.jpg"), 1);
+        QCOMPARE(server.Hits("/pics/1.jpg"), 2);
     }
 
     void exitDuringADownloadEndsTheProgramAndLeavesNoPartialPicture_data() {
