@@ -125,8 +125,9 @@ private:
     bool told_ = false;
 };
 
-// The name a video is stored under: the last part of its file's address, or
-// PHOTOID.mp4 when that has no extension.
+// The name a video is stored under in place of the last part of its file's
+// address: PHOTOID.mp4 when that part has no extension; empty (that part
+// itself) otherwise.
 std::string VideoName(const std::string& file, const std::string& photo_id) {
     const std::string last = LastField(Field(file, 1, "?"), "/");
     const std::size_t dot = last.rfind('.');
