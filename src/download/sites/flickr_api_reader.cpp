@@ -90,8 +90,8 @@ public:
             if (answer.status.kind == FlickrApiStatus::Kind::Failed && answer.status.code == kServiceUnavailable &&
                 attempt <= settings.retries) {
                 // As the HTTP layer sends a temporary failure again: after
-                // one unit, then twice as long each time.
-                const auto delay = settings.retry_unit * (1LL << std::min(attempt - 1, 16));
+                // one unit, then twice as long each time, at most 30 units.
+                const auto delay = settings.retry_unit * std::min(1LL << std::min(attempt - 1, 5), 30LL);
                 run_.Events().Retrying(call, why, delay, attempt + 1, settings.retries + 1);
                 std::this_thread::sleep_for(delay);
                 continue;
