@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "demo_album.h"
+#include "flickr_api_demo.h"
 #include "flickr_demo.h"
 #include "webshots_demo.h"
 
@@ -41,7 +42,8 @@ int Usage() {
         "Usage: gathrix-demo-server [--port N] [--pictures N]\n"
         "Serves a demo photo album on 127.0.0.1 (port 0: any free port) and prints\n"
         "its address as \"Album: ADDRESS\"; also a Flickr set, printed as \"Flickr: ADDRESS\"\n"
-        "with \"Flickr base: URL\" for GATHRIX_FLICKR_BASE_URL, and a Webshots album.\n"
+        "with \"Flickr base: URL\" for GATHRIX_FLICKR_BASE_URL, a Webshots album, and\n"
+        "Flickr's REST API (\"Flickr API: URL\" for GATHRIX_FLICKR_API_URL, with a demo key).\n"
         "Then prints for each album the gathrix-cli command line that downloads it.\n"
         "Stops on SIGINT or SIGTERM.\n",
         stderr);
@@ -126,6 +128,7 @@ int main(int argc, char** argv) {
     });
     const gathrix::demo::FlickrDemo flickr = gathrix::demo::ServeFlickrSet(server, base);
     const gathrix::demo::WebshotsDemo webshots = gathrix::demo::AddWebshotsDemo(server, base);
+    const gathrix::demo::FlickrApiDemo api = gathrix::demo::ServeFlickrApi(server, base);
     server.Get("/.*", [&files](const httplib::Request& req, httplib::Response& res) {
         const auto it = files.find(req.path);
         if (it == files.end()) {
@@ -143,6 +146,9 @@ int main(int argc, char** argv) {
     std::printf("Flickr: %s\nFlickr base: %s\n", flickr.album_address.c_str(), flickr.base_url.c_str());
     std::printf("Webshots: %s\nWebshots thumbnails: %s\nWebshots full size: %s\n", webshots.photo_address.c_str(),
                 webshots.thumbnail_prefix.c_str(), webshots.fullsize_base.c_str());
+    std::printf("Flickr API: %s\nFlickr API key: %s\n", api.endpoint.c_str(), api.key.c_str());
+    std::printf("Flickr API album: %s\nFlickr API albums: %s\nFlickr API photostream: %s\n",
+                api.album_address.c_str(), api.albums_address.c_str(), api.photostream_address.c_str());
     // The Flickr set and the Webshots album need their settings: without them
     // the pictures that first come down too small are looked for on the live
     // sites, not here.
@@ -155,6 +161,14 @@ int main(int argc, char** argv) {
                  {{"GATHRIX_WEBSHOTS_THUMBNAIL_PREFIX", webshots.thumbnail_prefix},
                   {"GATHRIX_WEBSHOTS_FULLSIZE_BASE", webshots.fullsize_base}},
                  cli, webshots.photo_address);
+    // Flickr's API: real flickr.com addresses; only the endpoint is this server.
+    const std::vector<std::pair<const char*, std::string>> api_settings = {{"GATHRIX_FLICKR_API_URL", api.endpoint},
+                                                                           {"GATHRIX_FLICKR_API_KEY", api.key}};
+    PrintCommand("A Flickr album through the API, with album.json", api_settings, cli + " --write-metadata",
+                 api.album_address);
+    PrintCommand("Every album of the account, each in a folder \"ID TITLE\"", api_settings, cli + " --write-metadata",
+                 api.albums_address);
+    PrintCommand("The account's photostream", api_settings, cli, api.photostream_address);
     std::printf("\nServing %d pictures; stop with Ctrl-C.\n", pictures);
     std::fflush(stdout);
 

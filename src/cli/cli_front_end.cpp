@@ -109,6 +109,11 @@ void CliFrontEnd::Message(std::string_view text, std::string_view /*title*/, Box
 
 void CliFrontEnd::PageFailed(std::string_view address, const Failure& why) {
     ++page_failures_;
+    // An API's refusal names the album as given, after the service's words.
+    if (why.kind == FailureKind::ServiceFailed || why.kind == FailureKind::NotServiceAnswer) {
+        WriteErr("gathrix-cli: " + FailureText(why) + ": " + std::string(address));
+        return;
+    }
     WriteErr("gathrix-cli: album page " + std::string(address) + ": " + FailureText(why));
 }
 

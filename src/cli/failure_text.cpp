@@ -65,6 +65,9 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::OutOfMemory: return "out of memory";
         case FailureKind::TooSmallNoOriginal: return "came down too small, and no original was found";
         case FailureKind::TooSmallNoFullSize: return "came down too small, and no full-size version was found";
+        case FailureKind::ServiceFailed:
+            return "Flickr API: " + failure.detail + " (code " + std::to_string(failure.status) + ")";
+        case FailureKind::NotServiceAnswer: return "Flickr API: not a Flickr API answer";
         case FailureKind::Other: return failure.detail.empty() ? "failed" : failure.detail;
     }
     // clang-format on

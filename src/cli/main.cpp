@@ -30,6 +30,7 @@
 #include "cli/usage.h"
 #include "download/cookie_store.h"
 #include "download/download_command.h"
+#include "download/flickr_api.h"
 #include "download/settings.h"
 #include "text/strings.h"
 #include "text/utf8.h"
@@ -134,6 +135,29 @@ bool SameTerminal(int a, int b) {
            sa.st_rdev == sb.st_rdev;
 }
 
+// What the Flickr API's albums of the run remember from one to the next (one
+// run per process).
+gathrix::FlickrApiMemory& FlickrApiOfTheRun() {
+    static gathrix::FlickrApiMemory memory;
+    return memory;
+}
+
+// The key (--flickr-api-key, else GATHRIX_FLICKR_API_KEY), the run's API
+// memory and --write-metadata, put into settings.
+void ApplyFlickrApiOptions(const gathrix::CliOptions& options, gathrix::Settings& settings) {
+    if (options.flickr_api_key) settings.flickr_api_key = *options.flickr_api_key;
+    settings.flickr_api = &FlickrApiOfTheRun();
+    settings.write_metadata = settings.write_metadata || options.write_metadata;
+}
+
+// What an address asks of Flickr's API; FlickrApiForm::None without a key.
+gathrix::FlickrApiTarget FlickrApiTargetOf(const std::string& address, const gathrix::CliOptions& options) {
+    gathrix::Settings settings = gathrix::Settings::FromEnvironment();
+    ApplyFlickrApiOptions(options, settings);
+    if (settings.flickr_api_key.empty()) return {};
+    return gathrix::ParseFlickrApiTarget(address);
+}
+
 // One album into base/AlbumDownload, with the run's cookies (nullptr: none).
 // One of several has its address named in its error messages. A blank address
 // is refused before anything is made.
@@ -164,6 +188,7 @@ int DownloadAlbum(const std::string& address, const std::filesystem::path& base,
     settings.overwrite = options.overwrite;
     settings.remote_time = options.remote_time;
     settings.cookies = cookies;
+    ApplyFlickrApiOptions(options, settings);
     g_front_end = &front_end;
     const gathrix::DownloadOutcome outcome =
         gathrix::RunDownload(front_end, address, base / gathrix::kWorkingFolderName, settings);
@@ -213,6 +238,109 @@ std::string SameAlbumKey(std::string address) {
     return address;
 }
 
+// The albums Flickr's API reads, among several: each in a folder "ID TITLE"
+// below parent, found again by its ID in a later run (and then kept under the
+// name it has); a user's album list given among other addresses in a folder
+// named after USER as written, alone directly below base.
+struct FlickrApiAlbums {
+    const std::filesystem::path& base;
+    const gathrix::CliOptions& options;
+    gathrix::CookieStore* cookies;
+    std::set<std::string>& used;        // folders below base of this run's albums
+    std::set<std::string>& downloaded;  // SameAlbumKey of the albums done
+
+    // The album id at address into a folder below parent (base when none):
+    // the one an earlier run made for it, else "ID TITLE" (the title when
+    // known, else learnt from the run, the folder then being renamed).
+    int Album(const std::string& address, const std::string& id, const std::optional<std::string>& title,
+              const std::optional<std::filesystem::path>& parent = std::nullopt) {
+        namespace fs = std::filesystem;
+        const fs::path under = parent.value_or(base);
+        std::set<std::string> own_used;
+        std::set<std::string>& taken = parent ? own_used : used;
+        std::optional<std::string> folder =
+            gathrix::FindFlickrAlbumFolder(under, id, [&taken](const std::string& name) { return !taken.contains(name); });
+        const bool found = folder.has_value();
+        if (!found) folder = Free(under, gathrix::FlickrAlbumFolderName(id, title.value_or("")), taken);
+        if (const int error = MakeDirectory(under / *folder); error != 0) return FolderError(under / *folder, error);
+        taken.insert(*folder);
+        const int status = DownloadAlbum(address, under / *folder, options, cookies, true);
+        downloaded.insert(SameAlbumKey(address));
+        // A new folder named before the title was known gets it now.
+        const auto learnt = FlickrApiOfTheRun().titles.find(id);
+        if (!found && !title && learnt != FlickrApiOfTheRun().titles.end() && !learnt->second.empty()) {
+            const std::string named = gathrix::FlickrAlbumFolderName(id, learnt->second);
+            std::error_code ec;
+            if (fs::symlink_status(under / named, ec).type() == fs::file_type::not_found) {
+                fs::rename(under / *folder, under / named, ec);
+                if (!ec) taken.insert(named);
+            }
+        }
+        return status;
+    }
+
+    // Every album of the list at address, in the owner's order.
+    int List(const std::string& address, const gathrix::FlickrApiTarget& target, bool among_several) {
+        namespace fs = std::filesystem;
+        fs::path parent = base;
+        if (among_several) {
+            const std::string folder = gathrix::AlbumFolderName("/" + target.user, [this](const std::string& name) {
+                std::error_code ec;
+                const fs::file_type type = fs::symlink_status(base / name, ec).type();
+                return used.contains(name) || (type != fs::file_type::not_found && type != fs::file_type::directory);
+            });
+            if (const int error = MakeDirectory(base / folder); error != 0) return FolderError(base / folder, error);
+            used.insert(folder);
+            parent = base / folder;
+        }
+        downloaded.insert(SameAlbumKey(address));
+        gathrix::CliFrontEnd front_end(stdout, stderr);
+        if (options.quiet) front_end.Quiet();
+        gathrix::Settings settings = gathrix::Settings::FromEnvironment();
+        settings.retries = options.retries;
+        if (options.timeout) settings.request_timeout = *options.timeout;
+        settings.max_time = std::chrono::seconds(options.max_time);
+        if (options.cacert) settings.ca_file = *options.cacert;
+        settings.cookies = cookies;
+        ApplyFlickrApiOptions(options, settings);
+        const std::optional<std::vector<gathrix::FlickrApiAlbum>> albums =
+            gathrix::ListFlickrApiAlbums(front_end, address, parent, settings);
+        if (!albums) return kExitPageFailed;
+        int worst = kExitCompleted;
+        for (const gathrix::FlickrApiAlbum& album : *albums) {
+            if (downloaded.contains(SameAlbumKey(album.address))) continue;
+            worst = std::max(worst, Album(album.address, album.id, album.title,
+                                          among_several ? std::optional<fs::path>(parent) : std::nullopt));
+        }
+        return worst;
+    }
+
+private:
+    // name, or name-2, name-3, ... when taken by this run or by anything but a directory.
+    static std::string Free(const std::filesystem::path& under, const std::string& name,
+                            const std::set<std::string>& taken) {
+        namespace fs = std::filesystem;
+        const auto in_use = [&](const std::string& candidate) {
+            std::error_code ec;
+            const fs::file_type type = fs::symlink_status(under / candidate, ec).type();
+            return taken.contains(candidate) || (type != fs::file_type::not_found && type != fs::file_type::directory);
+        };
+        if (!in_use(name)) return name;
+        for (int n = 2;; ++n) {
+            const std::string numbered = name + "-" + std::to_string(n);
+            if (!in_use(numbered)) return numbered;
+        }
+    }
+
+    static int FolderError(const std::filesystem::path& folder, int error) {
+        std::error_code ec;
+        std::fprintf(stderr, "gathrix-cli: cannot make or enter the folder '%s': %s\n",
+                     gathrix::EscapeForTerminal(std::filesystem::absolute(folder, ec).lexically_normal().string()).c_str(),
+                     std::strerror(error));
+        return kExitNoFolder;
+    }
+};
+
 // Several albums: each in a folder of its own below base. A folder an earlier
 // run made for the album is used again, so that running a list twice fills
 // the same folders; another album of this run, or anything but a directory
@@ -221,7 +349,10 @@ std::string SameAlbumKey(std::string address) {
 // folder), and an address that is refused leaves no folder behind.
 int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesystem::path& base,
                    const gathrix::CliOptions& options, gathrix::CookieStore* cookies) {
-    if (addresses.size() == 1) return DownloadAlbum(addresses.front(), base, options, cookies);
+    if (addresses.size() == 1 &&
+        FlickrApiTargetOf(addresses.front(), options).form != gathrix::FlickrApiForm::AlbumList) {
+        return DownloadAlbum(addresses.front(), base, options, cookies);
+    }
     namespace fs = std::filesystem;
     int worst = kExitCompleted;
     std::set<std::string> used;
@@ -230,6 +361,16 @@ int DownloadAlbums(const std::vector<std::string>& addresses, const std::filesys
         if (downloaded.contains(SameAlbumKey(address))) {
             std::fprintf(stderr, "gathrix-cli: %s: downloaded already in this run, skipped\n",
                          gathrix::EscapeForTerminal(address).c_str());
+            continue;
+        }
+        // Flickr's albums through the API have folders of their own making.
+        if (const gathrix::FlickrApiTarget target = FlickrApiTargetOf(address, options);
+            target.form == gathrix::FlickrApiForm::Album || target.form == gathrix::FlickrApiForm::AlbumList) {
+            FlickrApiAlbums albums{base, options, cookies, used, downloaded};
+            const int status = target.form == gathrix::FlickrApiForm::Album
+                                   ? albums.Album(address, target.album_id, std::nullopt)
+                                   : albums.List(address, target, addresses.size() > 1);
+            worst = std::max(worst, status);
             continue;
         }
         const std::string folder = gathrix::AlbumFolderName(address, [&base, &used](const std::string& name) {

@@ -51,6 +51,8 @@ enum class OptionId {
     Cookies,
     CookieJar,
     CaCert,
+    FlickrApiKey,
+    WriteMetadata,
 };
 
 // An option: its long name, its short one if any, and its value. A long
@@ -103,6 +105,8 @@ constexpr Option kOptions[] = {
     {"cookies",          "",    OptionId::Cookies,        ValueKind::Path,         "a cookie file"},
     {"cookie-jar",       "",    OptionId::CookieJar,      ValueKind::Path,         "a file to write the cookies to"},
     {"cacert",           "",    OptionId::CaCert,         ValueKind::Path,         "a certificate file"},
+    {"flickr-api-key",   "",    OptionId::FlickrApiKey,   ValueKind::Path,         "a Flickr API key"},
+    {"write-metadata",   "",    OptionId::WriteMetadata,  ValueKind::Flag},
 };
 // clang-format on
 
@@ -293,6 +297,8 @@ void Apply(OptionId id, OptionValue value, CliOptions& options, bool& skip_exist
         case OptionId::Cookies: options.cookies = std::move(value.path); return;
         case OptionId::CookieJar: options.jar = std::move(value.path); return;
         case OptionId::CaCert: options.cacert = std::move(value.path); return;
+        case OptionId::FlickrApiKey: options.flickr_api_key = std::move(value.path); return;
+        case OptionId::WriteMetadata: options.write_metadata = true; return;
     }
     // clang-format on
 }

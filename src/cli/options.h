@@ -35,6 +35,8 @@ struct CliOptions {
     std::chrono::milliseconds wait{0};     // --wait SECONDS between pictures
     // --timeout SECONDS (else GATHRIX_REQUEST_TIMEOUT)
     std::optional<std::chrono::milliseconds> timeout;
+    std::optional<std::string> flickr_api_key;  // --flickr-api-key KEY (else GATHRIX_FLICKR_API_KEY)
+    bool write_metadata = false;                // --write-metadata
 };
 
 // The addresses in an address list: one per line, blank lines and lines that

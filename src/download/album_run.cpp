@@ -40,6 +40,12 @@ void RemoveKeptBody(const net::KeptBodyFiles& files) {
     }
 }
 
+// The safe name a picture is stored under, before numbering: its own when
+// its reader gave one, else the last part of its address.
+std::string SafeNameOf(const FoundPicture& picture) {
+    return SafeLocalName(picture.name.empty() ? LastField(picture.address, "/") : picture.name);
+}
+
 // Gives the stored picture at path the time of a Last-Modified value; one
 // that is not a date leaves the file as it is.
 void SetRemoteTime(const std::filesystem::path& path, const std::optional<std::string>& last_modified) {
@@ -273,7 +279,7 @@ std::vector<PlannedPicture> AlbumRun::PlanAhead(const std::vector<FoundPicture>&
     std::unordered_set<std::string> planned;  // names fetched by this plan
     std::vector<PlannedPicture> plan;
     for (const FoundPicture& picture : pictures) {
-        const std::string name = names.NameFor(picture.address, SafeLocalName(LastField(picture.address, "/")));
+        const std::string name = names.NameFor(picture.address, SafeNameOf(picture));
         if (settings_.KeepsExisting() && planned.contains(name)) continue;
         const Turn turn = TurnOf(picture.address, name, smallest);
         if (turn == Turn::AlreadyHere || turn == Turn::KeptChanged) continue;
@@ -331,7 +337,7 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
     listed_ += static_cast<std::int64_t>(pictures.size());
     if (impl_->prefetch) impl_->prefetch->Plan(PlanAhead(pictures, smallest));
     for (const FoundPicture& picture : pictures) {
-        const std::string name = impl_->names.NameFor(picture.address, SafeLocalName(LastField(picture.address, "/")));
+        const std::string name = impl_->names.NameFor(picture.address, SafeNameOf(picture));
         const Turn turn = TurnOf(picture.address, name, smallest);
         if (turn == Turn::AlreadyHere || turn == Turn::KeptChanged) {
             // Fetched ahead on a guess that went wrong: not needed after all.
@@ -348,12 +354,15 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
                        record_ && (!row || row->bytes < 0)) {
                 Adopt(picture.address, name);
             }
+            metadata_.Record(picture.address, name, true, FileLength(folder_ / name).value_or(0));
             continue;
         }
         const std::optional<net::Validators> validators =
             turn == Turn::AskIfChanged ? ValidatorsOf(picture.address) : std::nullopt;
         FetchResult result = FetchOne(picture.address, name, validators ? &*validators : nullptr);
         if (repair != nullptr) result = repair(*this, picture.photo_link, std::move(result));
+        metadata_.Record(picture.address, name, result.stored,
+                         result.stored ? FileLength(folder_ / name).value_or(result.bytes) : 0);
         if (!result.stored) {
             ++counts_.missing;
             events_.PictureMissing(picture.address, result.failure);
@@ -365,6 +374,8 @@ void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair r
         }
     }
 }
+
+void AlbumRun::ReserveName(const std::string& name) { impl_->names.KeepFree(name); }
 
 void AlbumRun::CancelAll() {
     if (impl_->prefetch) impl_->prefetch->CancelAll();

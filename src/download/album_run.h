@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "download/album_metadata.h"
 #include "download/found_picture.h"
 #include "download/settings.h"
 #include "events/run_events.h"
@@ -124,6 +125,13 @@ public:
     // Ends every request in flight; what they had received is removed.
     void CancelAll();
 
+    // What album.json tells: the reader's details, and each picture's outcome
+    // as FetchPictures recorded it, in album order.
+    AlbumMetadata& Metadata() { return metadata_; }
+    // A name in the folder that no picture of the run is stored under, not
+    // even one the folder's record names so: called before UseRecord.
+    void ReserveName(const std::string& name);
+
 private:
     struct Impl;
     // What a picture's turn does.
@@ -151,6 +159,7 @@ private:
     std::int64_t listed_ = 0;
     std::int64_t resumed_ = 0;
     std::int64_t bytes_stored_ = 0;
+    AlbumMetadata metadata_;
     FolderRecord* record_ = nullptr;
     std::string album_address_;
     bool record_failed_ = false;  // a row could not be written (told once)

@@ -10,7 +10,9 @@
 #include <string>
 #include <system_error>
 
+#include "download/album_metadata.h"
 #include "download/folder_record.h"
+#include "download/key_hiding_events.h"
 #include "download/log_format.h"
 #include "download/sites/album_readers.h"
 #include "net/temp_files.h"
@@ -155,8 +157,42 @@ int SiteNumber(std::string_view album_address) {
 
 void RemovePartialFiles() { net::RemoveTemporaryFiles(); }
 
+namespace {
+
+// The names album.json gives the services, by site number.
+constexpr std::array<const char*, 3> kServiceNames{"picasa", "flickr", "webshots"};
+
+// album.json written into the run's folder at the album's end; one that
+// cannot be written is told, and the album stays as it is.
+void WriteMetadata(RunEvents& events, AlbumRun& run, const std::string& address, int site_number,
+                   std::chrono::system_clock::time_point now) {
+    const std::string text =
+        AlbumJson(run.Metadata(), address, kServiceNames[static_cast<std::size_t>(site_number - 1)], now);
+    if (const int error = WriteAlbumJson(run.Folder(), text); error != 0) {
+        Failure why(FailureKind::WriteError);
+        why.system_error = error;
+        why.path = (run.Folder() / kAlbumJsonName).string();
+        events.FolderFailed(why);
+    }
+}
+
+DownloadOutcome RunShownDownload(RunEvents& events, std::string_view typed_address, const fs::path& folder,
+                                 const Settings& settings, Cancellation* cancel, const WallClock& clock);
+
+}  // namespace
+
 DownloadOutcome RunDownload(RunEvents& events, std::string_view typed_address, const fs::path& folder,
                             const Settings& settings, Cancellation* cancel, const WallClock& clock) {
+    // A run that holds an API key tells its front end nothing that shows it.
+    if (settings.flickr_api_key.empty()) return RunShownDownload(events, typed_address, folder, settings, cancel, clock);
+    KeyHidingEvents hiding(events, settings.flickr_api_key);
+    return RunShownDownload(hiding, typed_address, folder, settings, cancel, clock);
+}
+
+namespace {
+
+DownloadOutcome RunShownDownload(RunEvents& events, std::string_view typed_address, const fs::path& folder,
+                                 const Settings& settings, Cancellation* cancel, const WallClock& clock) {
     const auto now = [&clock] { return clock ? clock() : std::chrono::system_clock::now(); };
     const WorkingFolder working = MakeWorkingFolder(folder);
 
@@ -191,13 +227,16 @@ DownloadOutcome RunDownload(RunEvents& events, std::string_view typed_address, c
     events.LogCleared();
 
     AlbumRun run(events, settings, ResolvedFolder(folder));
+    if (settings.write_metadata) run.ReserveName(kAlbumJsonName);
     run.UseRecord(run_record->record.get(), album_address);
     const CancelHook hook(cancel, run);
     const auto start_time = now();
     events.LogReplaced("Start time:" + FormatTimeOfDay(start_time) + "\r\n" +
                        "Destination folder:" + run.Folder().string() + "\r\n");
 
-    const ReaderEnd reader_end = kSiteTable[static_cast<std::size_t>(site_number - 1)].reader(run, album_address);
+    AlbumReader reader = kSiteTable[static_cast<std::size_t>(site_number - 1)].reader;
+    if (reader == &ReadFlickrSet && !settings.flickr_api_key.empty()) reader = &ReadFlickrApi;
+    const ReaderEnd reader_end = reader(run, album_address);
     run.CancelAll();
     if (reader_end == ReaderEnd::Rejected) {
         DropIfMadeEmpty(*run_record);
@@ -214,6 +253,7 @@ DownloadOutcome RunDownload(RunEvents& events, std::string_view typed_address, c
 
     // Completion report.
     const auto end_time = now();
+    if (settings.write_metadata) WriteMetadata(events, run, album_address, site_number, end_time);
     events.LogAppended("\r\nEnd time:" + FormatTimeOfDay(end_time));
     events.LogAppended("\r\nToatal time:" + FormatNumber(ElapsedSeconds(start_time, end_time)) + " seconds");
     events.PicturesStored(run.Stored());
@@ -221,5 +261,7 @@ DownloadOutcome RunDownload(RunEvents& events, std::string_view typed_address, c
     events.AlbumFinished(run.Stored(), run.Folder());
     return EndRun(events, DownloadOutcome::Completed);
 }
+
+}  // namespace
 
 }  // namespace gathrix

@@ -53,6 +53,9 @@ public:
     // the safe form of the last part of its address. The name is the
     // picture's from now on, for the rest of the run.
     std::string NameFor(const std::string& address, const std::string& safe_name);
+    // A name no picture is given (a file of the program's own in the folder),
+    // not even one the record gives it: called before any Reserve.
+    void KeepFree(const std::string& name) { owners_.try_emplace(name, std::string(1, '\0')); }
 
     // Gives address the name name before the run hands out any: a picture
     // the folder's record holds keeps its file, and no other picture is

@@ -111,6 +111,9 @@ Settings Settings::FromEnvironment() {
     // --skip-existing.
     if (const char* v = Variable("GATHRIX_SKIP_EXISTING")) settings.skip_existing = std::string_view(v) == "1";
     if (const char* v = Variable("GATHRIX_UPDATE")) settings.update = std::string_view(v) == "1";
+    if (const char* v = Variable("GATHRIX_FLICKR_API_KEY")) settings.flickr_api_key = v;
+    if (const char* v = Variable("GATHRIX_FLICKR_API_URL")) settings.flickr_api_url = v;
+    if (const char* v = Variable("GATHRIX_WRITE_METADATA")) settings.write_metadata = std::string_view(v) == "1";
     return settings;
 }
 

@@ -11,6 +11,7 @@
 namespace gathrix {
 
 class CookieStore;
+struct FlickrApiMemory;
 
 // Site markers: host substrings, compared without regard to case. Fixed.
 inline constexpr const char* kPicasaSiteMarker = "picasaweb.google.com";
@@ -85,6 +86,18 @@ struct Settings {
     // The certificate authorities an https server must be signed by (a PEM
     // file); empty: the system's. Set by gathrix-cli's --cacert only.
     std::string ca_file;
+
+    // Flickr addresses are read through Flickr's REST API with this key
+    // (GATHRIX_FLICKR_API_KEY, gathrix-cli's --flickr-api-key); empty: by the
+    // set reader. The API's whole endpoint address (GATHRIX_FLICKR_API_URL),
+    // and what a run of several albums remembers between them (owned by the
+    // caller; nullptr: each album's run on its own).
+    std::string flickr_api_key;
+    std::string flickr_api_url = "https://api.flickr.com/services/rest/";
+    FlickrApiMemory* flickr_api = nullptr;
+    // album.json beside each album's pictures (GATHRIX_WRITE_METADATA=1,
+    // gathrix-cli's --write-metadata).
+    bool write_metadata = false;
 
     // The value of GATHRIX_JOBS when it is set to something that is not a
     // number from 1 to kMaxJobs, raw: jobs kept its default, and each front

@@ -35,6 +35,8 @@ enum class FailureKind {
     OutOfMemory,         // a request could not even be set up
     TooSmallNoOriginal,  // a Flickr picture came down too small, and no original was found
     TooSmallNoFullSize,  // a Webshots picture came down too small, and no full-size version was found
+    ServiceFailed,       // a service's API refused the call (status: its code, detail: its words)
+    NotServiceAnswer,    // what came back is not an answer of the service's API
     Other,               // anything else the HTTP library reports (detail holds its message)
 };
 

@@ -107,3 +107,63 @@ TEST_F(PicasaReaderTest, PictureNamesFromThePageCannotLeaveTheWorkingFolder) {
 
 }  // namespace
 }  // namespace gathrix::test
+
+namespace gathrix::test {
+namespace {
+
+// --write-metadata on a page reader: album.json lists each picture's file,
+// address, whether it is stored and its size, in album order, and nothing the
+// page does not give; a picture named album.json is stored as album-2.json,
+// and the log is the same as without it.
+TEST_F(PicasaReaderTest, MetadataListsEveryPictureInAlbumOrder) {
+    std::vector<std::string> pictures = ServePictures(2);
+    server.Serve("/other/album.json", PictureBytes(9, 300));
+    pictures.insert(pictures.begin() + 1, server.Url("/other/album.json"));
+    pictures.push_back(server.Url("/missing/IMG_9.jpg"));
+    server.Serve(kAlbum, PicasaPage(pictures));
+    settings.write_metadata = true;
+    clock_times = {LocalTime(2024, 5, 17, 9, 5, 3)};
+    EXPECT_EQ(Run(server.Url(kAlbum)), DownloadOutcome::Completed);
+
+    EXPECT_EQ(PictureLines(), "Downloading " + Name(1) + "...OK\r\nDownloading album-2.json...OK\r\nDownloading " +
+                                  Name(2) + "...OK\r\nDownloading IMG_9.jpg...failed.\r\n");
+    const std::string json = ReadFile((Folder() / "album.json").string());
+    const std::string expected = R"({
+  "address": ")" + server.Url(kAlbum) + R"(",
+  "service": "picasa",
+  "written": "WHEN",
+  "pictures": [
+    {
+      "file": "IMG_1001.jpg",
+      "address": ")" + pictures[0] + R"(",
+      "stored": true,
+      "bytes": 2001
+    },
+    {
+      "file": "album-2.json",
+      "address": ")" + pictures[1] + R"(",
+      "stored": true,
+      "bytes": 300
+    },
+    {
+      "file": "IMG_1002.jpg",
+      "address": ")" + pictures[2] + R"(",
+      "stored": true,
+      "bytes": 2002
+    },
+    {
+      "file": "IMG_9.jpg",
+      "address": ")" + pictures[3] + R"(",
+      "stored": false
+    }
+  ]
+}
+)";
+    const std::size_t when = json.find("\"written\": \"") + 12;
+    ASSERT_NE(when, std::string::npos + 12);
+    EXPECT_EQ(json.substr(0, when) + "WHEN" + json.substr(json.find('"', when)), expected);
+    EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"IMG_1001.jpg", "IMG_1002.jpg", "album-2.json", "album.json"}));
+}
+
+}  // namespace
+}  // namespace gathrix::test

@@ -25,6 +25,8 @@ using AlbumReader = ReaderEnd (*)(AlbumRun& run, const std::string& album_addres
 ReaderEnd ReadPicasaAlbum(AlbumRun& run, const std::string& album_address);
 ReaderEnd ReadFlickrSet(AlbumRun& run, const std::string& album_address);
 ReaderEnd ReadWebshotsAlbum(AlbumRun& run, const std::string& album_address);
+// Flickr through its REST API, when a key is given (flickr_api_reader.cpp).
+ReaderEnd ReadFlickrApi(AlbumRun& run, const std::string& album_address);
 
 // Whether a page's pictures hold one that is not in listed (the full-size
 // addresses of the album's earlier pages), or none at all; adds them to listed.
