@@ -65,6 +65,7 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::OutOfMemory: return "out of memory";
         case FailureKind::TooSmallNoOriginal: return "came down too small, and no original was found";
         case FailureKind::TooSmallNoFullSize: return "came down too small, and no full-size version was found";
+        case FailureKind::Stopped: return "stopped";
         case FailureKind::Other: return failure.detail.empty() ? "failed" : failure.detail;
     }
     // clang-format on

@@ -124,6 +124,13 @@ public:
     // Ends every request in flight; what they had received is removed.
     void CancelAll();
 
+    // Watches stop (which outlives the run) for a stop requested from another
+    // thread: once it is, the picture in flight is given up (a body kept for
+    // resuming stays), no page or picture is fetched any more, and the reader
+    // comes to its end. Without it, a run goes to its end.
+    void StopWhen(const Cancellation* stop) { stop_ = stop; }
+    bool Stopped() const { return stop_ != nullptr && stop_->StopRequested(); }
+
 private:
     struct Impl;
     // What a picture's turn does.
@@ -149,6 +156,7 @@ private:
     std::filesystem::path folder_;
     std::int64_t stored_ = 0;
     std::int64_t listed_ = 0;
+    const Cancellation* stop_ = nullptr;
     std::int64_t resumed_ = 0;
     std::int64_t bytes_stored_ = 0;
     FolderRecord* record_ = nullptr;

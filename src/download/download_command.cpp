@@ -193,6 +193,7 @@ DownloadOutcome RunDownload(RunEvents& events, std::string_view typed_address, c
     AlbumRun run(events, settings, ResolvedFolder(folder));
     run.UseRecord(run_record->record.get(), album_address);
     const CancelHook hook(cancel, run);
+    run.StopWhen(cancel);
     const auto start_time = now();
     events.LogReplaced("Start time:" + FormatTimeOfDay(start_time) + "\r\n" +
                        "Destination folder:" + run.Folder().string() + "\r\n");

@@ -35,6 +35,7 @@ enum class FailureKind {
     OutOfMemory,         // a request could not even be set up
     TooSmallNoOriginal,  // a Flickr picture came down too small, and no original was found
     TooSmallNoFullSize,  // a Webshots picture came down too small, and no full-size version was found
+    Stopped,             // the front end asked the run to stop before the picture was stored
     Other,               // anything else the HTTP library reports (detail holds its message)
 };
 
