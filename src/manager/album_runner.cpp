@@ -41,6 +41,7 @@ public:
     }
     std::optional<std::chrono::milliseconds> ProgressEvery() const override { return AlbumRunner::kProgressEvery; }
     void PageFailed(std::string_view address, const Failure& why) override {
+        page_failed_ = true;
         emit runner_.ProblemFound(id_, FromUtf8(address), FromUtf8(FailureText(why)));
     }
     void FolderFailed(const Failure& why) override {
@@ -52,6 +53,8 @@ public:
         emit runner_.ProblemFound(id_, FromUtf8(address), FromUtf8(FailureText(why)));
     }
     void NoPicturesListed(std::string_view /*album_address*/) override {
+        // After a page that failed, that page's reason says it all.
+        if (page_failed_) return;
         emit runner_.ProblemFound(id_, QString(), QStringLiteral("the album's pages listed no pictures"));
     }
     void RecordNotKept(const std::filesystem::path& record, std::string_view why) override {
@@ -63,6 +66,7 @@ private:
     AlbumRunner& runner_;
     int id_;
     std::chrono::steady_clock::time_point last_progress_{};
+    bool page_failed_ = false;
 };
 
 }  // namespace
