@@ -185,6 +185,17 @@ FolderRecord::FolderRecord(std::unique_ptr<Database> database, fs::path path)
 
 FolderRecord::~FolderRecord() = default;
 
+std::unique_ptr<FolderRecord> FolderRecord::Made(std::unique_ptr<Database> database, const fs::path& path,
+                                                 std::vector<RecordRow> rows) {
+    std::unique_ptr<FolderRecord> record(new FolderRecord(std::move(database), path));
+    for (RecordRow& row : rows) {
+        record->owners_[row.name] = row.address;
+        std::string address = row.address;
+        record->rows_.emplace(std::move(address), std::move(row));
+    }
+    return record;
+}
+
 FolderRecord::Opening FolderRecord::Open(const fs::path& folder, bool create, std::chrono::milliseconds wait) {
     Opening opening;
     const fs::path path = folder / kRecordFileName;
@@ -212,12 +223,7 @@ FolderRecord::Opening FolderRecord::Open(const fs::path& folder, bool create, st
         if (attempted.attempt == Attempt::Ok) attempted = LoadRows(*database, rows);
         if (attempted.attempt == Attempt::Ok) {
             opening.result = OpenResult::Opened;
-            opening.record.reset(new FolderRecord(std::move(database), path));
-            for (RecordRow& row : rows) {
-                opening.record->owners_[row.name] = row.address;
-                std::string address = row.address;
-                opening.record->rows_.emplace(std::move(address), std::move(row));
-            }
+            opening.record = Made(std::move(database), path, std::move(rows));
             return opening;
         }
         if (attempted.attempt == Attempt::Busy) {
@@ -251,12 +257,7 @@ FolderRecord::Opening FolderRecord::Read(const fs::path& folder, std::chrono::mi
         return opening;
     }
     opening.result = OpenResult::Opened;
-    opening.record.reset(new FolderRecord(std::move(database), path));
-    for (RecordRow& row : rows) {
-        opening.record->owners_[row.name] = row.address;
-        std::string address = row.address;
-        opening.record->rows_.emplace(std::move(address), std::move(row));
-    }
+    opening.record = Made(std::move(database), path, std::move(rows));
     return opening;
 }
 

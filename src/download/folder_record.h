@@ -114,6 +114,9 @@ public:
 
 private:
     FolderRecord(std::unique_ptr<Database> database, std::filesystem::path path);
+    // The record of an open database and the rows read from it.
+    static std::unique_ptr<FolderRecord> Made(std::unique_ptr<Database> database, const std::filesystem::path& path,
+                                              std::vector<RecordRow> rows);
 
     std::unique_ptr<Database> database_;
     std::filesystem::path path_;

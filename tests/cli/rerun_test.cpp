@@ -102,6 +102,10 @@ struct RerunRow {
     std::vector<std::pair<std::string, std::string>> files;  // every entry below the start, and content
     std::vector<std::string> requests;                       // "PATH RANGE STATUS" of the second run
     std::string err = "";
+    // Pictures whose files differ from their record rows afterwards (edited
+    // here and kept); every other row names a missing file or one with the
+    // recorded bytes and SHA-256.
+    std::vector<std::string> changed = {};
 };
 
 void PrintTo(const RerunRow& row, std::ostream* os) { *os << row.name; }
@@ -371,17 +375,17 @@ const RerunRow kRows[] = {
     {"DeletedFetchedAgain", Plain({"-nc"}), [](World& w) { fs::remove(w.Folder() / "b.jpg"); }, Again({"-nc"}),
      kExitCompleted, kAHereBOk, R(kAB), {"/b.jpg  200"}, kOneEach},
     {"TruncatedKept", Plain({"-nc"}), Rewrite("a.jpg", kCut), Again({"-nc"}), kExitCompleted, kHere,
-     R({{"AlbumDownload/a.jpg", kCut}, {"AlbumDownload/b.jpg", kB}}), {}, kAKept + kTwoHere},
+     R({{"AlbumDownload/a.jpg", kCut}, {"AlbumDownload/b.jpg", kB}}), {}, kAKept + kTwoHere, {"a.jpg"}},
     {"TruncatedOverwritten", Plain({"-nc"}), Rewrite("a.jpg", kCut), Again({"-nc", "--overwrite"}), kExitCompleted,
      kAOk + kBHere, R(kAB), {"/a.jpg  200"}, kOneEach},
     {"PlainRunKeepsEdited", Plain({"-nc"}), Rewrite("a.jpg", kCut), Again({}), kExitCompleted, kAHereBOk,
-     R({{"AlbumDownload/a.jpg", kCut}, {"AlbumDownload/b.jpg", kB}}), {"/b.jpg  200"}, kAKept + kOneEach},
+     R({{"AlbumDownload/a.jpg", kCut}, {"AlbumDownload/b.jpg", kB}}), {"/b.jpg  200"}, kAKept + kOneEach, {"a.jpg"}},
     {"EditedSameSizeVerified", Plain({"-nc"}), Rewrite("a.jpg", std::string(kA.size(), 'e')),
      Again({"-nc", "--verify"}), kExitCompleted, kHere,
-     R({{"AlbumDownload/a.jpg", std::string(kA.size(), 'e')}, {"AlbumDownload/b.jpg", kB}}), {}, kAKept + kTwoHere},
+     R({{"AlbumDownload/a.jpg", std::string(kA.size(), 'e')}, {"AlbumDownload/b.jpg", kB}}), {}, kAKept + kTwoHere, {"a.jpg"}},
     {"EditedSameSizeUnverified", Plain({"-nc"}), Rewrite("a.jpg", std::string(kA.size(), 'e')), Again({"-nc"}),
      kExitCompleted, kHere, R({{"AlbumDownload/a.jpg", std::string(kA.size(), 'e')}, {"AlbumDownload/b.jpg", kB}}), {},
-     kTwoHere},
+     kTwoHere, {"a.jpg"}},
     // --update asks each picture on record only if it changed.
     {"UpdateUnchanged", Plain({"-N"}), nullptr, Again({"-N"}), kExitCompleted, kHere, R(kAB),
      {"/a.jpg  304", "/b.jpg  304"}, kTwoHere},
@@ -395,7 +399,7 @@ const RerunRow kRows[] = {
      R({{"AlbumDownload/a.jpg", kNewA}, {"AlbumDownload/b.jpg", kB}}), {"/a.jpg  200", "/b.jpg  304"},
      Summary("Summer", "1 already here, 1 updated")},
     {"UpdateKeepsEdited", Plain({"-N"}), Rewrite("a.jpg", kCut), Again({"-N"}), kExitCompleted, kHere,
-     R({{"AlbumDownload/a.jpg", kCut}, {"AlbumDownload/b.jpg", kB}}), {"/b.jpg  304"}, kAKept + kTwoHere},
+     R({{"AlbumDownload/a.jpg", kCut}, {"AlbumDownload/b.jpg", kB}}), {"/b.jpg  304"}, kAKept + kTwoHere, {"a.jpg"}},
     // The record itself: a killed run, a run holding it, a damaged one, and a
     // picture of its name.
     {"KilledRunLeavesNoRow", [](World& w) { w.AB(); return std::vector<std::string>{"--version"}; }, KilledDuringB,
@@ -488,6 +492,20 @@ TEST_P(Rerun, SecondRun) {
         EXPECT_EQ(files[i].first, expected[i].first);
         EXPECT_TRUE(files[i].second == expected[i].second) << files[i].first;
     }
+    // Every record below the start against the files it names.
+    w.held.reset();
+    std::vector<std::string> changed;
+    for (auto it = fs::recursive_directory_iterator(w.start.Path()); it != fs::recursive_directory_iterator(); ++it) {
+        if (it->path().filename() != kRecordFileName) continue;
+        const FolderRecord::Opening opened = FolderRecord::Read(it->path().parent_path());
+        ASSERT_TRUE(opened.record) << it->path();
+        for (const RecordRow& record_row : opened.record->Rows()) {
+            if (StateOfFile(it->path().parent_path(), record_row, true) == FileState::Changed)
+                changed.push_back(record_row.name);
+        }
+    }
+    EXPECT_EQ(changed, row.changed);
+
     std::vector<std::string> requests;
     const auto seen = w.pictures.Requests();
     for (std::size_t i = before; i < seen.size(); ++i) {
