@@ -211,6 +211,8 @@ void ManagerWindow::MakeControls() {
     queue_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     queue_view_->setSelectionMode(QAbstractItemView::SingleSelection);
     queue_view_->verticalHeader()->hide();
+    queue_view_->setWordWrap(false);
+    queue_view_->setTextElideMode(Qt::ElideMiddle);
     queue_view_->horizontalHeader()->setSectionResizeMode(AlbumQueue::AlbumColumn, QHeaderView::Stretch);
     queue_view_->horizontalHeader()->resizeSection(AlbumQueue::PicturesColumn, 140);
     queue_view_->horizontalHeader()->resizeSection(AlbumQueue::StateColumn, 130);
@@ -239,8 +241,8 @@ void ManagerWindow::MakeControls() {
     below->setStretchFactor(1, 1);
     split->addWidget(queue_view_);
     split->addWidget(below);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
     layout->addWidget(split, 1);
     setCentralWidget(central);
 
@@ -275,7 +277,7 @@ void ManagerWindow::OnAdd() {
 }
 
 void ManagerWindow::QueueAddresses(const QString& text) {
-    int last_row = -1;
+    int first_row = -1;
     for (const std::string& listed : AddressesFromList(text.toStdString())) {
         const QString address = QString::fromStdString(listed).trimmed();
         if (address.isEmpty()) continue;
@@ -293,9 +295,10 @@ void ManagerWindow::QueueAddresses(const QString& text) {
         } else {
             id = queue_.Add(address, FolderFor(address));
         }
-        last_row = queue_.RowOf(id);
+        if (first_row < 0) first_row = queue_.RowOf(id);
     }
-    if (last_row >= 0) SelectRow(last_row);
+    // Nothing shown yet: the first album queued, which is the first to run.
+    if (first_row >= 0 && SelectedId() == 0) SelectRow(first_row);
     Save();
     UpdateButtons();
     // A queue that is going takes the new albums in turn.

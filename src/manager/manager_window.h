@@ -46,7 +46,8 @@ public:
 
     // Queues each address of text (one a line; blank lines and "#" lines
     // skipped). An album that is in the queue already is not queued twice: a
-    // finished one is run again (which fetches only what is missing).
+    // finished one is run again (which fetches only what is missing). When
+    // no album is selected, the first one queued is.
     void QueueAddresses(const QString& text);
     // Runs the waiting albums one after another.
     void StartQueue();
