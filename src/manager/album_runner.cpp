@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -108,11 +109,17 @@ void AlbumRunner::Run(const AlbumJob& job) {
     Settings settings = job.settings;
     std::unique_ptr<CookieStore> cookies;
     if (!job.cookie_file.empty()) {
-        std::ifstream file(job.cookie_file, std::ios::binary);
+        // A regular file only, and at most 64 MiB of it: a pipe may never end.
+        constexpr std::uintmax_t kMaxCookieBytes = 64 * 1024 * 1024;
+        std::error_code ec;
+        const bool regular = std::filesystem::is_regular_file(job.cookie_file, ec);
         std::stringstream text;
-        text << file.rdbuf();
-        std::size_t lines = 0;
-        if (file) cookies = CookieStore::FromText(text.str(), lines);
+        if (regular && std::filesystem::file_size(job.cookie_file, ec) <= kMaxCookieBytes && !ec) {
+            std::ifstream file(job.cookie_file, std::ios::binary);
+            text << file.rdbuf();
+            std::size_t lines = 0;
+            if (file) cookies = CookieStore::FromText(text.str(), lines);
+        }
         if (!cookies) {
             emit ProblemFound(job.id, QString::fromStdString(job.cookie_file),
                               QStringLiteral("the cookie file could not be read"));

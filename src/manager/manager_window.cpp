@@ -128,7 +128,7 @@ ManagerPaths ManagerPaths::FromEnvironment() {
 }
 
 ManagerWindow::ManagerWindow(ManagerPaths paths, Notifier& notifier)
-    : paths_(std::move(paths)), notifier_(notifier), runner_(this) {
+    : paths_(std::move(paths)), notifier_(notifier) {
     setObjectName(QStringLiteral("GathrixManager"));
     setWindowTitle(QStringLiteral("Gathrix Download Manager"));
     setAcceptDrops(true);
@@ -142,6 +142,9 @@ ManagerWindow::ManagerWindow(ManagerPaths paths, Notifier& notifier)
     open_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 
     MakeControls();
+    refresh_thumbnails_.setSingleShot(true);
+    refresh_thumbnails_.setInterval(kThumbnailRefreshEvery);
+    connect(&refresh_thumbnails_, &QTimer::timeout, thumbnails_, &ThumbnailGrid::Refresh);
     const QSettings own(paths_.own_settings, QSettings::IniFormat);
     destination_ = own.value(QStringLiteral("destination"), paths_.default_destination).toString();
     destination_label_->setText(QDir::toNativeSeparators(destination_));
@@ -418,7 +421,9 @@ void ManagerWindow::OnLogAppended(int id, const QString& piece) {
 
 void ManagerWindow::OnStored(int id, qint64 count) {
     queue_.Update(id, [count](AlbumRow& row) { row.stored = count; });
-    if (SelectedId() == id) thumbnails_->Refresh();
+    // The folder is looked at again a moment later, once for the pictures
+    // stored meanwhile.
+    if (SelectedId() == id && !refresh_thumbnails_.isActive()) refresh_thumbnails_.start();
 }
 
 void ManagerWindow::OnProgress(int id, qint64 album_bytes, qint64 stored) {

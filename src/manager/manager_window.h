@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -40,6 +41,9 @@ class ManagerWindow : public QMainWindow {
     Q_OBJECT
 
 public:
+    // How long after a picture is stored the thumbnails look at the folder again.
+    static constexpr std::chrono::milliseconds kThumbnailRefreshEvery{200};
+
     // notifier tells the desktop when the queue is done; it must outlive the window.
     ManagerWindow(ManagerPaths paths, Notifier& notifier);
     ~ManagerWindow() override;
@@ -123,6 +127,7 @@ private:
     // The last progress sample of the current run, for its rate.
     std::chrono::steady_clock::time_point sample_time_{};
     std::int64_t sample_bytes_ = 0;
+    QTimer refresh_thumbnails_;
     std::function<bool()> ask_stop_;
     std::function<void(const QString&)> open_;
 

@@ -2,7 +2,10 @@
 // with gathrix-cli's configuration file, the queue as it is kept, and text
 // from servers made fit to show.
 
+#include <QDoubleSpinBox>
 #include <QJsonArray>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QJsonDocument>
 #include <QTest>
 #include <sys/stat.h>
@@ -12,6 +15,7 @@
 
 #include "cli/options.h"
 #include "manager/album_queue.h"
+#include "manager/settings_dialog.h"
 #include "manager/shared_settings.h"
 #include "support/fake_server.h"
 
@@ -99,6 +103,38 @@ private slots:
         QVERIFY(!gathrix::manager::SaveSharedSettings(path, settings, error));
     }
 
+    // The dialog shows the file's settings and gives back what was typed;
+    // one transfer at a time, the default, needs no line; a rate that cannot
+    // be read keeps the one there was.
+    void settingsDialogGivesBackWhatWasTyped_data() {
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("four jobs, 2m") << 4 << "2m" << qint64(2 * 1024 * 1024);
+        QTest::newRow("one job, no limit") << 1 << "" << qint64(0);
+        QTest::newRow("a rate that is no rate") << 2 << "fast" << qint64(1000);
+    }
+    void settingsDialogGivesBackWhatWasTyped() {
+        QFETCH(int, jobs);
+        QFETCH(QString, rate);
+        QFETCH(qint64, limit);
+        SharedSettings before;
+        before.jobs = 3;
+        before.limit_rate = 1000;
+        before.cookies = "/c.txt";
+        gathrix::manager::SettingsDialog dialog(before);
+        QCOMPARE(dialog.findChild<QSpinBox*>(QStringLiteral("jobs"))->value(), 3);
+        QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("rate"))->text(), QStringLiteral("1000"));
+        dialog.findChild<QSpinBox*>(QStringLiteral("jobs"))->setValue(jobs);
+        dialog.findChild<QLineEdit*>(QStringLiteral("rate"))->setText(rate);
+        dialog.findChild<QDoubleSpinBox*>(QStringLiteral("wait"))->setValue(0.25);
+        const SharedSettings after = dialog.Settings();
+        QCOMPARE(after.jobs, jobs > 1 ? std::optional<int>(jobs) : std::nullopt);
+        QCOMPARE(after.limit_rate, limit);
+        QCOMPARE(after.wait, std::chrono::milliseconds(250));
+        QCOMPARE(after.cookies, std::string("/c.txt"));
+    }
+
     // The queue as kept: back as it was, a run that was going waits again,
     // and rows that would reach outside the destination are dropped.
     void queueKeptAndRestored() {
@@ -156,5 +192,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ManagerPartsTest)
+QTEST_MAIN(ManagerPartsTest)
 #include "manager_parts_test.moc"
