@@ -645,18 +645,23 @@ void ManagerWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void ManagerWindow::dropEvent(QDropEvent* event) {
+    if (QueueDropped(*event->mimeData())) event->acceptProposedAction();
+}
+
+bool ManagerWindow::QueueDropped(const QMimeData& dropped) {
     QString text;
-    if (event->mimeData()->hasUrls()) {
-        for (const QUrl& url : event->mimeData()->urls()) {
+    if (dropped.hasUrls()) {
+        // Links from a browser; a file of this machine is no album.
+        for (const QUrl& url : dropped.urls()) {
             if (!url.isLocalFile()) text += url.toString() + u'\n';
         }
     } else {
-        text = event->mimeData()->text();
+        text = dropped.text();
     }
-    if (text.trimmed().isEmpty()) return;
-    event->acceptProposedAction();
+    if (text.trimmed().isEmpty()) return false;
     QueueAddresses(text);
     StartQueue();
+    return true;
 }
 
 }  // namespace gathrix::manager

@@ -16,6 +16,7 @@
 #include "manager/album_runner.h"
 
 class QLabel;
+class QMimeData;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -53,6 +54,9 @@ public:
     // finished one is run again (which fetches only what is missing). When
     // no album is selected, the first one queued is.
     void QueueAddresses(const QString& text);
+    // What was dropped on the window (links, or text), queued and started;
+    // false when it holds no address.
+    bool QueueDropped(const QMimeData& dropped);
     // Runs the waiting albums one after another.
     void StartQueue();
     // Stops the album that is downloading (it waits again, its pictures kept)

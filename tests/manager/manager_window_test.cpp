@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QMimeData>
+#include <QUrl>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
@@ -166,6 +168,19 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 20000);
         QVERIFY(fs::exists(Destination() / "Trip/AlbumDownload/1.jpg"));
         QVERIFY(fs::exists(Destination() / "Trip-2/AlbumDownload/1.jpg"));
+
+        // A link dropped from a browser is queued and runs; a local file is no album.
+        const std::string three = ServeAlbum(server, "Dropped", {PictureBytes(3, 1000)});
+        QMimeData links;
+        links.setUrls({QUrl(QString::fromStdString(three)), QUrl::fromLocalFile(QStringLiteral("/etc/passwd"))});
+        QVERIFY(window->QueueDropped(links));
+        QCOMPARE(window->Queue().rowCount(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 20000);
+        QVERIFY(fs::exists(Destination() / "Dropped/AlbumDownload/1.jpg"));
+        QMimeData only_files;
+        only_files.setUrls({QUrl::fromLocalFile(QStringLiteral("/etc/passwd"))});
+        QVERIFY(!window->QueueDropped(only_files));
+        QCOMPARE(window->Queue().rowCount(), 3);
     }
 
     // What went wrong, in words, for the album or for each picture; Retry
