@@ -14,8 +14,19 @@
 //       and 8; --jobs 4 must be at least 3 times as fast as --jobs 1 and within
 //       1.15 times curl's time at the same parallelism, under 64 MB peak.
 //   bench_engine_vs_curl rerun [pictures] [rounds]  (default 1000 of 10 KB, 3): the
-//       album downloaded, then again with --skip-existing; the second run must
-//       request no picture and take at most 5% of the first run's time.
+//       album downloaded with --skip-existing (which makes the folder's record),
+//       then again with --skip-existing; the second run must request no picture
+//       and take at most 5% of the first run's time.
+//   bench_engine_vs_curl update [pictures] [rounds] (default 1000 of 10 KB, 3)
+//       from a server that waits 10 ms before every response: the album
+//       downloaded with --update, then --update with --jobs 1 and --jobs 4 on
+//       the unchanged album; each of these must ask for every picture only if
+//       changed, be answered 304 for all and receive no picture body (counted
+//       on the server), and --jobs 4 take at most 40% of --jobs 1's time.
+//   bench_engine_vs_curl record [pictures] [rounds] (default 1000 of 10 KB, 3): the
+//       first download of the album into a fresh folder, plain against
+//       --skip-existing (which keeps a record, a commit for every picture); the
+//       record may cost at most 5% of the plain run's time (medians).
 //   bench_engine_vs_curl resume [MiB]               (default 512): one picture
 //       cut off at half with --continue, then resumed; the second run must
 //       transfer about half of it (counted on the server) and the file be
@@ -39,6 +50,7 @@
 
 #include "bench_util.h"
 #include "demo_album.h"
+#include "download/folder_record.h"
 #include "support/range_server.h"
 
 using namespace gathrix;
@@ -49,11 +61,12 @@ namespace {
 struct ChildRun {
     int exit_code = -1;
     double seconds = 0;
+    double cpu_seconds = 0;  // user and system
     long long peak_rss_bytes = 0;
 };
 
 // Runs args in cwd with stdout and stderr sent to files there; measures the
-// wall time and the child's peak resident size.
+// wall time, the child's processor time and its peak resident size.
 ChildRun RunChild(const std::vector<std::string>& args, const std::string& cwd) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -80,6 +93,8 @@ ChildRun RunChild(const std::vector<std::string>& args, const std::string& cwd) 
         run.seconds = bench::SecondsSince(start);
         run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.peak_rss_bytes = static_cast<long long>(usage.ru_maxrss) * 1024;
+        run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     }
     fs::remove(out_path);
     fs::remove(err_path);
@@ -321,22 +336,39 @@ int Parallel(int pictures, int rounds) {
     return pass ? 0 : 1;
 }
 
+// Serves an album of pictures (of size bytes, each with an ETag) and its page
+// on server; with a delay, every picture waits that long before its answer.
+// Returns the page's size, so that picture bytes can be told from page bytes.
+std::size_t ServeTaggedAlbum(test::RangeServer& server, const std::string& album, int pictures, std::size_t size,
+                             std::chrono::milliseconds delay = std::chrono::milliseconds(0)) {
+    std::vector<std::string> addresses;
+    for (int i = 1; i <= pictures; ++i) {
+        test::RangeServer::Picture picture;
+        picture.body = PictureBody(i, size);
+        picture.etag = "\"" + std::to_string(i) + "\"";
+        picture.delay = delay;
+        server.Serve("/pics/" + PictureName(i), picture);
+        addresses.push_back(server.Url("/pics/" + PictureName(i)));
+    }
+    test::RangeServer::Picture page;
+    page.body = demo::PicasaAlbumPage("Bench", addresses);
+    const std::size_t page_size = page.body.size();
+    server.Serve(album, std::move(page));
+    return page_size;
+}
+
+// The rows of the record in folder; -1 when it has none or it cannot be read.
+long long RecordRows(const fs::path& folder) {
+    const FolderRecord::Opening opening = FolderRecord::Read(folder);
+    return opening.record ? static_cast<long long>(opening.record->Size()) : -1;
+}
+
 int Rerun(int pictures, int rounds) {
     constexpr std::size_t kSize = 10 * 1024;
     constexpr double kLimit = 0.05;
     const std::string album = "/picasaweb.google.com/bench/Again";
     test::RangeServer server;
-    std::vector<std::string> addresses;
-    for (int i = 1; i <= pictures; ++i) {
-        test::RangeServer::Picture picture;
-        picture.body = PictureBody(i, kSize);
-        picture.etag = "\"" + std::to_string(i) + "\"";
-        server.Serve("/pics/" + PictureName(i), picture);
-        addresses.push_back(server.Url("/pics/" + PictureName(i)));
-    }
-    test::RangeServer::Picture page;
-    page.body = demo::PicasaAlbumPage("Again", addresses);
-    server.Serve(album, page);
+    ServeTaggedAlbum(server, album, pictures, kSize);
     test::Sandbox sandbox;
 
     std::vector<double> first_times;
@@ -344,28 +376,158 @@ int Rerun(int pictures, int rounds) {
     std::size_t second_requests = 0;
     std::size_t picture_requests = 0;
     bool ok = true;
+    bool recorded = true;
     for (int round = 0; round < rounds; ++round) {
         const std::string dir = FreshDir(sandbox.Path(), "run");
-        const ChildRun first = RunChild({GATHRIX_CLI_PATH, server.Url(album)}, dir);
+        const fs::path folder = fs::path(dir) / "AlbumDownload";
+        const ChildRun first = RunChild({GATHRIX_CLI_PATH, "--skip-existing", server.Url(album)}, dir);
+        recorded = recorded && RecordRows(folder) == pictures;
         const std::size_t after_first = server.Requests().size();
         const ChildRun second = RunChild({GATHRIX_CLI_PATH, "--skip-existing", server.Url(album)}, dir);
         const std::vector<test::RangeServer::Seen> seen = server.Requests();
         second_requests += seen.size() - after_first;
         for (std::size_t i = after_first; i < seen.size(); ++i) picture_requests += seen[i].path == album ? 0 : 1;
-        ok = ok && first.exit_code == 0 && second.exit_code == 0 &&
-             FolderHolds(fs::path(dir) / "AlbumDownload", pictures, kSize);
+        ok = ok && first.exit_code == 0 && second.exit_code == 0 && FolderHolds(folder, pictures, kSize);
         first_times.push_back(first.seconds);
         second_times.push_back(second.seconds);
         std::printf("round %d:         first %.3f s, again %.3f s\n", round + 1, first.seconds, second.seconds);
     }
     const double share = Median(second_times) / Median(first_times);
     std::printf("pictures:        %d of %zu bytes, %d rounds (medians below)\n", pictures, kSize, rounds);
-    std::printf("first run:       %.3f s, %d requests\n", Median(first_times), pictures + 1);
+    std::printf("first run:       %.3f s, %d requests, --skip-existing, record %s\n", Median(first_times), pictures + 1,
+                recorded ? "of every picture" : "MISSING OR SHORT");
     std::printf("--skip-existing: %.3f s, %zu requests in all rounds, %zu for pictures\n", Median(second_times),
                 second_requests, picture_requests);
     std::printf("share:           %.1f%% of the first run (at most %.0f%%)\n", 100 * share, 100 * kLimit);
     std::printf("stored files:    %s\n", ok ? "all complete" : "MISSING OR WRONG");
-    const bool pass = ok && picture_requests == 0 && share <= kLimit;
+    const bool pass = ok && recorded && picture_requests == 0 && share <= kLimit;
+    std::printf("%s\n", pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
+
+int Update(int pictures, int rounds) {
+    constexpr std::size_t kSize = 10 * 1024;
+    constexpr auto kDelay = std::chrono::milliseconds(10);
+    constexpr double kLimit = 0.4;
+    const std::string album = "/picasaweb.google.com/bench/Update";
+    test::RangeServer server;
+    const std::size_t page_size = ServeTaggedAlbum(server, album, pictures, kSize, kDelay);
+    test::Sandbox sandbox;
+    const std::string dir = FreshDir(sandbox.Path(), "run");
+    const fs::path folder = fs::path(dir) / "AlbumDownload";
+
+    const ChildRun first = RunChild({GATHRIX_CLI_PATH, "--update", server.Url(album)}, dir);
+    const bool first_ok =
+        first.exit_code == 0 && FolderHolds(folder, pictures, kSize) && RecordRows(folder) == pictures;
+
+    // Each run on the unchanged album: what the server saw of its requests.
+    struct Asking {
+        std::string name;
+        std::string jobs;
+        std::vector<double> times;
+        bool ok = true;
+        std::size_t picture_requests = 0;  // in all rounds
+        std::size_t not_modified = 0;      // of them answered 304
+        std::uint64_t picture_bytes = 0;   // body bytes sent besides the page's
+    };
+    std::vector<Asking> askings = {{"--update --jobs 1", "1", {}}, {"--update --jobs 4", "4", {}}};
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t k = 0; k < askings.size(); ++k) {
+            Asking& a = askings[(k + static_cast<std::size_t>(round)) % askings.size()];
+            const std::size_t requests_before = server.Requests().size();
+            const std::uint64_t bytes_before = server.BodyBytesSent();
+            const ChildRun r = RunChild({GATHRIX_CLI_PATH, "--update", "--jobs", a.jobs, server.Url(album)}, dir);
+            const std::vector<test::RangeServer::Seen> seen = server.Requests();
+            std::size_t asked = 0;
+            std::size_t unchanged = 0;
+            for (std::size_t i = requests_before; i < seen.size(); ++i) {
+                if (seen[i].path == album) continue;
+                ++asked;
+                unchanged += seen[i].status == 304 ? 1 : 0;
+            }
+            const std::uint64_t bytes = server.BodyBytesSent() - bytes_before - page_size;
+            a.picture_requests += asked;
+            a.not_modified += unchanged;
+            a.picture_bytes += bytes;
+            a.ok = a.ok && r.exit_code == 0 && asked == static_cast<std::size_t>(pictures) && unchanged == asked &&
+                   bytes == 0;
+            a.times.push_back(r.seconds);
+        }
+        std::printf("round %d:         --jobs 1 %.3f s, --jobs 4 %.3f s\n", round + 1, askings[0].times.back(),
+                    askings[1].times.back());
+    }
+    const double j1 = Median(askings[0].times);
+    const double j4 = Median(askings[1].times);
+    std::printf("pictures:        %d of %zu bytes, 10 ms before every response, %d rounds (medians below)\n", pictures,
+                kSize, rounds);
+    std::printf("first --update:  %.3f s, files %s\n", first.seconds,
+                first_ok ? "complete, all on record" : "MISSING OR WRONG");
+    for (const Asking& a : askings) {
+        std::printf("%-18s %6.3f s  %zu picture requests in all rounds, %zu answered 304, %llu picture bytes  %s\n",
+                    a.name.c_str(), Median(a.times), a.picture_requests, a.not_modified,
+                    static_cast<unsigned long long>(a.picture_bytes), a.ok ? "as expected" : "WRONG");
+    }
+    std::printf("--jobs 4 share:  %.1f%% of --jobs 1 (at most %.0f%%)\n", 100 * j4 / j1, 100 * kLimit);
+    std::printf("stored files:    %s\n", FolderHolds(folder, pictures, kSize) ? "all complete" : "MISSING OR WRONG");
+    const bool pass =
+        first_ok && askings[0].ok && askings[1].ok && FolderHolds(folder, pictures, kSize) && j4 <= kLimit * j1;
+    std::printf("%s\n", pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
+
+int Record(int pictures, int rounds) {
+    constexpr std::size_t kSize = 10 * 1024;
+    constexpr double kLimit = 0.05;
+    const std::string album = "/picasaweb.google.com/bench/Record";
+    test::RangeServer server;
+    ServeTaggedAlbum(server, album, pictures, kSize);
+    test::Sandbox sandbox;
+
+    std::vector<double> plain_times;
+    std::vector<double> record_times;
+    std::vector<double> plain_cpu;
+    std::vector<double> record_cpu;
+    bool plain_ok = true;
+    bool record_ok = true;
+    for (int round = 0; round < rounds; ++round) {
+        // Alternate the order, so that neither always runs on a warmer machine.
+        // Folders stay until the end: a file system slows down making files
+        // after many were deleted, which would fall on whichever run is next.
+        for (int which = 0; which < 2; ++which) {
+            const bool keeps = (which + round) % 2 == 1;
+            const std::string dir =
+                FreshDir(sandbox.Path(), (keeps ? "record-" : "plain-") + std::to_string(round + 1));
+            const fs::path folder = fs::path(dir) / "AlbumDownload";
+            std::vector<std::string> args = {GATHRIX_CLI_PATH, server.Url(album)};
+            if (keeps) args.insert(args.begin() + 1, "-nc");
+            const ChildRun r = RunChild(args, dir);
+            const bool complete = r.exit_code == 0 && FolderHolds(folder, pictures, kSize);
+            if (keeps) {
+                record_ok = record_ok && complete && RecordRows(folder) == pictures;
+                record_times.push_back(r.seconds);
+                record_cpu.push_back(r.cpu_seconds);
+            } else {
+                plain_ok = plain_ok && complete && !fs::exists(folder / kRecordFileName);
+                plain_times.push_back(r.seconds);
+                plain_cpu.push_back(r.cpu_seconds);
+            }
+        }
+        std::printf("round %d:         plain %.3f s (processor %.3f s), -nc %.3f s (processor %.3f s)\n", round + 1,
+                    plain_times.back(), plain_cpu.back(), record_times.back(), record_cpu.back());
+    }
+    const double plain = Median(plain_times);
+    const double kept = Median(record_times);
+    const double cost = kept / plain - 1;
+    std::printf("pictures:        %d of %zu bytes, fresh folder each run, %d rounds (medians below)\n", pictures, kSize,
+                rounds);
+    // Processor time is shown besides: on a busy machine it varies less than
+    // the wall time that the goal is set on.
+    std::printf("plain:           %.3f s, processor %.3f s, files %s\n", plain, Median(plain_cpu),
+                plain_ok ? "complete, no record" : "MISSING OR WRONG");
+    std::printf("-nc (record):    %.3f s, processor %.3f s, files %s\n", kept, Median(record_cpu),
+                record_ok ? "complete, all on record" : "MISSING OR WRONG");
+    std::printf("record's cost:   %+.1f%% of the plain run (at most %.0f%%)\n", 100 * cost, 100 * kLimit);
+    const bool pass = plain_ok && record_ok && cost <= kLimit;
     std::printf("%s\n", pass ? "PASS" : "FAIL");
     return pass ? 0 : 1;
 }
@@ -410,6 +572,8 @@ int Usage() {
         "       bench_engine_vs_curl big [MiB] [rounds]\n"
         "       bench_engine_vs_curl parallel [pictures] [rounds]\n"
         "       bench_engine_vs_curl rerun [pictures] [rounds]\n"
+        "       bench_engine_vs_curl update [pictures] [rounds]\n"
+        "       bench_engine_vs_curl record [pictures] [rounds]\n"
         "       bench_engine_vs_curl resume [MiB]\n",
         stderr);
     return 2;
@@ -442,6 +606,12 @@ int main(int argc, char** argv) {
         const int pictures = argc > 2 ? std::atoi(argv[2]) : 1000;
         const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
         return pictures < 1 || rounds < 1 ? Usage() : Rerun(pictures, rounds);
+    }
+    if (mode == "update" || mode == "record") {
+        const int pictures = argc > 2 ? std::atoi(argv[2]) : 1000;
+        const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+        if (pictures < 1 || rounds < 1) return Usage();
+        return mode == "update" ? Update(pictures, rounds) : Record(pictures, rounds);
     }
     if (mode == "resume") {
         const long long mib = argc > 2 ? std::atoll(argv[2]) : 512;

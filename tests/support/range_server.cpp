@@ -127,6 +127,7 @@ void RangeServer::Answer(int client) {
         seen_.push_back(seen);
     }
 
+    if (picture && picture->delay.count() > 0) std::this_thread::sleep_for(picture->delay);
     bool sent = SendAll(client, response.data(), response.size());
     const std::size_t end = picture && picture->cut_at ? std::max(from, std::min(size, *picture->cut_at)) : size;
     std::string piece;

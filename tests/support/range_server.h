@@ -5,10 +5,12 @@
 // the server ignores ranges), 416 when N is past the end; 304 to
 // If-None-Match with its ETag (or If-Modified-Since with its date). It can cut every
 // response off at a byte of the picture, hanging up or going silent, and it
-// tells what each request asked and how many body bytes went out. Every
+// tells what each request asked and how many body bytes went out. A picture
+// can be made to wait before its response, as a distant server does. Every
 // response closes its connection.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -25,13 +27,14 @@ class RangeServer {
 public:
     struct Picture {
         std::string body;
-        std::size_t generated = 0;          // when body is empty: this many bytes of FakeServer::GeneratedByte
-        std::string etag;                   // the ETag sent (with its quotes); empty: none
-        std::string last_modified;          // sent when not empty
-        std::optional<std::size_t> cut_at;  // no response goes past this byte of the picture
-        bool hang = false;                  // at cut_at, stay silent instead of hanging up
-        bool ignore_ranges = false;         // always 200 with the whole
-        bool ignore_if_range = false;       // the range asked for, of this version, whatever If-Range says
+        std::size_t generated = 0;           // when body is empty: this many bytes of FakeServer::GeneratedByte
+        std::string etag;                    // the ETag sent (with its quotes); empty: none
+        std::string last_modified;           // sent when not empty
+        std::optional<std::size_t> cut_at;   // no response goes past this byte of the picture
+        bool hang = false;                   // at cut_at, stay silent instead of hanging up
+        bool ignore_ranges = false;          // always 200 with the whole
+        bool ignore_if_range = false;        // the range asked for, of this version, whatever If-Range says
+        std::chrono::milliseconds delay{0};  // waited before every response (after the request is read)
     };
     // What one request asked for and got.
     struct Seen {
