@@ -68,6 +68,7 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::ServiceFailed:
             return "Flickr API: " + failure.detail + " (code " + std::to_string(failure.status) + ")";
         case FailureKind::NotServiceAnswer: return "Flickr API: not a Flickr API answer";
+        case FailureKind::Stopped: return "stopped";
         case FailureKind::Other: return failure.detail.empty() ? "failed" : failure.detail;
     }
     // clang-format on

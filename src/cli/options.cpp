@@ -470,4 +470,14 @@ ConfigArguments ArgumentsFromConfig(const std::string& text, const std::string& 
     return config;
 }
 
+std::string ConfigLineOption(const std::string& text) {
+    std::string_view line(text);
+    TrimInPlace(line);
+    if (line.empty() || line.front() == '#') return {};
+    if (line.starts_with("--")) line.remove_prefix(2);
+    const std::string_view name = line.substr(0, std::min(line.find_first_of(" \t="), line.size()));
+    const std::vector<const Option*> found = LongOptionsNamed(name);
+    return found.size() == 1 ? std::string(found.front()->name) : std::string();
+}
+
 }  // namespace gathrix

@@ -81,4 +81,10 @@ struct ConfigArguments {
 };
 ConfigArguments ArgumentsFromConfig(const std::string& text, const std::string& file);
 
+// The long option (its whole name, without "--") that one line of a
+// configuration file sets, or empty for a blank line, a comment, or a line
+// that names no single option. For a program that rewrites some options of
+// the file and keeps every other line as it is.
+std::string ConfigLineOption(const std::string& line);
+
 }  // namespace gathrix

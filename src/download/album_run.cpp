@@ -92,6 +92,7 @@ AlbumRun::AlbumRun(RunEvents& events, const Settings& settings, std::filesystem:
 AlbumRun::~AlbumRun() { CancelAll(); }
 
 std::optional<std::string> AlbumRun::FetchPage(const std::string& address, PageRole role) {
+    if (Stopped()) return std::nullopt;
     // On the session of the pictures: a picture in flight keeps moving while a
     // page downloads, and a connection to the host serves both.
     Failure failure;
@@ -148,9 +149,13 @@ FetchResult AlbumRun::FetchOne(const std::string& address, const std::string& na
         if (only_if_changed) validators = *only_if_changed;
         transfer.Execute(address, folder_, keep, validators);
     }
-    // Sleeps until the transfers need it, or the front end wants Progress.
-    const std::chrono::milliseconds wake = events_.ProgressEvery().value_or(net::kNoWaitLimit);
+    // Sleeps until the transfers need it, or the front end wants Progress,
+    // or it is time to look for a stop request.
+    std::chrono::milliseconds wake = events_.ProgressEvery().value_or(net::kNoWaitLimit);
+    if (stop_) wake = std::min(wake, Cancellation::kStopCheckEvery);
+    bool stopped = false;
     do {
+        if ((stopped = Stopped())) break;
         TransferProgress progress;
         progress.name = name;
         progress.received = transfer.BodySize();
@@ -177,7 +182,8 @@ FetchResult AlbumRun::FetchOne(const std::string& address, const std::string& na
         events_.LogAppended("already here.\r\n");
         return result;
     }
-    const bool complete = transfer.Result() == net::TransferResult::Complete && transfer.Status() < 400;
+    const bool complete =
+        !stopped && transfer.Result() == net::TransferResult::Complete && transfer.Status() < 400;
     result.bytes = transfer.BodySize();
     const bool resumed = complete && transfer.Resumed();
     if (complete) {
@@ -198,7 +204,7 @@ FetchResult AlbumRun::FetchOne(const std::string& address, const std::string& na
         const net::KeptBodyFiles kept = KeptBodyFilesFor(folder_, name);
         if (!impl_->prefetch || !impl_->prefetch->Keeps(kept)) RemoveKeptBody(kept);
     } else {
-        result.failure = transfer.WhyFailed();
+        result.failure = stopped ? Failure(FailureKind::Stopped) : transfer.WhyFailed();
         if (complete && result.failure.kind != FailureKind::WriteError) result.failure = {FailureKind::WriteError};
         if (result.failure.kind == FailureKind::WriteError) result.failure.path = (folder_ / name).string();
     }
@@ -334,9 +340,12 @@ void AlbumRun::Record(const std::string& address, const FetchResult& result) {
 }
 
 void AlbumRun::FetchPictures(const std::vector<FoundPicture>& pictures, Repair repair, std::int64_t smallest) {
+    if (Stopped()) return;
     listed_ += static_cast<std::int64_t>(pictures.size());
+    events_.PicturesListed(listed_);
     if (impl_->prefetch) impl_->prefetch->Plan(PlanAhead(pictures, smallest));
     for (const FoundPicture& picture : pictures) {
+        if (Stopped()) break;
         const std::string name = impl_->names.NameFor(picture.address, SafeNameOf(picture));
         const Turn turn = TurnOf(picture.address, name, smallest);
         if (turn == Turn::AlreadyHere || turn == Turn::KeptChanged) {

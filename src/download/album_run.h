@@ -131,6 +131,12 @@ public:
     // A name in the folder that no picture of the run is stored under, not
     // even one the folder's record names so: called before UseRecord.
     void ReserveName(const std::string& name);
+    // Watches stop (which outlives the run) for a stop requested from another
+    // thread: once it is, the picture in flight is given up (a body kept for
+    // resuming stays), no page or picture is fetched any more, and the reader
+    // comes to its end. Without it, a run goes to its end.
+    void StopWhen(const Cancellation* stop) { stop_ = stop; }
+    bool Stopped() const { return stop_ != nullptr && stop_->StopRequested(); }
 
 private:
     struct Impl;
@@ -157,6 +163,7 @@ private:
     std::filesystem::path folder_;
     std::int64_t stored_ = 0;
     std::int64_t listed_ = 0;
+    const Cancellation* stop_ = nullptr;
     std::int64_t resumed_ = 0;
     std::int64_t bytes_stored_ = 0;
     AlbumMetadata metadata_;

@@ -230,6 +230,7 @@ DownloadOutcome RunShownDownload(RunEvents& events, std::string_view typed_addre
     if (settings.write_metadata) run.ReserveName(kAlbumJsonName);
     run.UseRecord(run_record->record.get(), album_address);
     const CancelHook hook(cancel, run);
+    run.StopWhen(cancel);
     const auto start_time = now();
     events.LogReplaced("Start time:" + FormatTimeOfDay(start_time) + "\r\n" +
                        "Destination folder:" + run.Folder().string() + "\r\n");

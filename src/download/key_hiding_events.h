@@ -41,6 +41,7 @@ public:
     void NoPicturesListed(std::string_view album_address) override {
         events_.NoPicturesListed(Hidden(album_address));
     }
+    void PicturesListed(std::int64_t count) override { events_.PicturesListed(count); }
     void PicturesResumed(std::int64_t count) override { events_.PicturesResumed(count); }
     void RecordSetAside(const std::filesystem::path& from, const std::filesystem::path& to,
                         std::string_view why) override {

@@ -37,6 +37,7 @@ enum class FailureKind {
     TooSmallNoFullSize,  // a Webshots picture came down too small, and no full-size version was found
     ServiceFailed,       // a service's API refused the call (status: its code, detail: its words)
     NotServiceAnswer,    // what came back is not an answer of the service's API
+    Stopped,             // the front end asked the run to stop before the picture was stored
     Other,               // anything else the HTTP library reports (detail holds its message)
 };
 

@@ -4,6 +4,7 @@
 // end decides what they mean on its screen or its streams. Everything is
 // called on the thread that runs the engine.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -55,6 +56,9 @@ public:
     // The pictures stored so far in this run: before each picture's result
     // and once more at the end.
     virtual void PicturesStored(std::int64_t /*count*/) {}
+    // The pictures the album's pages have listed so far (each page's
+    // pictures at once, before the first of them is fetched).
+    virtual void PicturesListed(std::int64_t /*count*/) {}
     // A message for the user, with a short title; returns when it has been seen.
     virtual void Message(std::string_view text, std::string_view title, BoxIcon icon) = 0;
     // Called while the engine waits for a picture, as often as it wakes: when
@@ -104,14 +108,27 @@ public:
     virtual void RunEnded() {}
 };
 
-// How a front end stops a run from outside the engine (the window's Exit):
-// Cancel() ends every request in flight at once and removes what they had
-// received. The engine hooks itself in for the length of a run.
+// How a front end stops a run from outside the engine. Cancel() (the
+// window's Exit) ends every request in flight at once and removes what they
+// had received; it is called on the thread that runs the engine, from one of
+// its events. RequestStop() may be called from any thread: the run notices it
+// within kStopCheckEvery, ends the requests in flight (a picture cut off keeps
+// what came when the run continues cut-off pictures), fetches nothing more,
+// and ends as usual. The engine hooks itself in for the length of a run.
 class Cancellation {
 public:
+    // How soon a run notices RequestStop() while it waits for a picture. A
+    // page being read is read to its end (or its time-out) first.
+    static constexpr std::chrono::milliseconds kStopCheckEvery{50};
+
     void Cancel() {
         if (on_cancel_) on_cancel_();
     }
+
+    // Thread-safe. Holds until ClearStop(), over any number of runs.
+    void RequestStop() { stop_.store(true, std::memory_order_relaxed); }
+    void ClearStop() { stop_.store(false, std::memory_order_relaxed); }
+    bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
 
     // For the engine: what Cancel() does while a run is going (nothing otherwise).
     void Hook(std::function<void()> on_cancel) { on_cancel_ = std::move(on_cancel); }
@@ -119,6 +136,7 @@ public:
 
 private:
     std::function<void()> on_cancel_;
+    std::atomic<bool> stop_{false};
 };
 
 }  // namespace gathrix

@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "download/engine_fixture.h"
+#include "download/picture_names.h"
 #include "support/album_pages.h"
+#include "support/range_server.h"
 
 namespace gathrix::test {
 namespace {
@@ -194,6 +198,85 @@ TEST_F(DownloadCommandTest, ExistingWorkingFolderIsUsedAsItIs) {
     EXPECT_EQ(Entries(Folder()), (std::vector<std::string>{"a.jpg", "older.jpg"}));
     EXPECT_EQ(ReadFile((Folder() / "older.jpg").string()), "kept");
     EXPECT_TRUE(Has(ui.events, "box: 1 files successfully downloaded!"));
+}
+
+// A stop asked for from another thread, while a picture trickles in: the run
+// gives it up within a moment, keeps what came of it for resuming, asks for
+// nothing more and ends as usual; a later run with the stop cleared goes on.
+TEST_F(DownloadCommandTest, StopRequestedFromAnotherThreadEndsTheRunKeepingWhatCame) {
+    settings.resume = true;
+    server.Serve("/pics/a.jpg", PictureBytes(1, 3000));
+    // b.jpg goes silent after its first 10000 bytes, until the stop.
+    RangeServer pictures;
+    RangeServer::Picture b;
+    b.body = PictureBytes(2, 40000);
+    b.etag = "\"b1\"";
+    b.cut_at = 10000;
+    b.hang = true;
+    pictures.Serve("/pics/b.jpg", b);
+    server.Serve("/pics/c.jpg", PictureBytes(3, 3000));
+    server.Serve("/picasaweb.google.com/a",
+                 PicasaPage({server.Url("/pics/a.jpg"), pictures.Url("/pics/b.jpg"), server.Url("/pics/c.jpg")}));
+    std::atomic<bool> b_coming{false};
+    std::int64_t listed = 0;
+    struct Events : RecordingFrontEnd {
+        std::atomic<bool>* b_coming = nullptr;
+        std::int64_t* listed = nullptr;
+        std::vector<Failure> missing;
+        void Progress(const TransferProgress& progress) override {
+            if (progress.name == "b.jpg" && progress.received == 10000) *b_coming = true;
+        }
+        void PicturesListed(std::int64_t count) override { *listed = count; }
+        void PictureMissing(std::string_view /*address*/, const Failure& why) override { missing.push_back(why); }
+    } events;
+    events.b_coming = &b_coming;
+    events.listed = &listed;
+    Cancellation cancel;
+    DownloadOutcome outcome = DownloadOutcome::EmptyAddress;
+    std::thread engine(
+        [&] { outcome = RunDownload(events, server.Url("/picasaweb.google.com/a"), Folder(), settings, &cancel); });
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!b_coming && std::chrono::steady_clock::now() < give_up) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    cancel.RequestStop();
+    const auto asked = std::chrono::steady_clock::now();
+    engine.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+
+    EXPECT_EQ(outcome, DownloadOutcome::Completed);
+    EXPECT_TRUE(events.ended);
+    EXPECT_EQ(listed, 3);
+    EXPECT_EQ(ReadFile((Folder() / "a.jpg").string()), PictureBytes(1, 3000));
+    EXPECT_FALSE(fs::exists(Folder() / "b.jpg"));
+    const fs::path kept = Folder() / KeptBodyNamesFor("b.jpg").body;
+    ASSERT_TRUE(fs::exists(kept));
+    EXPECT_EQ(fs::file_size(kept), 10000u);
+    EXPECT_FALSE(fs::exists(Folder() / "c.jpg"));
+    if (settings.jobs == 1) {
+        EXPECT_EQ(server.Hits("/pics/c.jpg"), 0);
+    }
+    ASSERT_EQ(events.missing.size(), 1u);
+    EXPECT_EQ(events.missing[0].kind, FailureKind::Stopped);
+    EXPECT_TRUE(Has(events.events, "box: 1 files successfully downloaded!"));
+
+    // While the stop holds, a run fetches no page at all.
+    const int page_hits = server.Hits("/picasaweb.google.com/a");
+    ui = RecordingFrontEnd();
+    EXPECT_EQ(RunDownload(ui, server.Url("/picasaweb.google.com/a"), Folder(), settings, &cancel),
+              DownloadOutcome::Completed);
+    EXPECT_EQ(server.Hits("/picasaweb.google.com/a"), page_hits);
+
+    cancel.ClearStop();
+    b.cut_at.reset();
+    pictures.Serve("/pics/b.jpg", b);
+    ui = RecordingFrontEnd();
+    EXPECT_EQ(RunDownload(ui, server.Url("/picasaweb.google.com/a"), Folder(), settings, &cancel),
+              DownloadOutcome::Completed);
+    EXPECT_EQ(ReadFile((Folder() / "b.jpg").string()), PictureBytes(2, 40000));
+    EXPECT_EQ(ReadFile((Folder() / "c.jpg").string()), PictureBytes(3, 3000));
+    EXPECT_FALSE(fs::exists(kept));
+    EXPECT_EQ(pictures.Requests().back().range, "bytes=10000-");
 }
 
 }  // namespace

@@ -1,0 +1,77 @@
+#include "manager/command_line.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <array>
+#include <cstdio>
+
+#include "text/utf8.h"
+#include "update/version.h"
+
+namespace gathrix::manager {
+
+namespace {
+
+// The options Qt takes for itself: accepted without a word, left for QApplication.
+constexpr std::array kQtOptionsWithValue = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                            "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                            "style", "stylesheet", "qmljsdebugger", "display", "geometry",
+                                            "title", "icon", "name", "visual"};
+constexpr std::array kQtFlags = {"reverse", "widgetcount", "testability", "nograb", "dograb"};
+
+void AddHidden(QCommandLineParser& parser, const char* name, bool takes_value) {
+    QCommandLineOption option(QString::fromLatin1(name), QString(), takes_value ? QStringLiteral("value") : QString());
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+}
+
+}  // namespace
+
+std::optional<int> AnswerWithoutWindow(int argc, char* argv[], ManagerArguments& arguments) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "A download manager for photo albums: queue Picasa, Flickr and Webshots album\n"
+        "addresses, and each album is downloaded in turn into a folder of its own below\n"
+        "the destination (~/Pictures/Gathrix unless chosen otherwise). The queue and its\n"
+        "results are kept in $XDG_STATE_HOME/gathrix; the settings are shared with\n"
+        "gathrix-cli through its configuration file."));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Print this text and exit."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Print the program's name and version and exit."));
+    const QCommandLineOption start(QStringLiteral("start"),
+                                   QStringLiteral("Start downloading the queue at once."));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(start);
+    for (const char* name : kQtOptionsWithValue) AddHidden(parser, name, true);
+    for (const char* name : kQtFlags) AddHidden(parser, name, false);
+    parser.addPositionalArgument(QStringLiteral("address"),
+                                 QStringLiteral("Album addresses, queued when the window opens."),
+                                 QStringLiteral("[address...]"));
+    if (!parser.parse(args)) {
+        std::fprintf(stderr, "gathrix-manager: %s\n", EscapeForTerminal(parser.errorText().toStdString()).c_str());
+        return 1;
+    }
+    if (parser.isSet(version)) {
+        std::printf("gathrix-manager (%s) %s\n", kProductName, kProgramVersion);
+        return 0;
+    }
+    if (parser.isSet(help)) {
+        int core_argc = 1;
+        QCoreApplication core(core_argc, argv);
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    arguments.addresses = parser.positionalArguments();
+    arguments.start = parser.isSet(start);
+    return std::nullopt;
+}
+
+}  // namespace gathrix::manager
