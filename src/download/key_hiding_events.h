@@ -42,6 +42,7 @@ public:
         events_.NoPicturesListed(Hidden(album_address));
     }
     void PicturesListed(std::int64_t count) override { events_.PicturesListed(count); }
+    void AlbumTitled(std::string_view title) override { events_.AlbumTitled(Hidden(title)); }
     void PicturesResumed(std::int64_t count) override { events_.PicturesResumed(count); }
     void RecordSetAside(const std::filesystem::path& from, const std::filesystem::path& to,
                         std::string_view why) override {

@@ -59,6 +59,9 @@ public:
     // The pictures the album's pages have listed so far (each page's
     // pictures at once, before the first of them is fetched).
     virtual void PicturesListed(std::int64_t /*count*/) {}
+    // The album's title, as its service gives it, once a reader has read it
+    // (only readers that learn one tell it).
+    virtual void AlbumTitled(std::string_view /*title*/) {}
     // A message for the user, with a short title; returns when it has been seen.
     virtual void Message(std::string_view text, std::string_view title, BoxIcon icon) = 0;
     // Called while the engine waits for a picture, as often as it wakes: when

@@ -29,6 +29,7 @@ public:
     void LogCleared() override { emit runner_.LogReplaced(id_, QString()); }
     void PicturesStored(std::int64_t count) override { emit runner_.PicturesStored(id_, count); }
     void PicturesListed(std::int64_t count) override { emit runner_.PicturesListed(id_, count); }
+    void AlbumTitled(std::string_view title) override { emit runner_.AlbumTitled(id_, FromUtf8(title)); }
     // Boxes are for the classic window; here the log and the problems tell it.
     void Message(std::string_view text, std::string_view title, BoxIcon icon) override {
         if (icon == BoxIcon::Critical) emit runner_.ProblemFound(id_, QString(), FromUtf8(text));

@@ -60,6 +60,7 @@ signals:
     void LogAppended(int id, const QString& piece);
     void PicturesStored(int id, qint64 count);
     void PicturesListed(int id, qint64 count);
+    void AlbumTitled(int id, const QString& title);
     void Progress(int id, qint64 album_bytes, qint64 stored);
     // A picture, a page or the album that failed, and why in words.
     void ProblemFound(int id, const QString& what, const QString& reason);

@@ -155,6 +155,8 @@ ManagerWindow::ManagerWindow(ManagerPaths paths, Notifier& notifier)
     connect(&runner_, &AlbumRunner::PicturesStored, this, &ManagerWindow::OnStored);
     connect(&runner_, &AlbumRunner::PicturesListed, this,
             [this](int id, qint64 count) { queue_.Update(id, [count](AlbumRow& row) { row.listed = count; }); });
+    connect(&runner_, &AlbumRunner::AlbumTitled, this,
+            [this](int id, const QString& title) { queue_.Update(id, [&title](AlbumRow& row) { row.title = title; }); });
     connect(&runner_, &AlbumRunner::Progress, this, &ManagerWindow::OnProgress);
     connect(&runner_, &AlbumRunner::ProblemFound, this, &ManagerWindow::OnProblem);
     connect(&runner_, &AlbumRunner::Finished, this, &ManagerWindow::OnFinished);
@@ -382,6 +384,10 @@ void ManagerWindow::RunNext() {
     job.settings.rate_limit = shared.limit_rate;
     job.settings.picture_wait = shared.wait;
     job.cookie_file = shared.cookies;
+    // The key of the shared file wins over GATHRIX_FLICKR_API_KEY, as on the
+    // command line.
+    if (!shared.flickr_api_key.empty()) job.settings.flickr_api_key = shared.flickr_api_key;
+    job.settings.write_metadata = job.settings.write_metadata || shared.write_metadata;
     // Re-runs are safe: the folder keeps its record, pictures here are kept,
     // and one cut off is continued.
     job.settings.resume = true;

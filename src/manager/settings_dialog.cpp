@@ -1,5 +1,6 @@
 #include "manager/settings_dialog.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -60,6 +61,19 @@ SettingsDialog::SettingsDialog(const SharedSettings& settings, QWidget* parent)
         if (!file.isEmpty()) cookies_->setText(file);
     });
 
+    // The key is shown only while it is edited; the file it goes into is
+    // readable by its owner only.
+    api_key_ = new QLineEdit(QString::fromStdString(settings.flickr_api_key), this);
+    api_key_->setObjectName(QStringLiteral("flickr_api_key"));
+    api_key_->setEchoMode(QLineEdit::PasswordEchoOnEdit);
+    api_key_->setPlaceholderText(QStringLiteral("none: Flickr sets are read from their pages"));
+    form->addRow(QStringLiteral("&Flickr API key:"), api_key_);
+
+    metadata_ = new QCheckBox(QStringLiteral("Keep titles and captions in album.json beside the pictures"), this);
+    metadata_->setObjectName(QStringLiteral("write_metadata"));
+    metadata_->setChecked(settings.write_metadata);
+    form->addRow(QStringLiteral("&Metadata:"), metadata_);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -79,6 +93,8 @@ SharedSettings SettingsDialog::Settings() const {
     }
     settings.wait = std::chrono::milliseconds(std::llround(wait_->value() * 1000));
     settings.cookies = cookies_->text().trimmed().toStdString();
+    settings.flickr_api_key = api_key_->text().trimmed().toStdString();
+    settings.write_metadata = metadata_->isChecked();
     return settings;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The settings shared with gathrix-cli, edited: transfers at once, retries,
-// the rate limit, the wait between pictures and the cookie file.
+// the rate limit, the wait between pictures, the cookie file, the Flickr API
+// key and whether album.json is written.
 
 #include <QDialog>
 
 #include "manager/shared_settings.h"
 
+class QCheckBox;
 class QDoubleSpinBox;
 class QLineEdit;
 class QSpinBox;
@@ -27,6 +29,8 @@ private:
     QLineEdit* rate_ = nullptr;
     QDoubleSpinBox* wait_ = nullptr;
     QLineEdit* cookies_ = nullptr;
+    QLineEdit* api_key_ = nullptr;
+    QCheckBox* metadata_ = nullptr;
 };
 
 }  // namespace gathrix::manager

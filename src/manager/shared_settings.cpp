@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -19,7 +20,8 @@ namespace gathrix::manager {
 namespace {
 
 // The options of the file the manager sets, in the order new lines are added.
-constexpr const char* kSharedOptions[] = {"jobs", "retries", "limit-rate", "wait", "cookies"};
+constexpr const char* kSharedOptions[] = {"jobs",    "retries",        "limit-rate",    "wait",
+                                          "cookies", "flickr-api-key", "write-metadata"};
 
 // Seconds as the file takes them: "2", or "1.5".
 std::string SecondsText(std::chrono::milliseconds time) {
@@ -40,6 +42,9 @@ std::string LineOf(const std::string& option, const SharedSettings& settings) {
     if (option == "wait" && settings.wait.count() > 0) return "wait = " + SecondsText(settings.wait);
     // In quotes: a "#" in the name is no comment.
     if (option == "cookies" && !settings.cookies.empty()) return "cookies = \"" + settings.cookies + "\"";
+    if (option == "flickr-api-key" && !settings.flickr_api_key.empty())
+        return "flickr-api-key = " + settings.flickr_api_key;
+    if (option == "write-metadata" && settings.write_metadata) return "write-metadata";
     return {};
 }
 
@@ -72,6 +77,8 @@ SharedSettings LoadSharedSettings(const std::string& path, std::string& error) {
     settings.limit_rate = parsed.options->limit_rate;
     settings.wait = parsed.options->wait;
     settings.cookies = parsed.options->cookies.value_or(std::string());
+    settings.flickr_api_key = parsed.options->flickr_api_key.value_or(std::string());
+    settings.write_metadata = parsed.options->write_metadata;
     return settings;
 }
 
@@ -112,6 +119,13 @@ bool SaveSharedSettings(const std::string& path, const SharedSettings& settings,
     if (settings.cookies.find_first_of("\"\r\n") != std::string::npos) {
         error = "a cookie file name with a double quote or a line break cannot be kept";
         return false;
+    }
+    // A key is letters and digits; anything else would not stay one value.
+    for (const char c : settings.flickr_api_key) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            error = "a Flickr API key is letters and digits only";
+            return false;
+        }
     }
     if (path.empty()) {
         error = "there is no place for the configuration file (neither XDG_CONFIG_HOME nor HOME is set)";

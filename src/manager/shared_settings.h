@@ -17,6 +17,8 @@ struct SharedSettings {
     std::int64_t limit_rate = 0;         // limit-rate, bytes a second (0: none)
     std::chrono::milliseconds wait{0};   // wait between pictures
     std::string cookies;                 // cookies: a cookie file (empty: none)
+    std::string flickr_api_key;          // flickr-api-key (empty: none)
+    bool write_metadata = false;         // write-metadata
     bool operator==(const SharedSettings&) const = default;
 };
 

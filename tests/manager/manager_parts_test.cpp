@@ -2,6 +2,7 @@
 // with gathrix-cli's configuration file, the queue as it is kept, and text
 // from servers made fit to show.
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QJsonArray>
 #include <QLineEdit>
@@ -79,6 +80,8 @@ private slots:
         settings.jobs = 3;
         settings.wait = std::chrono::milliseconds(250);
         settings.cookies = "/tmp/cookies.txt";
+        settings.flickr_api_key = "0123abcdef";
+        settings.write_metadata = true;
         QVERIFY2(gathrix::manager::SaveSharedSettings(path, settings, error), error.c_str());
         struct stat status {};
         QCOMPARE(::stat(path.c_str(), &status), 0);
@@ -87,7 +90,8 @@ private slots:
         const gathrix::ConfigArguments config = gathrix::ArgumentsFromConfig(ReadFile(path), path);
         QVERIFY(config.error.empty());
         const gathrix::ParsedOptions parsed = gathrix::ParseCliOptions(config.args, false);
-        QVERIFY(parsed.options && parsed.options->jobs == 3 && parsed.options->cookies == "/tmp/cookies.txt");
+        QVERIFY(parsed.options && parsed.options->jobs == 3 && parsed.options->cookies == "/tmp/cookies.txt" &&
+                parsed.options->flickr_api_key == "0123abcdef" && parsed.options->write_metadata);
 
         // A file that was readable by others before is not any more.
         ::chmod(path.c_str(), 0644);
@@ -100,6 +104,9 @@ private slots:
         QVERIFY2(error.starts_with(path + ":2: "), error.c_str());
         // A name that cannot be written into the file is refused.
         settings.cookies = "/tmp/\"quoted\"";
+        QVERIFY(!gathrix::manager::SaveSharedSettings(path, settings, error));
+        settings.cookies.clear();
+        settings.flickr_api_key = "key\njobs = 16";
         QVERIFY(!gathrix::manager::SaveSharedSettings(path, settings, error));
     }
 
@@ -128,11 +135,15 @@ private slots:
         dialog.findChild<QSpinBox*>(QStringLiteral("jobs"))->setValue(jobs);
         dialog.findChild<QLineEdit*>(QStringLiteral("rate"))->setText(rate);
         dialog.findChild<QDoubleSpinBox*>(QStringLiteral("wait"))->setValue(0.25);
+        dialog.findChild<QLineEdit*>(QStringLiteral("flickr_api_key"))->setText(QStringLiteral(" 0a1b "));
+        dialog.findChild<QCheckBox*>(QStringLiteral("write_metadata"))->setChecked(true);
         const SharedSettings after = dialog.Settings();
         QCOMPARE(after.jobs, jobs > 1 ? std::optional<int>(jobs) : std::nullopt);
         QCOMPARE(after.limit_rate, limit);
         QCOMPARE(after.wait, std::chrono::milliseconds(250));
         QCOMPARE(after.cookies, std::string("/c.txt"));
+        QCOMPARE(after.flickr_api_key, std::string("0a1b"));
+        QVERIFY(after.write_metadata);
     }
 
     // The queue as kept: back as it was, a run that was going waits again,

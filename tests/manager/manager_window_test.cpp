@@ -30,6 +30,7 @@
 #include "manager/thumbnail_grid.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
+#include "support/flickr_api_server.h"
 #include "support/range_server.h"
 
 using gathrix::manager::AlbumQueue;
@@ -37,7 +38,9 @@ using gathrix::manager::AlbumRow;
 using gathrix::manager::ManagerPaths;
 using gathrix::manager::ManagerWindow;
 using gathrix::manager::RowState;
+using gathrix::test::ApiPicture;
 using gathrix::test::FakeServer;
+using gathrix::test::FlickrApiServer;
 using gathrix::test::PicasaPage;
 using gathrix::test::PictureBytes;
 using gathrix::test::RangeServer;
@@ -145,6 +148,28 @@ private slots:
         QCOMPARE(notifier_.told, QStringList{QStringLiteral("Downloads finished:2 albums done, 0 with failures")});
         // The classic window's folder below the working directory is not made.
         QVERIFY(!fs::exists("AlbumDownload"));
+    }
+
+    // With a Flickr API key in the settings shared with gathrix-cli, a Flickr
+    // album is read through the API: its row shows the album's title, and
+    // the key is nowhere in what the window shows.
+    void aFlickrAlbumShowsItsTitle() {
+        FakeServer pictures;
+        pictures.Serve("/p/1_o.jpg", Jpeg(Qt::red));
+        FlickrApiServer api("k3y");
+        api.AddAlbum({"721", "12037949632@N01", "Summer trip", "", {ApiPicture("1", pictures.Url("/p/1_o.jpg"))}});
+        fs::create_directories(fs::path(paths_.shared_settings.toStdString()).parent_path());
+        WriteFile(paths_.shared_settings.toStdString(), "flickr-api-key = k3y\n");
+        setenv("GATHRIX_FLICKR_API_URL", api.Endpoint().c_str(), 1);
+        auto window = NewWindow();
+        QSignalSpy done(window.get(), &ManagerWindow::QueueDone);
+        Enter(*window, "https://www.flickr.com/photos/12037949632@N01/albums/721");
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 20000);
+        unsetenv("GATHRIX_FLICKR_API_URL");
+        QCOMPARE(Cell(*window, 0, AlbumQueue::AlbumColumn), QStringLiteral("Summer trip"));
+        QCOMPARE(Cell(*window, 0, AlbumQueue::StateColumn), QStringLiteral("done"));
+        QVERIFY(ReadFile((Destination() / "721/AlbumDownload/1_o.jpg").string()) == Jpeg(Qt::red));
+        QVERIFY(!window->Queue().Rows()[0].log.contains(QStringLiteral("k3y")));
     }
 
     // Several lines pasted into the field queue each; an album queued again

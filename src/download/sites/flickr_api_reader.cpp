@@ -200,6 +200,7 @@ void ReadPhotoList(ApiReading& reading, const std::string& nsid, const std::stri
             if (album) {
                 metadata.album_id = page->set_id.empty() ? album_id : page->set_id;
                 metadata.album_title = page->title;
+                if (!page->title.empty()) run.Events().AlbumTitled(page->title);
                 const auto listed = reading.Memory().descriptions.find(album_id);
                 if (!page->description.empty()) {
                     metadata.album_description = page->description;
