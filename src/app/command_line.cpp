@@ -5,35 +5,13 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include <array>
 #include <cstdio>
 
+#include "gui/qt_options.h"
 #include "text/utf8.h"
 #include "update/version.h"
 
 namespace gathrix::app {
-
-namespace {
-
-// The options Qt takes for itself (see the documentation of QGuiApplication
-// and QApplication): accepted here without a word and left for QApplication.
-constexpr std::array kQtOptionsWithValue = {
-    // QGuiApplication
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle",
-    "session",
-    // QApplication and QCoreApplication
-    "style", "stylesheet", "qmljsdebugger",
-    // the X11 platform
-    "display", "geometry", "title", "icon", "name", "visual"};
-constexpr std::array kQtFlags = {"reverse", "widgetcount", "testability", "nograb", "dograb"};
-
-void AddHidden(QCommandLineParser& parser, const char* name, bool takes_value) {
-    QCommandLineOption option(QString::fromLatin1(name), QString(), takes_value ? QStringLiteral("value") : QString());
-    option.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(option);
-}
-
-}  // namespace
 
 std::optional<int> AnswerWithoutWindow(int argc, char* argv[]) {
     QStringList arguments;
@@ -52,8 +30,7 @@ std::optional<int> AnswerWithoutWindow(int argc, char* argv[]) {
                                      QStringLiteral("Print the program's name and version and exit."));
     parser.addOption(help);
     parser.addOption(version);
-    for (const char* name : kQtOptionsWithValue) AddHidden(parser, name, true);
-    for (const char* name : kQtFlags) AddHidden(parser, name, false);
+    gui::AddQtOwnOptions(parser);
     parser.addPositionalArgument(QStringLiteral("address"),
                                  QStringLiteral("The album's address, put into the window's text box (after "
                                                 "\"--\" it may start with \"-\")."),

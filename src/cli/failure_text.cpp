@@ -18,17 +18,6 @@ std::string Where(const Failure& failure) {
     return where;
 }
 
-// A time limit in seconds: "60", or with its fraction as given ("2.5").
-std::string Seconds(std::chrono::milliseconds limit) {
-    std::string text = std::to_string(limit.count() / 1000);
-    if (const long long millis = limit.count() % 1000; millis > 0) {
-        std::string fraction = std::to_string(1000 + millis).substr(1);
-        while (fraction.back() == '0') fraction.pop_back();
-        text += "." + fraction;
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string FailureText(const Failure& failure) {
@@ -40,8 +29,8 @@ std::string FailureText(const Failure& failure) {
         case FailureKind::UnknownHost: return "could not resolve host";
         case FailureKind::Refused: return "connection refused";
         case FailureKind::NoConnection: return "could not connect";
-        case FailureKind::Stalled: return "no data for " + Seconds(failure.stall) + " s";
-        case FailureKind::TookTooLong: return "took longer than " + Seconds(failure.stall) + " s";
+        case FailureKind::Stalled: return "no data for " + SecondsText(failure.stall) + " s";
+        case FailureKind::TookTooLong: return "took longer than " + SecondsText(failure.stall) + " s";
         case FailureKind::HttpStatus: return "HTTP " + std::to_string(failure.status);
         case FailureKind::BodyCutShort: return "body cut short";
         case FailureKind::BadLength: return "bad Content-Length";
@@ -73,6 +62,16 @@ std::string FailureText(const Failure& failure) {
     }
     // clang-format on
     return "failed";
+}
+
+std::string SecondsText(std::chrono::milliseconds time) {
+    std::string text = std::to_string(time.count() / 1000);
+    if (const long long millis = time.count() % 1000; millis > 0) {
+        std::string fraction = std::to_string(1000 + millis).substr(1);
+        while (fraction.back() == '0') fraction.pop_back();
+        text += "." + fraction;
+    }
+    return text;
 }
 
 std::string RejectedJobsText(const std::string& value) {

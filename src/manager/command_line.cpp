@@ -4,30 +4,13 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <array>
 #include <cstdio>
 
+#include "gui/qt_options.h"
 #include "text/utf8.h"
 #include "update/version.h"
 
 namespace gathrix::manager {
-
-namespace {
-
-// The options Qt takes for itself: accepted without a word, left for QApplication.
-constexpr std::array kQtOptionsWithValue = {"platform", "platformpluginpath", "platformtheme", "plugin",
-                                            "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
-                                            "style", "stylesheet", "qmljsdebugger", "display", "geometry",
-                                            "title", "icon", "name", "visual"};
-constexpr std::array kQtFlags = {"reverse", "widgetcount", "testability", "nograb", "dograb"};
-
-void AddHidden(QCommandLineParser& parser, const char* name, bool takes_value) {
-    QCommandLineOption option(QString::fromLatin1(name), QString(), takes_value ? QStringLiteral("value") : QString());
-    option.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(option);
-}
-
-}  // namespace
 
 std::optional<int> AnswerWithoutWindow(int argc, char* argv[], ManagerArguments& arguments) {
     QStringList args;
@@ -50,8 +33,7 @@ std::optional<int> AnswerWithoutWindow(int argc, char* argv[], ManagerArguments&
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(start);
-    for (const char* name : kQtOptionsWithValue) AddHidden(parser, name, true);
-    for (const char* name : kQtFlags) AddHidden(parser, name, false);
+    gui::AddQtOwnOptions(parser);
     parser.addPositionalArgument(QStringLiteral("address"),
                                  QStringLiteral("Album addresses, queued when the window opens."),
                                  QStringLiteral("[address...]"));

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <vector>
 
+#include "cli/failure_text.h"
 #include "cli/options.h"
 
 namespace gathrix::manager {
@@ -22,17 +23,6 @@ namespace {
 // The options of the file the manager sets, in the order new lines are added.
 constexpr const char* kSharedOptions[] = {"jobs",    "retries",        "limit-rate",    "wait",
                                           "cookies", "flickr-api-key", "write-metadata"};
-
-// Seconds as the file takes them: "2", or "1.5".
-std::string SecondsText(std::chrono::milliseconds time) {
-    std::string text = std::to_string(time.count() / 1000);
-    if (const long long millis = time.count() % 1000; millis > 0) {
-        std::string fraction = std::to_string(1000 + millis).substr(1);
-        while (fraction.back() == '0') fraction.pop_back();
-        text += "." + fraction;
-    }
-    return text;
-}
 
 // The line of option for settings, or empty when it is at its default.
 std::string LineOf(const std::string& option, const SharedSettings& settings) {
