@@ -13,6 +13,7 @@
 //
 // gathrix-cli is taken from the build folder.
 
+#include <fcntl.h>
 #include <httplib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,13 +49,17 @@ double RunCli(const std::vector<std::string>& args, const std::string& endpoint,
     argv.push_back(nullptr);
     std::fflush(stdout);  // nothing of ours is written twice by the child
     const auto start = std::chrono::steady_clock::now();
+    // Made before fork: the child of a process with threads (the servers')
+    // may only make async-signal-safe calls until it executes.
+    setenv("GATHRIX_FLICKR_API_URL", endpoint.c_str(), 1);
+    const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     const pid_t pid = fork();
     if (pid == 0) {
-        if (chdir(dir.Path().c_str()) != 0 || !freopen("/dev/null", "w", stdout)) _exit(126);
-        setenv("GATHRIX_FLICKR_API_URL", endpoint.c_str(), 1);
+        if (chdir(dir.Path().c_str()) != 0 || null_fd < 0 || dup2(null_fd, STDOUT_FILENO) < 0) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
+    if (null_fd >= 0) close(null_fd);
     int status = 0;
     waitpid(pid, &status, 0);
     exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

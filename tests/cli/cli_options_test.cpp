@@ -21,6 +21,7 @@
 #include <ostream>
 #include <regex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -29,6 +30,8 @@
 #include "download/folder_record.h"
 #include "support/album_pages.h"
 #include "support/fake_server.h"
+
+extern char** environ;
 
 namespace gathrix::test {
 namespace {
@@ -836,19 +839,29 @@ std::string StderrOf(const std::vector<std::string>& args, const std::string& cw
     } else if (pipe(pipe_fds) != 0) {
         return "pipe failed";
     }
+    // Everything the child needs is made before fork: the child of a process
+    // with threads (the test server's) may only make async-signal-safe calls
+    // until it executes, or it can hang on a lock another thread held.
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> env_strings = {"GATHRIX_REQUEST_TIMEOUT=5"};
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (!std::string_view(*e).starts_with("GATHRIX_REQUEST_TIMEOUT=")) env_strings.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env_strings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(126);
-        const int null_fd = open("/dev/null", O_WRONLY);
         dup2(where == Stderr::TerminalWithStdout ? slave : null_fd, STDOUT_FILENO);
         dup2(terminal ? slave : pipe_fds[1], STDERR_FILENO);
-        setenv("GATHRIX_REQUEST_TIMEOUT", "5", 1);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
+        execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
+    if (null_fd >= 0) close(null_fd);
     const int read_fd = terminal ? master : pipe_fds[0];
     close(terminal ? slave : pipe_fds[1]);
     std::string text;
