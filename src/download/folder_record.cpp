@@ -113,10 +113,14 @@ Attempted OpenDatabase(const fs::path& path, bool create, std::chrono::milliseco
         return {Attempt::Unreadable, "made by a later version of this program"};
     }
     if ((code = d.Exec("COMMIT;")) != SQLITE_OK) return Fail(d.db, code);
-    // Commits go to the log without waiting for the disk (a crash of the
-    // program loses none; a crash of the machine at most the last ones), and
-    // the log is written back into the database every few thousand rows.
-    if ((code = d.Exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; PRAGMA wal_autocheckpoint = 8000;")) !=
+    // Commits go to the log, and the log back into the database (every few
+    // thousand rows, and at the end), without waiting for the disk, as the
+    // pictures themselves are written: a crash of the program loses no
+    // committed row. A power cut may leave the record damaged; it is then
+    // set aside and begun anew. Waiting for the disk instead would make each
+    // run wait at its end for all the pictures it wrote, which a journalling
+    // file system writes out first.
+    if ((code = d.Exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = OFF; PRAGMA wal_autocheckpoint = 8000;")) !=
         SQLITE_OK)
         return Fail(d.db, code);
     return {Attempt::Ok, {}};
