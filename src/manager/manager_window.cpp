@@ -18,7 +18,6 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
@@ -28,6 +27,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <filesystem>
 
 #include "cli/options.h"
@@ -608,10 +608,18 @@ void ManagerWindow::Save() const {
     QDir().mkpath(paths_.state_dir);
     QJsonObject json = queue_.ToJson();
     json.insert(QStringLiteral("running"), running_);
-    QSaveFile file(paths_.state_dir + QStringLiteral("/queue.json"));
-    if (!file.open(QIODevice::WriteOnly)) return;
-    file.write(QJsonDocument(json).toJson(QJsonDocument::Indented));
-    file.commit();
+    // A new file renamed over the old one, so that the queue is never half
+    // written; not waited for on the disk (QSaveFile would), which after a
+    // download would keep the window waiting until every picture it wrote
+    // is on the disk.
+    const QString path = paths_.state_dir + QStringLiteral("/queue.json");
+    QFile file(path + QStringLiteral(".new"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    const QByteArray text = QJsonDocument(json).toJson(QJsonDocument::Indented);
+    const bool written = file.write(text) == text.size() && file.flush();
+    file.close();
+    if (!written || ::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        file.remove();
 }
 
 void ManagerWindow::Load() {

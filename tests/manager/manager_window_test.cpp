@@ -4,6 +4,7 @@
 // in. The albums come from the local test servers.
 
 #include <QApplication>
+#include <QThread>
 #include <QBuffer>
 #include <QClipboard>
 #include <QMimeData>
@@ -88,6 +89,30 @@ QString Cell(const ManagerWindow& window, int row, int column) {
 }
 
 }  // namespace
+
+// The application, timing each event the window's thread handles while a
+// test asks it to: how long the thread is kept from its user, whatever else
+// the machine is busy with between events.
+class TimingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (!timing || QThread::currentThread() != thread()) return QApplication::notify(receiver, event);
+        QElapsedTimer clock;
+        clock.start();
+        const bool handled = QApplication::notify(receiver, event);
+        if (clock.elapsed() > longest) {
+            longest = clock.elapsed();
+            what = QString::fromLatin1(receiver->metaObject()->className()) + QLatin1Char(' ') +
+                   receiver->objectName() + QLatin1Char(' ') + QString::number(event->type());
+        }
+        return handled;
+    }
+    static TimingApplication& Instance() { return *static_cast<TimingApplication*>(QCoreApplication::instance()); }
+    bool timing = false;
+    qint64 longest = 0;  // ms
+    QString what;        // the receiver and the event that took longest
+};
 
 class ManagerWindowTest : public QObject {
     Q_OBJECT
@@ -425,19 +450,26 @@ private slots:
             ++ticks;
         });
         Enter(*window, server.Url("/picasaweb.google.com/someone/Big"));
+        TimingApplication& app = TimingApplication::Instance();
+        app.longest = 0;
+        app.timing = true;
         clock.start();
         timer.start(10);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 60000);
         timer.stop();
+        app.timing = false;
         QCOMPARE(Cell(*window, 1, AlbumQueue::PicturesColumn), QStringLiteral("12 of 12 pictures"));
-        qInfo("%d ticks, the window at most %lld ms late", ticks, static_cast<long long>(worst));
+        // The timer's lateness also counts the time others had the processor;
+        // the events' own time is what the window kept its user waiting.
+        qInfo("%d ticks, the timer at most %lld ms late, the longest event %lld ms", ticks,
+              static_cast<long long>(worst), static_cast<long long>(app.longest));
         QVERIFY2(ticks > 5, qPrintable(QString::number(ticks)));
-        QVERIFY2(worst <= 50, qPrintable(QStringLiteral("the window was %1 ms late").arg(worst)));
+        QVERIFY2(app.longest <= 50, qPrintable(QStringLiteral("an event took %1 ms: %2").arg(app.longest).arg(app.what)));
     }
 };
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    TimingApplication app(argc, argv);
     ManagerWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }
