@@ -27,6 +27,7 @@ constexpr std::string_view kPageHost = "community.webshots.com";
 constexpr std::string_view kAlbumPath = "/album/987654";
 constexpr std::string_view kPhotoPath = "/photo/2001/3001?vhost=someone";
 constexpr std::string_view kFullSizePath = "/photo/fullsize/";
+constexpr std::string_view kFullSizeParent = "/photo/";
 constexpr int kAlbumPages = 4;
 constexpr int kFullSizePages = 8;
 
@@ -59,7 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto full_size_pages = std::make_shared<std::atomic<int>>(0);
     album.respond = [pages, album_pages, full_size_pages](const std::string& host_header, const std::string& target) {
         if (HostName(host_header) != kPageHost) return PictureAnswer(target);
-        if (target.starts_with(kFullSizePath)) return PageAnswer(++*full_size_pages > kFullSizePages ? "" : pages[1]);
+        // A full-size page; also one whose photo link held "..", which the
+        // HTTP library takes out of the path before it is sent (".../fullsize/..?x"
+        // arrives as "/photo/?x").
+        if (target.starts_with(kFullSizePath) || (target.starts_with(kFullSizeParent) && target != kPhotoPath))
+            return PageAnswer(++*full_size_pages > kFullSizePages ? "" : pages[1]);
         if (target == kPhotoPath) return PageAnswer(pages[2]);
         if (++*album_pages > kAlbumPages) return PageAnswer("<p>The end</p>\r\n");
         return PageAnswer(pages[0]);
